@@ -1,0 +1,9 @@
+#pragma once
+// SPI frame dump.
+#include "frames/translator.h"
+
+namespace qv {
+
+class SpiDumpTranslator : public FrameTranslator {};
+
+}  // namespace qv

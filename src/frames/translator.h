@@ -1,0 +1,75 @@
+#pragma once
+// The abstract frame translator and the line-building helpers every translator shares.
+#include <cstdint>
+
+#include "frames/frame.h"
+
+namespace qv {
+
+class CaptureFile;
+
+constexpr int kLineBufferSize = 140;
+
+// The cells of a dump to show: the header record of the ASYNC and SPI dumps.
+struct BodyExtent {
+  int8_t bodyStart = 0;
+  int8_t bodyCount = 0;
+};
+
+class FrameTranslator {
+ public:
+  FrameTranslator() = default;
+  virtual ~FrameTranslator() = default;
+  FrameTranslator(const FrameTranslator&) = delete;
+  FrameTranslator& operator=(const FrameTranslator&) = delete;
+
+  // Fills the translator's own header record (its type is chosen by the subclass).
+  virtual void parseHeader(void* header, const Frame& frame);
+  // The name of a frame type, or nullptr when it has none.
+  virtual const char* frameTypeName(bool isSd, int frameClass, int typeIndex);
+  virtual const char* shortTag();
+  virtual const char* title();
+  virtual void writeColumnHead();
+  // Builds the frame's line in lineBuffer; returns 1 when the direction is neither SD
+  // nor RD (the line is then empty).
+  virtual int translate(const Frame& frame);
+
+  // Set by the runner before the column head.
+  void prepare(int width, char* buffer, const CaptureFile* capture) {
+    lineWidth = width;
+    lineBuffer = buffer;
+    writePos = buffer;
+    captureFile = capture;
+  }
+
+  FrameTranslator* lowerTranslator = nullptr;
+  int32_t lineWidth = 0;
+  char* lineBuffer = nullptr;
+  char* writePos = nullptr;
+  // The capture whose conditions (code, ...) the translator reads during a run.
+  const CaptureFile* captureFile = nullptr;
+
+ protected:
+  // Shared line helpers: each writes at writePos and moves it on.
+  int writeDirection(int direction);
+  void writeTime(uint32_t stampWord);
+  void writeEndMark(int endStatus);
+  void extendColumnHead(const char* label);
+  void trimLine();
+  // Copies the head text into lineBuffer and extends it with dashes and the label.
+  void writeHead(const char* headText, const char* label);
+};
+
+// Formatting helpers: each writes exactly the given width at position and a
+// terminating zero right after it; they return the position after the field.
+char* fillChars(char* position, int n, char ch);
+char* fixedText(char* position, int width, const char* text);
+char* decimalZeros(char* position, int width, uint32_t value);
+char* decimalBlanks(char* position, int width, uint32_t value);
+char* hexField(char* position, int width, uint32_t value);
+
+// Program-wide flag of the HDLC translator choice: two-byte control fields for SDLC
+// and X.25 link frames.
+extern uint8_t mod128Mode;
+
+}  // namespace qv

@@ -1,0 +1,49 @@
+#pragma once
+// The one report writer: writes characters, strings and formatted text to the report
+// file, counts lines and 66-line pages, and turns a failed file into silent no-ops.
+#include <cstdint>
+#include <cstdio>
+#include <iosfwd>
+#include <string>
+
+namespace qv {
+
+class PrintFile {
+ public:
+  explicit PrintFile(std::ostream& console);
+  ~PrintFile();
+  PrintFile(const PrintFile&) = delete;
+  PrintFile& operator=(const PrintFile&) = delete;
+
+  // The report file name, kept by the dialogue.
+  void setSavePath(std::string path) { savePath_ = std::move(path); }
+  const std::string& savePath() const { return savePath_; }
+
+  int open();
+  int close();
+  void putChar(int ch);
+  void putString(const char* text);
+  int print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void newLine();
+  void newPage();
+  void resetCounters();
+  bool isFailed() const { return failed_ != 0; }
+  bool isOpen() const { return stream_ != nullptr; }
+  int pageCount() const { return pageCount_; }
+  int lineOnPage() const { return lineOnPage_; }
+
+ private:
+  void writeByte(char ch);
+  bool flushBuffer();
+  void reportWriteFailure();
+
+  std::ostream& console_;
+  std::string savePath_;
+  std::FILE* stream_ = nullptr;
+  int failed_ = 1;
+  int lineOnPage_ = 0;
+  int pageCount_ = 0;
+  std::string pending_;  // bytes not yet handed to the stream
+};
+
+}  // namespace qv
