@@ -21,6 +21,14 @@ enum CodeId : int {
   CodeBaudot = 9,
 };
 
+// 256 cells, indexed by the byte value.
+using CodeTable = std::array<DisplayCell, 256>;
+
+// The tables by code id: the one for plain characters and the one for characters the
+// analyzer marked as shifted. The HEX entries are never read (see displayCell).
+extern const std::array<const CodeTable*, 10> primaryTables;
+extern const std::array<const CodeTable*, 10> alternateTables;
+
 // The cell of a byte in a code; code id 5 gives the byte's hex digits. A code id
 // outside 0-9 gives two blanks.
 DisplayCell displayCell(int code, uint8_t byte, bool alternate);

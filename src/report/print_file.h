@@ -1,6 +1,8 @@
 #pragma once
 // The one report writer: writes characters, strings and formatted text to the report
-// file, counts lines and 66-line pages, and turns a failed file into silent no-ops.
+// file, counts lines and 66-line pages, and turns a file that could not be created into
+// silent no-ops. A write that fails later is told once on the console and sets the
+// failed flag, so that the run stops at its next endLine.
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
@@ -19,10 +21,14 @@ class PrintFile {
   void setSavePath(std::string path) { savePath_ = std::move(path); }
   const std::string& savePath() const { return savePath_; }
 
+  // 1 on success; 0 after telling the console that the file cannot be created.
   int open();
+  // 0 when the report was written whole, nonzero when data was lost, 0 when nothing is
+  // open. Afterwards every write is a no-op until the next open.
   int close();
   void putChar(int ch);
   void putString(const char* text);
+  // Formats into a 256-byte buffer (longer text is cut); returns the length written.
   int print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void newLine();
   void newPage();

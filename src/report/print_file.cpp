@@ -1,0 +1,130 @@
+#include "report/print_file.h"
+
+#include <cstdarg>
+#include <ostream>
+
+namespace qv {
+
+namespace {
+
+// Bytes collected before they are handed to the stream in one write. Large blocks keep
+// the listing fast; the stream itself is left unbuffered so that a failing device shows
+// up on the block write that hit it rather than somewhere inside the C library.
+constexpr size_t kBlockSize = 64 * 1024;
+
+constexpr int kLinesPerPage = 66;
+constexpr int kPageBreakLines = 6;
+constexpr int kFormFeed = 12;
+
+}  // namespace
+
+PrintFile::PrintFile(std::ostream& console) : console_(console) {
+  pending_.reserve(kBlockSize);
+}
+
+PrintFile::~PrintFile() { close(); }
+
+int PrintFile::open() {
+  // A report left open by an earlier run must not leak its stream.
+  if (stream_ != nullptr) close();
+  failed_ = 1;
+  lineOnPage_ = 0;
+  pageCount_ = 0;
+  pending_.clear();
+  stream_ = std::fopen(savePath_.c_str(), "w");
+  if (stream_ == nullptr) {
+    console_ << "Can't create print data file.\n";
+    console_.flush();
+    return 0;
+  }
+  std::setvbuf(stream_, nullptr, _IONBF, 0);
+  failed_ = 0;
+  return 1;
+}
+
+int PrintFile::close() {
+  if (stream_ == nullptr) return 0;
+  // While the file is open, failed_ is set only by a write that did not go through.
+  const bool flushed = flushBuffer() && !failed_;
+  const int result = std::fclose(stream_);
+  stream_ = nullptr;
+  if (result != 0) reportWriteFailure();
+  // Nothing is open for writing any more: later writes must be no-ops.
+  failed_ = 1;
+  // Data that never reached the file is a failed close, whatever fclose says.
+  return flushed ? result : EOF;
+}
+
+void PrintFile::putChar(int ch) {
+  if (failed_) return;
+  if (ch == '\n') {
+    newLine();
+  } else if (ch == kFormFeed) {
+    newPage();
+  } else {
+    writeByte(static_cast<char>(ch));
+  }
+}
+
+void PrintFile::putString(const char* text) {
+  for (const char* p = text; *p != '\0' && !failed_; ++p) putChar(static_cast<unsigned char>(*p));
+}
+
+int PrintFile::print(const char* format, ...) {
+  char buf[256];
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(buf, sizeof buf, format, args);
+  va_end(args);
+  if (length < 0) return 0;
+  putString(buf);
+  // Text past the buffer was cut off; report what was actually written.
+  return length < static_cast<int>(sizeof buf) ? length : static_cast<int>(sizeof buf) - 1;
+}
+
+void PrintFile::newLine() {
+  if (!failed_) writeByte('\n');
+  if (++lineOnPage_ >= kLinesPerPage) {
+    lineOnPage_ = 0;
+    ++pageCount_;
+  }
+}
+
+void PrintFile::newPage() {
+  if (!failed_) {
+    for (int i = 0; i < kPageBreakLines; ++i) writeByte('\n');
+  }
+  lineOnPage_ = 0;
+  ++pageCount_;
+}
+
+void PrintFile::resetCounters() {
+  lineOnPage_ = 0;
+  pageCount_ = 0;
+}
+
+void PrintFile::writeByte(char ch) {
+  if (pending_.size() >= kBlockSize && !flushBuffer()) return;
+  pending_.push_back(ch);
+}
+
+bool PrintFile::flushBuffer() {
+  if (pending_.empty() || stream_ == nullptr) {
+    pending_.clear();
+    return stream_ != nullptr;
+  }
+  const size_t written = std::fwrite(pending_.data(), 1, pending_.size(), stream_);
+  const bool complete = written == pending_.size();
+  pending_.clear();
+  if (!complete) reportWriteFailure();
+  return complete;
+}
+
+void PrintFile::reportWriteFailure() {
+  if (failed_) return;
+  failed_ = 1;
+  console_ << "Can't write print data file.\n";
+  console_.flush();
+}
+
+}  // namespace qv

@@ -1,0 +1,154 @@
+#include "report/print_file.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "test_support.h"
+
+namespace qv {
+namespace {
+
+class PrintFileTest : public ::testing::Test {
+ protected:
+  PrintFileTest() : file(console) { file.setSavePath(test::tempPath("print_file_report.txt")); }
+
+  std::string report() const { return test::readFile(file.savePath()); }
+
+  std::ostringstream console;
+  PrintFile file;
+};
+
+TEST_F(PrintFileTest, WritesCharactersStringsAndFormattedText) {
+  ASSERT_EQ(file.open(), 1);
+  EXPECT_FALSE(file.isFailed());
+  file.putChar('A');
+  file.putString(" line");
+  EXPECT_EQ(file.print("%-6s|%02d|%d", "ab", 7, -3), 12);
+  file.putChar('\n');
+  EXPECT_EQ(file.close(), 0);
+  EXPECT_EQ(report(), "A lineab    |07|-3\n");
+  EXPECT_EQ(console.str(), "");
+}
+
+TEST_F(PrintFileTest, OpenReplacesAnExistingFile) {
+  test::writeFile(file.savePath(), {'o', 'l', 'd', '\n', 'x'});
+  ASSERT_EQ(file.open(), 1);
+  file.putString("new\n");
+  file.close();
+  EXPECT_EQ(report(), "new\n");
+}
+
+TEST_F(PrintFileTest, CountsSixtySixLinesToAPageWithoutABreakInTheFile) {
+  ASSERT_EQ(file.open(), 1);
+  for (int i = 0; i < 65; ++i) file.putChar('\n');
+  EXPECT_EQ(file.lineOnPage(), 65);
+  EXPECT_EQ(file.pageCount(), 0);
+  file.putChar('\n');  // the 66th line ends the page
+  EXPECT_EQ(file.lineOnPage(), 0);
+  EXPECT_EQ(file.pageCount(), 1);
+  for (int i = 0; i < 66; ++i) file.newLine();
+  EXPECT_EQ(file.pageCount(), 2);
+  file.close();
+  EXPECT_EQ(report(), std::string(132, '\n'));
+}
+
+TEST_F(PrintFileTest, FormFeedWritesSixEmptyLinesAndCountsAPage) {
+  ASSERT_EQ(file.open(), 1);
+  file.putString("ab\n");
+  file.putString("x\fy");
+  EXPECT_EQ(file.pageCount(), 1);
+  EXPECT_EQ(file.lineOnPage(), 0);
+  file.print("%s", "\f");
+  EXPECT_EQ(file.pageCount(), 2);
+  file.close();
+  EXPECT_EQ(report(), "ab\nx\n\n\n\n\n\ny\n\n\n\n\n\n");
+}
+
+TEST_F(PrintFileTest, CountersRestartOnOpenAndReset) {
+  ASSERT_EQ(file.open(), 1);
+  for (int i = 0; i < 70; ++i) file.newLine();
+  EXPECT_EQ(file.pageCount(), 1);
+  EXPECT_EQ(file.lineOnPage(), 4);
+  file.resetCounters();
+  EXPECT_EQ(file.pageCount(), 0);
+  EXPECT_EQ(file.lineOnPage(), 0);
+  file.newPage();
+  file.close();
+  ASSERT_EQ(file.open(), 1);
+  EXPECT_EQ(file.pageCount(), 0);
+  file.close();
+}
+
+TEST_F(PrintFileTest, FailedOpenReportsOnceAndMakesEveryWriteANoOp) {
+  file.setSavePath(test::tempPath("no-such-directory/report.txt"));
+  EXPECT_EQ(file.open(), 0);
+  EXPECT_EQ(console.str(), "Can't create print data file.\n");
+  EXPECT_TRUE(file.isFailed());
+  EXPECT_FALSE(file.isOpen());
+  file.putString("text\n\fmore");
+  EXPECT_EQ(file.print("%d", 12345), 5);
+  EXPECT_EQ(file.pageCount(), 0);
+  EXPECT_EQ(file.close(), 0);
+  EXPECT_EQ(console.str(), "Can't create print data file.\n");
+}
+
+TEST_F(PrintFileTest, CloseWithNothingOpenReturnsZeroAndLaterWritesGoNowhere) {
+  EXPECT_EQ(file.close(), 0);
+  ASSERT_EQ(file.open(), 1);
+  file.putString("kept\n");
+  EXPECT_EQ(file.close(), 0);
+  EXPECT_EQ(file.close(), 0);
+  file.putString("after close\n");
+  EXPECT_EQ(report(), "kept\n");
+}
+
+TEST_F(PrintFileTest, PrintTruncatesTextBeyondItsBuffer) {
+  ASSERT_EQ(file.open(), 1);
+  const std::string longText(400, 'x');
+  EXPECT_EQ(file.print("%s", longText.c_str()), 255);
+  file.close();
+  EXPECT_EQ(report(), std::string(255, 'x'));
+}
+
+TEST_F(PrintFileTest, LargeOutputArrivesWholeAndInOrder) {
+  ASSERT_EQ(file.open(), 1);
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) {
+    file.print("line %05d\n", i);
+    char line[16];
+    std::snprintf(line, sizeof line, "line %05d\n", i);
+    expected += line;
+  }
+  file.close();
+  EXPECT_EQ(report(), expected);
+}
+
+// A device that is full accepts the open but rejects the data: the run must learn of it.
+TEST_F(PrintFileTest, WriteFailureOnAFullDeviceIsReportedOnceAndStopsWriting) {
+  file.setSavePath("/dev/full");
+  ASSERT_EQ(file.open(), 1);
+  const std::string line(79, 'x');
+  for (int i = 0; i < 2000 && !file.isFailed(); ++i) {
+    file.putString(line.c_str());
+    file.putChar('\n');
+  }
+  EXPECT_TRUE(file.isFailed());
+  file.putString("more text after the failure\n");
+  EXPECT_NE(file.close(), 0);
+  EXPECT_EQ(console.str(), "Can't write print data file.\n");
+}
+
+TEST_F(PrintFileTest, WriteFailureDetectedAtCloseWhenTheDataFitOneBlock) {
+  file.setSavePath("/dev/full");
+  ASSERT_EQ(file.open(), 1);
+  file.putString("short report\n");
+  EXPECT_FALSE(file.isFailed());
+  EXPECT_NE(file.close(), 0);
+  EXPECT_TRUE(file.isFailed());
+  EXPECT_EQ(console.str(), "Can't write print data file.\n");
+}
+
+}  // namespace
+}  // namespace qv
