@@ -34,7 +34,10 @@ struct Conditions {
 };
 
 // The DINF chunk data for the conditions, with the program's own block sizes (the line
-// block sized for the protocol, the mode and final blocks for the measurement mode).
+// block sized for the protocol, the mode and final blocks for the measurement mode, the
+// extension entries' blocks at their largest): 1216 bytes laid out like the converter's
+// own image, so a loaded capture shows each field at its usual offset. Line fields that
+// lie beyond the protocol's line block are not written.
 std::vector<uint8_t> dinfData(const Conditions& conditions);
 
 class CaptureBuilder {
@@ -84,7 +87,7 @@ constexpr uint32_t speedWord(uint8_t before, uint8_t after, uint8_t subKind = 0)
          (static_cast<uint32_t>(after) << 24);
 }
 
-// Parses the text description that qvcap reads (documented in the README) into a
+// Parses the text description that qvcap reads (documented in tools/qvcap.md) into a
 // capture image. On a syntax error returns false and sets error to "line N: reason".
 bool buildFromText(std::string_view text, std::vector<uint8_t>& image, std::string& error);
 

@@ -10,8 +10,9 @@ namespace qv::test {
 std::string tempPath(const std::string& name);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
-// Replaces the date and time in a report's top line by "<time>", so that whole reports
-// can be compared with expected text.
+// Replaces a report's top line (the one that starts with "*=[KOVREN]" and carries the
+// date and time) by "*=[KOVREN]=[DATE-TIME]=*", so that whole reports can be compared
+// with expected text. Any other text is returned unchanged.
 std::string maskTopLine(const std::string& report);
 
 }  // namespace qv::test

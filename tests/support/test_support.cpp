@@ -1,0 +1,48 @@
+#include "test_support.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace qv::test {
+
+namespace {
+
+// One directory per test process, so that parallel test runs never share files.
+const std::filesystem::path& processDirectory() {
+  static const std::filesystem::path directory = [] {
+    std::filesystem::path dir =
+        std::filesystem::path("/tmp") / ("qvconv-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    return dir;
+  }();
+  return directory;
+}
+
+}  // namespace
+
+std::string tempPath(const std::string& name) { return (processDirectory() / name).string(); }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string maskTopLine(const std::string& report) {
+  static const std::string kTopLineStart = "*=[KOVREN]";
+  static const std::string kMaskedTopLine = "*=[KOVREN]=[DATE-TIME]=*";
+  if (report.compare(0, kTopLineStart.size(), kTopLineStart) != 0) return report;
+  size_t lineEnd = report.find('\n');
+  if (lineEnd == std::string::npos) lineEnd = report.size();
+  if (lineEnd > 0 && report[lineEnd - 1] == '\r') --lineEnd;
+  return kMaskedTopLine + report.substr(lineEnd);
+}
+
+}  // namespace qv::test
