@@ -1,16 +1,12 @@
 #pragma once
-// BSC translation of ASYNC and SYNC traffic.
+// BSC translation of ASYNC and SYNC traffic: the BSC control characters and sequences of
+// each direction, one column per symbol and one dash per run of text, with idle counts,
+// time stamps and markers in the four-column form of the record listing.
 #include "driver/converter.h"
+#include "listing/bsc_recognizers.h"
+#include "listing/listing_cells.h"
 
 namespace qv {
-
-// The recognizers of both directions and the queue of recognized symbols.
-class BscState {
- public:
-  // Chooses the recognizer family by the capture's character code (protocol 0 or 1),
-  // then resets.
-  void prepare(int protocol, int code);
-};
 
 class BscConverter : public Converter {
  public:
@@ -19,7 +15,21 @@ class BscConverter : public Converter {
   int run(int32_t limit) override;
 
  private:
+  // Header top line, BSC title, conditions box and closing line; false = stop.
+  bool writeGuide();
+  void writeBody();
+  // Fills the block with symbols and listed control records; an empty block means the
+  // translation is finished.
+  void collectBscBlock();
+  void takeRecord(uint32_t word);
+  // Moves queued symbols into the block until it is full; true when it is full.
+  bool moveQueuedSymbols();
+  int rowsPerBlock() const;
+  int formatBscRow(char* text, int row) const;
+
   BscState& bsc;
+  RecordBlock block;
+  CodeCells ebcdicCells;
 };
 
 }  // namespace qv

@@ -1,0 +1,448 @@
+#include "listing/bsc_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture_builder.h"
+#include "report/code_tables.h"
+#include "report/print_file.h"
+#include "test_support.h"
+
+namespace qv {
+namespace {
+
+using build::cell;
+using build::rdChar;
+using build::sdChar;
+
+// Feeds SD cells to a freshly prepared state and returns the queued symbols as the
+// report shows them, two characters each.
+std::string shownSymbols(int protocol, int code, const std::vector<uint16_t>& cells) {
+  BscState bsc;
+  bsc.prepare(protocol, code);
+  for (uint16_t c : cells) bsc.feedSd(c);
+  CodeCells ebcdic;
+  ebcdic.load(CodeEbcdic);
+  std::string shown;
+  RecordWord word;
+  while (bsc.takeSymbol(word)) {
+    char two[2];
+    putDataCell(two, sdCell(word), bscRowForms(), ebcdic);
+    shown.append(two, 2);
+  }
+  return shown;
+}
+
+std::string repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+std::vector<uint16_t> characters(const std::vector<uint8_t>& bytes) {
+  std::vector<uint16_t> cells;
+  for (uint8_t b : bytes) cells.push_back(cell(8, b));
+  return cells;
+}
+
+struct SymbolCase {
+  int code;
+  std::vector<uint8_t> bytes;
+  const char* shown;
+};
+
+void expectSymbols(const std::vector<SymbolCase>& cases) {
+  for (const SymbolCase& c : cases) {
+    std::ostringstream trace;
+    trace << "code " << c.code << ", bytes";
+    for (uint8_t b : c.bytes) trace << ' ' << std::hex << int(b);
+    SCOPED_TRACE(trace.str());
+    EXPECT_EQ(shownSymbols(1, c.code, characters(c.bytes)), c.shown);
+  }
+}
+
+TEST(BscRecognizer, AsciiFamilyControlCharactersAndSequences) {
+  expectSymbols({
+      {0, {0x05}, "EQ"},
+      {0, {0x15}, "NK"},
+      {0, {0x06}, "AK"},
+      {0, {0x04}, "ET"},
+      {0, {0x10, 0x30}, "AK 0"},
+      {0, {0x10, 0x31}, "AK 1"},
+      {0, {0x10, 0x3B}, " WAK"},
+      {0, {0x10, 0x3C}, " R V"},
+      {0, {0x10, 0x04}, "DLET"},
+      {0, {0x10, 'A', 0x05}, "EQ"},  // an unknown DLE sequence shows nothing
+      {0, {0x02, 'A', 'B', 0x03}, "SX -EX"},
+      {0, {0x02, 0x05}, " T D"},
+      {0, {0x02, 0x03}, "SXEX"},
+      {0, {0x02, 0x02, 'A', 0x03}, "SXSX -EX"},
+      {0, {0x01, 'H', 0x02, 'A', 0x17}, "SH -SX -EB"},
+      {0, {0x02, 'A', 0x1F, 'B', 0x03}, "SX -IB -EX"},
+      {0, {'A', 0x03, 0x17, 0x1F}, ""},  // text characters outside a block
+      // JIS7 and JIS8 read like ASCII.
+      {3, {0x02, 'A', 0x03}, "SX -EX"},
+      {4, {0x10, 0x30}, "AK 0"},
+  });
+}
+
+TEST(BscRecognizer, AsciiTransparentTextEndsOnBareControlCharacters) {
+  expectSymbols({
+      // A DLE inside transparent text is text; a bare ETX ends the block.
+      {0, {0x10, 0x02, 'A', 0x10, 'B', 0x03}, "DLSX -DLEX"},
+      {0, {0x10, 0x01, 'A', 0x17, 0x05}, "DLSH -DLEBEQ"},
+      // STX and ITB inside transparent text clear the pending dash.
+      {0, {0x10, 0x02, 'A', 0x02, 'B', 0x1F, 'C', 0x03}, "DLSX -DLSXDLIBDLEX"},
+  });
+}
+
+TEST(BscRecognizer, EbcdicFamilyControlCharactersAndSequences) {
+  expectSymbols({
+      {1, {0x37}, ""},  // EOT alone is not shown in EBCDIC
+      {1, {0x10, 0x37}, "DLET"},
+      {1, {0x2D}, "EQ"},
+      {1, {0x3D}, "NK"},
+      {1, {0x2E}, "AK"},
+      {1, {0x10, 0x70}, "AK 0"},
+      {1, {0x10, 0x61}, "AK 1"},
+      {1, {0x10, 0x6B}, " WAK"},
+      {1, {0x10, 0x7C}, " R V"},
+      {1, {0x02, 0xC1, 0x26}, "SX -EB"},
+      {1, {0x01, 0xC1, 0x02, 0xC2, 0x1F, 0xC3, 0x03}, "SH -SX -IB -EX"},
+      {1, {0x02, 0x2D}, " T D"},
+      // ASCII control bytes mean nothing here.
+      {1, {0x04, 0x05, 0x06, 0x15}, ""},
+      // EBCDIK reads like EBCDIC.
+      {2, {0x10, 0x37}, "DLET"},
+      {2, {0x37}, ""},
+  });
+}
+
+TEST(BscRecognizer, EbcdicTransparentTextEndsOnlyOnDlePrefixedControls) {
+  expectSymbols({
+      // A bare ETX is data; DLE DLE is a data DLE; DLE ETX ends the block.
+      {1, {0x10, 0x02, 0xC1, 0x03, 0xC2, 0x10, 0x10, 0xC3, 0x10, 0x03}, "DLSX -DLEX"},
+      {1, {0x10, 0x02, 0xC1, 0x10, 0x1F, 0xC2, 0x10, 0x26}, "DLSX -DLIB -DLEB"},
+      {1, {0x10, 0x01, 0x10, 0x02, 0xC1, 0x10, 0x03}, "DLSHDLSX -DLEX"},
+  });
+}
+
+TEST(BscRecognizer, TranscFamilyControlCharactersAndTransparency) {
+  expectSymbols({
+      {7, {0x00, 0x01, 0x0A, 0x02, 0x2E}, "SH -SX -EX"},
+      {7, {0x1E}, "ET"},
+      {7, {0x2D}, "EQ"},
+      {7, {0x3D}, "NK"},
+      {7, {0x2E}, ""},  // TRANSC has no ACK; 0x2E is ETX
+      {7, {0x1F, 0x20}, "AK 0"},
+      {7, {0x1F, 0x23}, "AK 1"},
+      {7, {0x1F, 0x26}, " WAK"},
+      {7, {0x1F, 0x32}, " R V"},
+      {7, {0x1F, 0x1E}, "DLET"},
+      {7, {0x0A, 0x01, 0x0F}, "SX -EB"},
+      {7, {0x0A, 0x01, 0x1D, 0x02, 0x2E}, "SX -IB -EX"},
+      {7, {0x0A, 0x2D}, " T D"},
+      {7, {0x1F, 0x0A, 0x01, 0x2E, 0x1F, 0x1F, 0x1F, 0x2E}, "DLSX -DLEX"},
+  });
+}
+
+TEST(BscRecognizer, CodesWithoutBscAndOtherProtocolsAreInert) {
+  const std::vector<uint16_t> busy = {cell(8, 0x02), cell(8, 'A'), cell(8, 0x03), cell(8, 0x05),
+                                      cell(8, 0x2D), cell(7, 0), cell(16, 0x41)};
+  for (int code : {5, 6, 8, 9, 10, 127, -1, -128}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(shownSymbols(1, code, busy), "");
+  }
+  EXPECT_EQ(shownSymbols(0, 0, busy), "SX -EXEQBB{}");
+  for (int protocol : {2, 3, 6, -1}) EXPECT_EQ(shownSymbols(protocol, 0, busy), "");
+}
+
+TEST(BscRecognizer, OnlyCleanCharactersAndPassCellsCount) {
+  // Flagged characters (9-11, 13-15) and marks change nothing; status 12 is a character.
+  std::vector<uint16_t> cells = {cell(8, 0x02)};
+  for (unsigned status : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 9u, 10u, 11u, 13u, 14u, 15u, 17u, 21u, 24u,
+                          29u, 31u}) {
+    cells.push_back(cell(status, 0x03));
+  }
+  cells.push_back(cell(12, 'A'));
+  cells.push_back(cell(8, 0x03));
+  EXPECT_EQ(shownSymbols(1, 0, cells), "SX -EX");
+
+  // Pass cells are shown as they are and let the following text show a dash again.
+  EXPECT_EQ(shownSymbols(1, 0,
+                         {cell(8, 0x02), cell(8, 'A'), cell(16, 0x41), cell(8, 'B'),
+                          cell(20, 0x42), cell(28, 0x2D), cell(7, 0), cell(8, 0x03)}),
+            "SX -{} -??EQBBEX");
+  // STX followed by a pass cell: the STX, the cell, then text with a dash.
+  EXPECT_EQ(shownSymbols(1, 0, {cell(8, 0x02), cell(7, 1), cell(8, 'A'), cell(8, 0x03)}),
+            "SXAA -EX");
+  // Between blocks and after a DLE a pass cell is shown too.
+  EXPECT_EQ(shownSymbols(1, 0, {cell(7, 0), cell(8, 0x10), cell(16, 0xC1), cell(8, 0x30)}),
+            "BB{}");
+}
+
+TEST(BscRecognizer, SymbolsSitInTheirDirectionsHalf) {
+  BscState bsc;
+  bsc.prepare(0, 0);
+  bsc.feedSd(cell(8, 0x05));
+  bsc.feedRd(cell(8, 0x15) | 0xE0);  // unused bits of the cell do not leak into symbols
+  bsc.feedRd(cell(7, 0x55) | 0xE0);
+  RecordWord word = 0;
+  ASSERT_TRUE(bsc.takeSymbol(word));
+  EXPECT_EQ(word, 0x2D08u | 0x20u);
+  ASSERT_TRUE(bsc.takeSymbol(word));
+  EXPECT_EQ(word, (0x3D08u << 16) | 0x20u);
+  ASSERT_TRUE(bsc.takeSymbol(word));
+  EXPECT_EQ(word, (0x5507u << 16) | 0x20u);
+  EXPECT_FALSE(bsc.takeSymbol(word));
+}
+
+TEST(BscRecognizer, ResetReturnsBothDirectionsToIdleAndEmptiesTheQueue) {
+  BscState bsc;
+  bsc.prepare(1, 1);
+  bsc.feedSd(cell(8, 0x10));
+  bsc.feedSd(cell(8, 0x02));  // SD now in transparent text
+  bsc.feedRd(cell(8, 0x02));  // RD waits after STX
+  bsc.resetBsc();
+  RecordWord word;
+  EXPECT_FALSE(bsc.takeSymbol(word));
+  bsc.feedSd(cell(8, 0xC1));
+  bsc.feedSd(cell(8, 0x37));  // no DLE before it: nothing in EBCDIC
+  bsc.feedRd(cell(8, 0x2D));  // ENQ alone, not STX ENQ
+  ASSERT_TRUE(bsc.takeSymbol(word));
+  EXPECT_EQ(word, (0x2D08u << 16) | 0x20u);
+  EXPECT_FALSE(bsc.takeSymbol(word));
+  EXPECT_EQ(bsc.sdRecognizer.textPending, 0);
+}
+
+TEST(BscSymbolQueue, WrapsAndNeverOverwritesUnreadWords) {
+  BscSymbolQueue queue;
+  RecordWord word = 0;
+  for (uint32_t i = 0; i < 200; ++i) {  // many times round the ring
+    queue.push(i);
+    ASSERT_TRUE(queue.take(word));
+    ASSERT_EQ(word, i);
+  }
+  for (uint32_t i = 0; i < BscSymbolQueue::kSize + 5; ++i) queue.push(i);
+  for (uint32_t i = 0; i < BscSymbolQueue::kSize; ++i) {
+    ASSERT_TRUE(queue.take(word));
+    ASSERT_EQ(word, i);
+  }
+  EXPECT_FALSE(queue.take(word));
+}
+
+// Runs the BSC translation of a capture and returns the report.
+class BscRunTest : public ::testing::Test {
+ protected:
+  BscRunTest() : printFile(console), converter(printFile, capture, bsc) {
+    printFile.setSavePath(test::tempPath("bsc_report.txt"));
+  }
+
+  std::string translate(const std::vector<uint32_t>& words, ConvertOptions options = {},
+                        build::Conditions conditions = {}) {
+    EXPECT_EQ(capture.loadImage(build::CaptureBuilder().dinf(conditions).mond(words).bytes()), 1);
+    bsc.prepare(conditions.protocol, conditions.code);
+    converter.setOptions(options);
+    result = converter.run(kPageLimit);
+    return test::readFile(printFile.savePath());
+  }
+
+  // The report after the header box and its empty line.
+  std::string body(const std::vector<uint32_t>& words, ConvertOptions options = {},
+                   build::Conditions conditions = {}) {
+    const std::string report = translate(words, options, conditions);
+    const std::string boxEnd = "*=====================================*\n\n";
+    const size_t at = report.find(boxEnd);
+    if (at == std::string::npos) return "(no header) " + report;
+    return report.substr(at + boxEnd.size());
+  }
+
+  static ConvertOptions sdOnly() {
+    ConvertOptions options;
+    options.dataLine = 1;
+    return options;
+  }
+
+  std::ostringstream console;
+  PrintFile printFile;
+  CaptureFile capture;
+  BscState bsc;
+  BscConverter converter;
+  int result = -1;
+};
+
+TEST_F(BscRunTest, ExampleBlockWithTheWholeHeader) {
+  const std::string report = translate({sdChar(0x05), rdChar(0x10), rdChar('0'), sdChar(0x02),
+                                        sdChar('A'), sdChar('B'), sdChar(0x03)});
+  EXPECT_EQ(test::maskTopLine(report),
+            "*=[KOVREN]=[DATE-TIME]=*\n"
+            "* MONITOR DATA (BSC TRANSLATE)        *\n"
+            "*  PROTOCOL: ASYNC                    *\n"
+            "*  S-SPEED : 9600    R-SPEED : 9600   *\n"
+            "*  CODE    : ASCII   CHAR BIT: 8      *\n"
+            "*  PARITY  : NONE    STOP BIT: 1      *\n"
+            "*  BCC     : NONE                     *\n"
+            "*=====================================*\n"
+            "\n"
+            "SD:EQ    SX -EX\n"
+            "RD:  AK 0\n"
+            "\n");
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(console.str(), "");
+}
+
+TEST_F(BscRunTest, ControlRecordsKeepTheirFourColumnForm) {
+  EXPECT_EQ(body({sdChar(0x05), build::idleWord(12), build::markerWord(1), rdChar(0x15),
+                  build::clockStamp(12, 34, 56), build::counterStamp(123456, true)}),
+            "SD:EQ[ IDLE ]LD  [ TMSP ][ TMSP ]\n"
+            "RD:  [ 0012 ]||NK[123456][123456]\n"
+            "\n");
+  // Line-state and speed records and other markers take no column.
+  EXPECT_EQ(body({sdChar(0x05), build::lineStateWord(1, 2), build::lineStateWord(2, 1, 17),
+                  build::speedWord(1, 2), build::markerWord(2), sdChar(0x15)}),
+            "SD:EQNK\n"
+            "RD:\n"
+            "\n");
+}
+
+TEST_F(BscRunTest, SkipOptionsDropIdleCountsOrTimeStamps) {
+  const std::vector<uint32_t> words = {build::idleWord(3), sdChar(0x05), build::clockStamp(1, 2, 3)};
+  ConvertOptions noIdle;
+  noIdle.skipIdle = 1;
+  EXPECT_EQ(body(words, noIdle), "SD:EQ[ TMSP ]\nRD:  [010203]\n\n");
+  ConvertOptions noStamps;
+  noStamps.skipTimeStamp = 1;
+  EXPECT_EQ(body(words, noStamps), "SD:[ IDLE ]EQ\nRD:[ 0003 ]\n\n");
+}
+
+TEST_F(BscRunTest, MarkerInsideTextResetsTheRecognizers) {
+  // After the marker 'B' and ETX are outside a block; the next STX starts afresh.
+  EXPECT_EQ(body({sdChar(0x02), sdChar('A'), build::markerWord(0), sdChar('B'), sdChar(0x03),
+                  sdChar(0x02), sdChar('C'), sdChar(0x03)}),
+            "SD:SX -OESX -EX\n"
+            "RD:    ||\n"
+            "\n");
+  // In transparent EBCDIC text, a marker also ends the transparency.
+  build::Conditions ebcdic;
+  ebcdic.code = CodeEbcdic;
+  EXPECT_EQ(body({sdChar(0x10), sdChar(0x02), build::markerWord(1), sdChar(0x10), sdChar(0x37)},
+                 sdOnly(), ebcdic),
+            "SD:DLSX||DLET\n\n");
+}
+
+TEST_F(BscRunTest, TextRunAcrossBlocksGivesOneDash) {
+  ConvertOptions narrow = sdOnly();
+  narrow.printColumns = 79;  // 14 columns per block
+  std::vector<uint32_t> words(13, sdChar(0x05));
+  // The 14th symbol (STX) fills the block; its dash waits for the next block.
+  for (uint32_t w : {sdChar(0x02), sdChar('A'), sdChar('B'), sdChar('C'), sdChar(0x03)}) {
+    words.push_back(w);
+  }
+  EXPECT_EQ(body(words, narrow), "SD:" + repeat("EQ", 13) + "SX\n\nSD: -EX\n\n");
+
+  // The text run goes on after a full block of control records.
+  std::vector<uint32_t> straddle = {sdChar(0x02), sdChar('A')};
+  for (int i = 0; i < 3; ++i) straddle.push_back(build::idleWord(7));
+  straddle.push_back(sdChar('B'));
+  straddle.push_back(sdChar(0x03));
+  EXPECT_EQ(body(straddle, narrow),
+            "SD:SX -[ 0007 ][ 0007 ][ 0007 ]\n"
+            "\n"
+            "SD:EX\n"
+            "\n");
+}
+
+TEST_F(BscRunTest, BlockEndingInsideAFourColumnRecordGoesOnInTheNext) {
+  ConvertOptions narrow;
+  narrow.printColumns = 79;
+  std::vector<uint32_t> words(12, rdChar(0x15));
+  words.push_back(build::idleWord(42));
+  words.push_back(sdChar(0x05));
+  EXPECT_EQ(body(words, narrow),
+            "SD:" + std::string(24, ' ') + "[ ID\n"
+            "RD:" + repeat("NK", 12) + "[ 00\n"
+            "\n"
+            "SD:LE ]EQ\n"
+            "RD:42 ]\n"
+            "\n");
+}
+
+TEST_F(BscRunTest, OneDirectionShowsOnlyThatDirectionWithValues) {
+  const std::vector<uint32_t> words = {
+      sdChar(0x05), rdChar(0x02), rdChar('A'), rdChar(0x03), build::idleWord(5),
+      build::dataWord(cell(8, 0x15), cell(8, 0x10)), rdChar('0')};
+  EXPECT_EQ(body(words, sdOnly()), "SD:EQ[ 0005 ]NK\n\n");
+  ConvertOptions rdOnly;
+  rdOnly.dataLine = 2;
+  EXPECT_EQ(body(words, rdOnly), "RD:SX -EX[ 0005 ]AK 0\n\n");
+  // Both directions of one word: the SD symbol comes first.
+  EXPECT_EQ(body({build::dataWord(cell(8, 0x05), cell(8, 0x15))}), "SD:EQ\nRD:  NK\n\n");
+}
+
+TEST_F(BscRunTest, SdOnlyNeverFeedsTheRdRecognizer) {
+  // Were RD fed, its DLE 0 would queue AK 0 and take two blank columns of the SD row.
+  const std::vector<uint32_t> words = {rdChar(0x10), sdChar(0x05), rdChar('0'), sdChar(0x15)};
+  EXPECT_EQ(body(words, sdOnly()), "SD:EQNK\n\n");
+}
+
+TEST_F(BscRunTest, DisplayIsForcedToCharactersOnly) {
+  ConvertOptions hexOnly;
+  hexOnly.codeDisplay = 2;
+  hexOnly.printCode = CodeHex;
+  EXPECT_EQ(body({sdChar(0x05), rdChar(0x06)}, hexOnly), "SD:EQ\nRD:  AK\n\n");
+  EXPECT_EQ(converter.runOptions().codeDisplay, 1);
+}
+
+TEST_F(BscRunTest, SymbolsShowThroughEbcdicWhateverTheCode) {
+  build::Conditions transc;
+  transc.protocol = 1;
+  transc.code = CodeTransc;
+  EXPECT_EQ(body({sdChar(0x0A), sdChar(0x01), sdChar(0x2E), rdChar(0x1F), rdChar(0x20)},
+                 ConvertOptions{}, transc),
+            "SD:SX -EX\nRD:      AK 0\n\n");
+}
+
+TEST_F(BscRunTest, InertCodesListOnlyControlRecords) {
+  build::Conditions hex;
+  hex.code = CodeHex;
+  EXPECT_EQ(body({sdChar(0x02), sdChar('A'), sdChar(0x03), build::idleWord(9), rdChar(0x05),
+                  build::markerWord(0)},
+                 ConvertOptions{}, hex),
+            "SD:[ IDLE ]OE\nRD:[ 0009 ]||\n\n");
+}
+
+TEST_F(BscRunTest, SkippedGuideLeavesOutHeaderPrefixesAndEmptyLines) {
+  ConvertOptions bare;
+  bare.skipGuide = 1;
+  bare.printColumns = 79;
+  std::vector<uint32_t> words(15, sdChar(0x05));
+  // Each block is an SD row and an (empty) RD row, with no line between blocks.
+  EXPECT_EQ(translate(words, bare), repeat("EQ", 14) + "\n\nEQ\n\n");
+  bare.dataLine = 1;
+  EXPECT_EQ(translate(words, bare), repeat("EQ", 14) + "\nEQ\n");
+  EXPECT_EQ(translate({}, bare), "");
+}
+
+TEST_F(BscRunTest, EmptyMonitorDataGivesTheHeaderAlone) {
+  const std::string report = translate({});
+  EXPECT_NE(report.find("* MONITOR DATA (BSC TRANSLATE)        *\n"), std::string::npos);
+  const std::string boxEnd = "*=====================================*\n\n";
+  ASSERT_GT(report.size(), boxEnd.size());
+  EXPECT_EQ(report.substr(report.size() - boxEnd.size()), boxEnd);
+}
+
+TEST_F(BscRunTest, UncreatableReportEndsTheRunAtOnce) {
+  printFile.setSavePath(test::tempPath("no-such-dir/report.txt"));
+  ConvertOptions options;
+  converter.setOptions(options);
+  ASSERT_EQ(capture.loadImage(build::CaptureBuilder().dinf({}).mond({sdChar(0x05)}).bytes()), 1);
+  bsc.prepare(0, 0);
+  EXPECT_EQ(converter.run(kPageLimit), 0);
+  EXPECT_EQ(console.str(), "Can't create print data file.\n");
+}
+
+}  // namespace
+}  // namespace qv
