@@ -1,12 +1,122 @@
 #pragma once
 // SDLC, X.25 and LAPD frame-level translators.
+#include <cstdint>
+
 #include "frames/translator.h"
 
 namespace qv {
 
-class HdlcFrameTranslator : public FrameTranslator {};
-class SdlcFrameTranslator : public HdlcFrameTranslator {};
-class X25FrameTranslator : public HdlcFrameTranslator {};
-class LapdFrameTranslator : public HdlcFrameTranslator {};
+// Classes of an HDLC-family frame, as held in HdlcHeader::frameClass.
+enum HdlcFrameClass : int8_t {
+  FrameClassAbsent = -1,
+  FrameClassI = 0,
+  FrameClassS = 1,
+  FrameClassU = 2,
+};
+
+// The decoded address and control fields of an HDLC-family (or IrLAP) frame. A field
+// that the frame is too short to hold stays absent: -1 for the signed fields.
+struct HdlcHeader {
+  int16_t address = -1;          // SDLC/X.25/IrLAP: the address byte; LAPD: the SAPI
+  int8_t tei = -1;               // LAPD only
+  int8_t commandResponse = -1;   // LAPD and IrLAP: the C/R bit
+  int8_t frameClass = FrameClassAbsent;
+  int8_t typeIndex = 0;          // S: supervisory function; U: modifier 0-31; I: 0
+  int8_t controlLength = 0;      // control bytes present: 0, 1 or 2
+  uint8_t control1 = 0;
+  uint8_t control2 = 0;
+  int8_t ns = -1;
+  int8_t nr = -1;
+  int8_t pf = -1;
+  int8_t infoStart = 0;          // index of the first information byte in Frame::cells
+  int8_t infoCount = 0;
+};
+
+// Names of a frame or packet type for both directions: SD frames carry commands, RD
+// frames responses. nullptr means the type has no name in that direction.
+struct DirectionalName {
+  uint8_t code;
+  const char* sdName;
+  const char* rdName;
+};
+
+// The name of `code` in a table sorted by code, or nullptr when it is not listed.
+const char* lookupName(const DirectionalName* table, int size, int code, bool isSd);
+
+template <int N>
+const char* lookupName(const DirectionalName (&table)[N], int code, bool isSd) {
+  return lookupName(table, N, code, isSd);
+}
+
+template <int N>
+constexpr bool sortedByCode(const DirectionalName (&table)[N]) {
+  for (int i = 1; i < N; ++i) {
+    if (table[i - 1].code >= table[i].code) return false;
+  }
+  return true;
+}
+
+// The byte of the Frame's n-th cell.
+inline uint8_t frameByte(const Frame& frame, int n) {
+  return static_cast<uint8_t>(frame.cells[n] >> 8);
+}
+
+// The number of bytes a translator may read from the frame: its count, kept within the
+// cells actually stored so that a damaged count never reads past them.
+int usableCount(const Frame& frame);
+
+// Number cells of the frame lines; a negative (absent) value fills the cell with blanks.
+char* hexOrBlanks(char* position, int width, int value);
+char* decimalOrBlanks(char* position, int width, int value);
+char* digitOrBlank(char* position, int value);
+
+// The 6-character frame type column: the name, or the control byte(s) in hex
+// ("(0D)  ", "(0D23)") when the frame type has none; blanks when there is no control
+// field. Returns the position after it.
+char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
+                           const HdlcHeader& header);
+
+// Writes a blank and then the frame bytes from cell `start` in hex, as many of `count`
+// as fit before the translator's line width.
+void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, int count);
+
+// Shared by SDLC and X.25 link frames: modulo 8 or 128 by mod128Mode, AD-TYPE layout.
+class HdlcFrameTranslator : public FrameTranslator {
+ public:
+  // header points to an HdlcHeader.
+  void parseHeader(void* header, const Frame& frame) override;
+  void writeColumnHead() override;
+  int translate(const Frame& frame) override;
+
+  static void decode(HdlcHeader& header, const Frame& frame, bool mod128);
+};
+
+class SdlcFrameTranslator : public HdlcFrameTranslator {
+ public:
+  const char* frameTypeName(bool isSd, int frameClass, int typeIndex) override;
+  const char* shortTag() override;
+  const char* title() override;
+};
+
+class X25FrameTranslator : public HdlcFrameTranslator {
+ public:
+  const char* frameTypeName(bool isSd, int frameClass, int typeIndex) override;
+  const char* shortTag() override;
+  const char* title() override;
+};
+
+// LAPD: SAPI/TEI address, always modulo 128, SAP-TE-CR layout.
+class LapdFrameTranslator : public FrameTranslator {
+ public:
+  // header points to an HdlcHeader.
+  void parseHeader(void* header, const Frame& frame) override;
+  const char* frameTypeName(bool isSd, int frameClass, int typeIndex) override;
+  const char* shortTag() override;
+  const char* title() override;
+  void writeColumnHead() override;
+  int translate(const Frame& frame) override;
+
+  static void decode(HdlcHeader& header, const Frame& frame);
+};
 
 }  // namespace qv

@@ -1,0 +1,319 @@
+#include "frames/hdlc_translators.h"
+
+#include <algorithm>
+
+namespace qv {
+
+namespace {
+
+// Supervisory functions, the same for SDLC, X.25 and LAPD (control byte for modulo 8
+// with P/F and N(R) zero). Function 3 (0x0D) has no name.
+constexpr DirectionalName kSupervisoryNames[] = {
+    {0, "RR", "RR"},    // 0x01
+    {1, "RNR", "RNR"},  // 0x05
+    {2, "REJ", "REJ"},  // 0x09
+};
+
+// Unnumbered modifiers (the five modifier bits without P/F) by protocol.
+constexpr DirectionalName kSdlcUnnumberedNames[] = {
+    {0, "UI", "UI"},         // 0x03
+    {1, "SIM", "RIM"},       // 0x07
+    {3, nullptr, "DM"},      // 0x0F
+    {4, "UP", nullptr},      // 0x23
+    {8, "DISC", "RD"},       // 0x43
+    {12, nullptr, "UA"},     // 0x63
+    {16, "SNRM", nullptr},   // 0x83
+    {17, nullptr, "FRMR"},   // 0x87
+    {23, "XID", "XID"},      // 0xAF
+    {25, "CFGR", "CFGR"},    // 0xC7
+    {27, "SNRME", nullptr},  // 0xCF
+    {28, "TEST", "TEST"},    // 0xE3
+    {31, nullptr, "BCN"},    // 0xEF
+};
+
+constexpr DirectionalName kX25UnnumberedNames[] = {
+    {3, "SARM", "DM"},       // 0x0F
+    {7, "SABM", nullptr},    // 0x2F
+    {8, "DISC", nullptr},    // 0x43
+    {12, nullptr, "UA"},     // 0x63
+    {15, "SABME", nullptr},  // 0x6F
+    {17, nullptr, "FRMR"},   // 0x87
+};
+
+constexpr DirectionalName kLapdUnnumberedNames[] = {
+    {0, "UI", nullptr},      // 0x03
+    {3, nullptr, "DM"},      // 0x0F
+    {8, "DISC", nullptr},    // 0x43
+    {12, nullptr, "UA"},     // 0x63
+    {15, "SABME", nullptr},  // 0x6F
+    {17, nullptr, "FRMR"},   // 0x87
+    {23, "XID", "XID"},      // 0xAF
+};
+
+static_assert(sortedByCode(kSupervisoryNames));
+static_assert(sortedByCode(kSdlcUnnumberedNames));
+static_assert(sortedByCode(kX25UnnumberedNames));
+static_assert(sortedByCode(kLapdUnnumberedNames));
+
+constexpr char kAdTypeHead[] = "-----TM---AD-TYPE---NS-PF-NR-FC-";
+constexpr char kSapTeCrHead[] = "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-";
+
+template <int N>
+const char* linkTypeName(bool isSd, int frameClass, int typeIndex,
+                         const DirectionalName (&unnumbered)[N]) {
+  switch (frameClass) {
+    case FrameClassI:
+      return "INFO";
+    case FrameClassS:
+      return lookupName(kSupervisoryNames, typeIndex, isSd);
+    case FrameClassU:
+      return lookupName(unnumbered, typeIndex, isSd);
+    default:
+      return "";
+  }
+}
+
+// The five modifier bits of a U control byte, without P/F.
+int8_t unnumberedModifier(uint8_t control) {
+  return static_cast<int8_t>(((control >> 5) & 0x07) * 4 + ((control >> 2) & 0x03));
+}
+
+void setInfo(HdlcHeader& header, int headerLength, int count) {
+  if (count > headerLength) {
+    header.infoStart = static_cast<int8_t>(headerLength);
+    header.infoCount = static_cast<int8_t>(count - headerLength);
+  }
+}
+
+void decodeUnnumbered(HdlcHeader& header, uint8_t control) {
+  header.frameClass = FrameClassU;
+  header.typeIndex = unnumberedModifier(control);
+  header.pf = (control >> 4) & 1;
+}
+
+// The part of an I or S control byte that does not depend on the modulus.
+void decodeSequenced(HdlcHeader& header, uint8_t control, bool mod128) {
+  if ((control & 0x01) == 0) {
+    header.frameClass = FrameClassI;
+    header.typeIndex = 0;
+    header.ns = static_cast<int8_t>(mod128 ? control >> 1 : (control >> 1) & 0x07);
+  } else {
+    header.frameClass = FrameClassS;
+    header.typeIndex = static_cast<int8_t>(mod128 ? control >> 2 : (control >> 2) & 0x03);
+  }
+}
+
+// Decodes the control field from byte `at` on: one byte for U frames and in modulo 8,
+// two for I and S frames in modulo 128. Returns the header length, or 0 when the frame
+// ends inside the control field.
+int decodeControl(HdlcHeader& header, const Frame& frame, int at, int count, bool mod128) {
+  const uint8_t control = frameByte(frame, at);
+  header.control1 = control;
+  header.controlLength = 1;
+  if ((control & 0x03) == 0x03) {
+    decodeUnnumbered(header, control);
+    return at + 1;
+  }
+  decodeSequenced(header, control, mod128);
+  if (!mod128) {
+    header.pf = (control >> 4) & 1;
+    header.nr = static_cast<int8_t>(control >> 5);
+    return at + 1;
+  }
+  if (count <= at + 1) return 0;
+  const uint8_t control2 = frameByte(frame, at + 1);
+  header.control2 = control2;
+  header.controlLength = 2;
+  header.pf = control2 & 1;
+  header.nr = static_cast<int8_t>(control2 >> 1);
+  return at + 2;
+}
+
+// The N(S) and N(R) cells of the AD-TYPE layout: one centred digit in modulo 8.
+char* writeSequence(char* position, int value) {
+  if (mod128Mode != 0) return decimalOrBlanks(position, 3, value);
+  position = fillChars(position, 1, ' ');
+  position = digitOrBlank(position, value);
+  return fillChars(position, 1, ' ');
+}
+
+// AD, TYPE, NS, PF and NR (positions 10-27).
+char* writeAdTypeColumns(char* p, FrameTranslator& namer, bool isSd, const HdlcHeader& header) {
+  p = hexOrBlanks(p, 2, header.address);
+  p = fillChars(p, 1, ' ');
+  p = writeFrameTypeColumn(p, namer, isSd, header);
+  p = writeSequence(p, header.ns);
+  p = fillChars(p, 1, ' ');
+  p = digitOrBlank(p, header.pf);
+  p = fillChars(p, 1, ' ');
+  return writeSequence(p, header.nr);
+}
+
+// SAP, TE, CR, TYPE, NS, PF and NR (positions 10-33).
+char* writeSapTeCrColumns(char* p, FrameTranslator& namer, bool isSd, const HdlcHeader& header) {
+  p = decimalOrBlanks(p, 2, header.address);
+  p = fillChars(p, 1, ' ');
+  p = decimalOrBlanks(p, 3, header.tei);
+  p = fillChars(p, 1, ' ');
+  p = digitOrBlank(p, header.commandResponse);
+  p = fillChars(p, 1, ' ');
+  p = writeFrameTypeColumn(p, namer, isSd, header);
+  p = decimalOrBlanks(p, 3, header.ns);
+  p = fillChars(p, 1, ' ');
+  p = digitOrBlank(p, header.pf);
+  p = fillChars(p, 1, ' ');
+  return decimalOrBlanks(p, 3, header.nr);
+}
+
+}  // namespace
+
+// ---- shared helpers ----
+
+const char* lookupName(const DirectionalName* table, int size, int code, bool isSd) {
+  const DirectionalName* end = table + size;
+  const DirectionalName* row = std::lower_bound(
+      table, end, code, [](const DirectionalName& r, int c) { return r.code < c; });
+  if (row == end || row->code != code) return nullptr;
+  return isSd ? row->sdName : row->rdName;
+}
+
+int usableCount(const Frame& frame) {
+  return std::clamp(frame.count, 0, static_cast<int32_t>(kFrameCells));
+}
+
+char* hexOrBlanks(char* position, int width, int value) {
+  return value < 0 ? fillChars(position, width, ' ') : hexField(position, width, value);
+}
+
+char* decimalOrBlanks(char* position, int width, int value) {
+  return value < 0 ? fillChars(position, width, ' ') : decimalBlanks(position, width, value);
+}
+
+char* digitOrBlank(char* position, int value) {
+  return fillChars(position, 1, value < 0 ? ' ' : static_cast<char>('0' + value % 10));
+}
+
+char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
+                           const HdlcHeader& header) {
+  if (header.frameClass < 0) return fillChars(position, 6, ' ');
+  const char* name = namer.frameTypeName(isSd, header.frameClass, header.typeIndex);
+  if (name != nullptr) return fixedText(position, 6, name);
+  position = fillChars(position, 1, '(');
+  position = hexField(position, 2, header.control1);
+  if (header.controlLength >= 2) {
+    position = hexField(position, 2, header.control2);
+    return fillChars(position, 1, ')');
+  }
+  position = fillChars(position, 1, ')');
+  return fillChars(position, 2, ' ');
+}
+
+void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, int count) {
+  char* position = fillChars(translator.writePos, 1, ' ');
+  // The line buffer bounds the room too, whatever width the run asked for.
+  const int lastColumn = std::min<int>(translator.lineWidth, kLineBufferSize - 1);
+  const int room = (lastColumn - static_cast<int>(position - translator.lineBuffer)) / 2;
+  const int shown = std::min({count, room, kFrameCells - start});
+  for (int i = 0; i < shown; ++i) position = hexField(position, 2, frameByte(frame, start + i));
+  translator.writePos = position;
+}
+
+// ---- SDLC and X.25 ----
+
+void HdlcFrameTranslator::decode(HdlcHeader& header, const Frame& frame, bool mod128) {
+  header = HdlcHeader{};
+  const int count = usableCount(frame);
+  if (count <= 0) return;
+  header.address = frameByte(frame, 0);
+  if (count == 1) return;
+  const int headerLength = decodeControl(header, frame, 1, count, mod128);
+  if (headerLength > 0) setInfo(header, headerLength, count);
+}
+
+void HdlcFrameTranslator::parseHeader(void* header, const Frame& frame) {
+  decode(*static_cast<HdlcHeader*>(header), frame, mod128Mode != 0);
+}
+
+void HdlcFrameTranslator::writeColumnHead() { writeHead(kAdTypeHead, "DATA"); }
+
+int HdlcFrameTranslator::translate(const Frame& frame) {
+  writePos = lineBuffer;
+  if (writeDirection(frame.direction) != 0) return 1;
+  HdlcHeader header;
+  parseHeader(&header, frame);
+  writeTime(frame.stampWord);
+  char* p = fillChars(writePos, 1, ' ');
+  p = writeAdTypeColumns(p, *this, frame.direction == DirectionSd, header);
+  writePos = fillChars(p, 1, ' ');
+  writeEndMark(frame.endStatus);
+  writeDataBytes(*this, frame, header.infoStart, header.infoCount);
+  finishLine();
+  return 0;
+}
+
+const char* SdlcFrameTranslator::frameTypeName(bool isSd, int frameClass, int typeIndex) {
+  return linkTypeName(isSd, frameClass, typeIndex, kSdlcUnnumberedNames);
+}
+
+const char* SdlcFrameTranslator::shortTag() { return mod128Mode != 0 ? "F-SDLCE-" : "F -SDLC-"; }
+
+const char* SdlcFrameTranslator::title() {
+  return mod128Mode != 0 ? "(SDLC MOD128 FRAME)" : "(SDLC FRAME)";
+}
+
+const char* X25FrameTranslator::frameTypeName(bool isSd, int frameClass, int typeIndex) {
+  return linkTypeName(isSd, frameClass, typeIndex, kX25UnnumberedNames);
+}
+
+const char* X25FrameTranslator::shortTag() { return mod128Mode != 0 ? "F-X.25E-" : "F -X.25-"; }
+
+const char* X25FrameTranslator::title() {
+  return mod128Mode != 0 ? "(X.25 MOD128 FRAME)" : "(X.25 FRAME)";
+}
+
+// ---- LAPD ----
+
+void LapdFrameTranslator::decode(HdlcHeader& header, const Frame& frame) {
+  header = HdlcHeader{};
+  const int count = usableCount(frame);
+  if (count <= 0) return;
+  const uint8_t address = frameByte(frame, 0);
+  header.address = static_cast<int16_t>(address >> 2);
+  header.commandResponse = (address >> 1) & 1;
+  if (count == 1) return;
+  header.tei = static_cast<int8_t>(frameByte(frame, 1) >> 1);
+  if (count == 2) return;
+  const int headerLength = decodeControl(header, frame, 2, count, true);
+  if (headerLength > 0) setInfo(header, headerLength, count);
+}
+
+void LapdFrameTranslator::parseHeader(void* header, const Frame& frame) {
+  decode(*static_cast<HdlcHeader*>(header), frame);
+}
+
+const char* LapdFrameTranslator::frameTypeName(bool isSd, int frameClass, int typeIndex) {
+  return linkTypeName(isSd, frameClass, typeIndex, kLapdUnnumberedNames);
+}
+
+const char* LapdFrameTranslator::shortTag() { return "F -LAPD-"; }
+
+const char* LapdFrameTranslator::title() { return "(LAPD FRAME)"; }
+
+void LapdFrameTranslator::writeColumnHead() { writeHead(kSapTeCrHead, "DATA"); }
+
+int LapdFrameTranslator::translate(const Frame& frame) {
+  writePos = lineBuffer;
+  if (writeDirection(frame.direction) != 0) return 1;
+  HdlcHeader header;
+  parseHeader(&header, frame);
+  writeTime(frame.stampWord);
+  char* p = fillChars(writePos, 1, ' ');
+  p = writeSapTeCrColumns(p, *this, frame.direction == DirectionSd, header);
+  writePos = fillChars(p, 1, ' ');
+  writeEndMark(frame.endStatus);
+  writeDataBytes(*this, frame, header.infoStart, header.infoCount);
+  finishLine();
+  return 0;
+}
+
+}  // namespace qv
