@@ -1,0 +1,194 @@
+#include "listing/listing_cells.h"
+
+#include <cstring>
+
+#include "report/code_tables.h"
+
+namespace qv {
+
+namespace {
+
+using F = CellForm;
+constexpr F Hx = F::Hex, Ch = F::Char, Al = F::Alt, Bl = F::Blank, Ds = F::Dash, St = F::Stars,
+            Br = F::Braces, Qu = F::Query, E1 = F::Err1, E2 = F::Err2, E3 = F::Err3,
+            Hs = F::Hashes, E5 = F::Err5, En = F::End, Sa = F::Start, Ab = F::Ab, Fl = F::Flag;
+
+// Each table row covers four statuses: 0-3, 4-7, 8-11, ... 28-31.
+constexpr StatusForms kHexRow = {
+    Ds, St, St, St,  Fl, Fl, Hx, Hx,  Hx, Hx, Hx, Hx,  Hx, Hx, Hx, Hx,
+    Hx, Hx, Hx, Hx,  Hx, Hx, Hx, Hx,  St, St, St, St,  Hx, Hx, Hx, Hx,
+};
+
+// Character rows by word kind. Statuses 8-23 and 28-31 carry two error flags in bits
+// 0-1; how a flagged character shows depends on how the protocol uses those bits.
+constexpr StatusForms kCharRows[6] = {
+    // 0: HDLC, and ASYNC or BURST without MP parity
+    {Bl, St, St, St,  En, Sa, E5, Ab,  Ch, E1, E2, E3,  Al, E1, E2, E3,
+     Br, E1, E2, E3,  Qu, E1, E2, E3,  St, St, St, St,  Bl, E1, E2, E3},
+    // 1: ASYNC or BURST with MP parity
+    {Bl, St, St, St,  En, Sa, E5, Ab,  Ch, Hs, E2, E2,  Al, Hs, E2, E2,
+     Br, Hs, E2, E2,  Qu, Hs, E2, E2,  St, St, St, St,  Bl, Hs, E2, E2},
+    // 2: I2C
+    {Bl, St, St, St,  En, Sa, E5, Ab,  Ch, Hs, E2, E2,  Al, Hs, E2, E2,
+     Br, Hs, E2, E2,  Qu, Hs, E2, E2,  St, St, St, St,  Bl, Hs, E2, E2},
+    // 3: PPP and IrDA
+    {Bl, St, St, St,  En, Sa, E5, Ab,  Ch, Ch, E2, E2,  Al, Al, E2, E2,
+     Br, Br, E2, E2,  Qu, Qu, E2, E2,  St, St, St, St,  Bl, Bl, E2, E2},
+    // 4: SYNC
+    {Bl, St, St, St,  En, Sa, E5, Ab,  Ch, E1, Ch, E1,  Al, E1, Al, E1,
+     Br, E1, Br, E1,  Qu, E1, Qu, E1,  St, St, St, St,  Bl, E1, Bl, E1},
+    // 5: SPI
+    {Bl, St, St, St,  En, Sa, E5, Ab,  Ch, Ch, Ch, Ch,  Al, Al, Al, Al,
+     Br, Br, Br, Br,  Qu, Qu, Qu, Qu,  St, St, St, St,  Bl, Bl, Bl, Bl},
+};
+
+// BSC symbols are shown through the primary table whatever their status bits say.
+constexpr StatusForms kBscRow = {
+    Bl, St, St, St,  En, Sa, E5, Ab,  Ch, Ch, Ch, Ch,  Ch, Ch, Ch, Ch,
+    Br, Br, Br, Br,  Qu, Qu, Qu, Qu,  St, St, St, St,  Ch, Ch, Ch, Ch,
+};
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The fixed two-character texts of the forms that do not depend on the byte.
+constexpr const char* kFixedText[] = {
+    nullptr, nullptr, nullptr,       // Hex, Char, Alt
+    "  ", " -", "**", "{}", "??",    // Blank, Dash, Stars, Braces, Query
+    "?1", "?2", "?3", "##", "?5",    // Err1, Err2, Err3, Hashes, Err5
+};
+
+inline void put2(char* out, char a, char b) {
+  out[0] = a;
+  out[1] = b;
+}
+
+inline void putDigit(char* out, uint32_t value) { *out = static_cast<char>('0' + value % 10); }
+
+constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000};
+
+// Labels of the four-column records, by display kind 0-11.
+constexpr char kControlLabels[12][3] = {
+    "[ ", "ID", "LE", " ]",  // idle count
+    "[ ", "TM", "SP", " ]",  // clock time stamp
+    "[ ", "TM", "SP", " ]",  // counter time stamp
+};
+
+constexpr uint32_t kIdleOverflow = 10000;
+
+// The values of a four-column record read as one framed text of eight characters:
+// "[ 0012 ]" or "[ OVER ]" for an idle count, "[dddddd]" for a time stamp (the three
+// fields of a clock stamp, two digits each, or the six digits of a counter stamp's
+// count). Column c shows characters 2c and 2c + 1 of that text.
+void valueText(char text[8], uint32_t word) {
+  const unsigned kind = word & 0x1F;
+  text[0] = '[';
+  text[7] = ']';
+  if (kind < KindClockStamp) {
+    const uint32_t count = idleCount(word);
+    if (count >= kIdleOverflow) {
+      std::memcpy(text + 1, " OVER ", 6);
+      return;
+    }
+    text[1] = text[6] = ' ';
+    for (int i = 2; i <= 5; ++i) putDigit(&text[i], count / kPowersOfTen[5 - i]);
+    return;
+  }
+  if (kind < KindCounterStamp) {
+    const uint32_t fields[3] = {(word >> 8) & 0x7F, (word >> 16) & 0xFF, (word >> 24) & 0xFF};
+    for (int i = 0; i < 3; ++i) {
+      putDigit(&text[1 + 2 * i], fields[i] / 10);
+      putDigit(&text[2 + 2 * i], fields[i]);
+    }
+    return;
+  }
+  uint32_t count = counterStampValue(word) % 1000000;
+  for (int i = 6; i >= 1; --i, count /= 10) putDigit(&text[i], count);
+}
+
+}  // namespace
+
+int blockCapacityFor(int32_t printColumns) {
+  if (printColumns < 80) return 14;
+  if (printColumns < 136) return 28;
+  return kMaxBlockRecords;
+}
+
+const StatusForms& hexRowForms() { return kHexRow; }
+
+const StatusForms& charRowForms(unsigned wordKind) {
+  return kCharRows[wordKind < 6 ? wordKind : 0];
+}
+
+const StatusForms& bscRowForms() { return kBscRow; }
+
+void CodeCells::load(int code) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const DisplayCell primary = displayCell(code, static_cast<uint8_t>(byte), false);
+    const DisplayCell alternate = displayCell(code, static_cast<uint8_t>(byte), true);
+    put2(&primary_[2 * byte], primary[0], primary[1]);
+    put2(&alternate_[2 * byte], alternate[0], alternate[1]);
+  }
+}
+
+void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeCells& code) {
+  const uint8_t byte = cellByte(cell);
+  const CellForm form = forms[cellStatus(cell)];
+  switch (form) {
+    case CellForm::Hex: put2(out, kHexDigits[byte >> 4], kHexDigits[byte & 0xF]); return;
+    case CellForm::Char: std::memcpy(out, code.primary(byte), 2); return;
+    case CellForm::Alt: std::memcpy(out, code.alternate(byte), 2); return;
+    case CellForm::End: std::memcpy(out, byte <= 1 ? ">>" : "^^", 2); return;
+    case CellForm::Start: std::memcpy(out, byte == 0 ? "<<" : "^^", 2); return;
+    case CellForm::Ab: std::memcpy(out, byte != 0 ? "AA" : "BB", 2); return;
+    case CellForm::Flag: std::memcpy(out, byte == 0x7E ? "7E" : "  ", 2); return;
+    default: std::memcpy(out, kFixedText[static_cast<int>(form)], 2); return;
+  }
+}
+
+void putControlCell(char* out, uint32_t word, int labelMode) {
+  const unsigned kind = word & 0x1F;
+  if (kind == KindMarker) {
+    if (labelMode != 0) { put2(out, '|', '|'); return; }
+    const unsigned subKind = markerSubKind(word);
+    std::memcpy(out, subKind == 0 ? "OE" : subKind == 1 ? "LD" : "  ", 2);
+    return;
+  }
+  if (kind >= 12 || labelMode >= 2) { put2(out, ' ', ' '); return; }
+  if (labelMode == 0) { std::memcpy(out, kControlLabels[kind], 2); return; }
+  char text[8];
+  valueText(text, word);
+  std::memcpy(out, &text[2 * (kind & 3)], 2);
+}
+
+void CellTable::build(const StatusForms& forms, const CodeCells& code) {
+  for (unsigned status = 0; status < 32; ++status) {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      const uint16_t cell = static_cast<uint16_t>(status | (byte << 8));
+      putDataCell(&cells_[2 * ((status << 8) | byte)], cell, forms, code);
+    }
+  }
+}
+
+int formatBlockRow(char* text, const RecordBlock& block, const RowLayout& layout) {
+  char* out = text;
+  if (layout.prefix != nullptr) {
+    std::memcpy(out, layout.prefix, 3);
+    out += 3;
+  }
+  const int shift = layout.rdHalf ? 16 : 0;
+  for (int i = 0; i < block.count; ++i, out += 2) {
+    const uint32_t word = block.records[i].word;
+    if (!isDataWord(word)) {
+      putControlCell(out, word, layout.labelMode);
+    } else if (layout.table != nullptr) {
+      std::memcpy(out, layout.table->at(static_cast<uint16_t>(word >> shift)), 2);
+    } else {
+      putDataCell(out, static_cast<uint16_t>(word >> shift), *layout.forms, *layout.code);
+    }
+  }
+  while (out > text && out[-1] == ' ') --out;
+  *out = '\0';
+  return static_cast<int>(out - text);
+}
+
+}  // namespace qv

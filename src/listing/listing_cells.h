@@ -1,0 +1,135 @@
+#pragma once
+// Building blocks shared by the record listing and the BSC translation: the block of
+// collected records, the two-character forms of data cells, the four-column texts of
+// idle counts, time stamps and markers, and the formatting of one block row.
+//
+// Rows are written straight into a caller's character buffer: no allocation, no
+// per-cell strings, so that a listing runs at the speed of copying.
+#include <array>
+#include <cstdint>
+
+#include "capture/record_word.h"
+#include "driver/options.h"
+
+namespace qv {
+
+constexpr int kMaxBlockRecords = 56;
+// A row: a 3-character prefix, up to 56 columns of 2 characters and the terminator.
+constexpr int kRowTextSize = 140;
+
+struct BlockRecord {
+  uint32_t word;
+  uint16_t lineStateThen;  // the line state in force when the record was collected
+};
+
+// The records of one block, in ring order.
+struct RecordBlock {
+  BlockRecord records[kMaxBlockRecords];
+  int count = 0;
+  int capacity = 28;
+
+  void clear() { count = 0; }
+  bool full() const { return count >= capacity; }
+  void add(uint32_t word, uint16_t lineState) { records[count++] = {word, lineState}; }
+};
+
+// Records per block for a report width: 14 below 80 columns, 28 below 136, else 56.
+int blockCapacityFor(int32_t printColumns);
+
+// How a data cell becomes two characters.
+enum class CellForm : uint8_t {
+  Hex,     // the byte's two upper-case hex digits
+  Char,    // the print code's primary cell of the byte
+  Alt,     // the print code's alternate cell of the byte
+  Blank,   // "  "
+  Dash,    // " -"
+  Stars,   // "**"
+  Braces,  // "{}"
+  Query,   // "??"
+  Err1,    // "?1"
+  Err2,    // "?2"
+  Err3,    // "?3"
+  Hashes,  // "##"
+  Err5,    // "?5"
+  End,     // ">>" for byte 0 or 1, "^^" otherwise
+  Start,   // "<<" for byte 0, "^^" otherwise
+  Ab,      // "AA" for a non-zero byte, "BB" for 0
+  Flag,    // "7E" for the byte 0x7E, blanks otherwise
+};
+
+// A cell form for each of the 32 cell statuses.
+using StatusForms = std::array<CellForm, 32>;
+
+// The hex rows of the listing (every word kind).
+const StatusForms& hexRowForms();
+// The character rows of the listing, by word kind 0-5 (other values read as 0).
+const StatusForms& charRowForms(unsigned wordKind);
+// The rows of the BSC translation: characters through the primary table only.
+const StatusForms& bscRowForms();
+
+// The display cells of one character code, looked up once per run so that a row is
+// built by copying two bytes per character.
+class CodeCells {
+ public:
+  void load(int code);
+  const char* primary(uint8_t byte) const { return &primary_[2 * byte]; }
+  const char* alternate(uint8_t byte) const { return &alternate_[2 * byte]; }
+
+ private:
+  char primary_[512] = {};
+  char alternate_[512] = {};
+};
+
+// Writes the two characters of a data cell (status in bits 0-4, byte in bits 8-15).
+void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeCells& code);
+
+// Every cell of one row kind resolved in advance (32 statuses x 256 bytes), so that a
+// busy listing turns a data cell into its two characters with one lookup.
+class CellTable {
+ public:
+  void build(const StatusForms& forms, const CodeCells& code);
+  const char* at(uint16_t cell) const { return &cells_[2 * ((cellStatus(cell) << 8) | cellByte(cell))]; }
+
+ private:
+  char cells_[2 * 32 * 256] = {};
+};
+
+// Writes the two characters a stored control word shows in its column: the display
+// kind is its low five bits (idle 0-3, clock stamp 4-7, counter stamp 8-11, kind 17,
+// marker 19). labelMode 0 shows the labels ("[ IDLE ]", "[ TMSP ]", "OE"/"LD"),
+// 1 the values ("[ 0012 ]", "[123456]", "||"), 2 and more blanks ("||" for markers).
+void putControlCell(char* out, uint32_t word, int labelMode);
+
+// Idle counts and time stamps fill four columns: a listing stores the record word plus
+// the cursor's column, so that the stored word's low five bits name the column shown.
+constexpr bool isIdleOrStamp(uint32_t word) {
+  if (isDataWord(word)) return false;
+  const unsigned kind = recordKind(word);
+  return kind == KindIdle || kind == KindClockStamp || kind == KindCounterStamp;
+}
+// Whether the options keep an idle count or time stamp (false for any other word).
+constexpr bool listsIdleOrStamp(uint32_t word, const ConvertOptions& options) {
+  if (!isIdleOrStamp(word)) return false;
+  if (recordKind(word) == KindIdle) return options.skipIdle == 0;
+  return options.skipTimeStamp == 0;
+}
+// Markers of sub-kind 0 ("OE") and 1 ("LD") are listed; other sub-kinds are not.
+constexpr bool isListedMarker(uint32_t word) {
+  return !isDataWord(word) && recordKind(word) == KindMarker && markerSubKind(word) <= 1;
+}
+
+// How one row of a block is laid out.
+struct RowLayout {
+  const char* prefix = nullptr;  // 3 characters, or nullptr when the guide is skipped
+  int labelMode = 0;             // see putControlCell
+  bool rdHalf = false;           // data words show their RD cell, else their SD cell
+  const StatusForms* forms = nullptr;
+  const CodeCells* code = nullptr;
+  const CellTable* table = nullptr;  // when set, used instead of forms and code
+};
+
+// Formats one row of the block into text (at least kRowTextSize bytes), removes the
+// trailing blanks, terminates it and returns its length.
+int formatBlockRow(char* text, const RecordBlock& block, const RowLayout& layout);
+
+}  // namespace qv

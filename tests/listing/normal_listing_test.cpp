@@ -1,0 +1,315 @@
+#include "listing/normal_listing.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture_builder.h"
+#include "capture/capture_file.h"
+#include "report/print_file.h"
+#include "test_support.h"
+
+namespace qv {
+namespace {
+
+using build::CaptureBuilder;
+using build::clockStamp;
+using build::counterStamp;
+using build::idleWord;
+using build::lineStateWord;
+using build::markerWord;
+using build::rdChar;
+using build::sdChar;
+
+struct Listing {
+  int result = -1;
+  std::string report;
+  std::string console;
+};
+
+Listing runImage(const std::vector<uint8_t>& image, const ConvertOptions& options,
+                 int32_t limit = kPageLimit,
+                 const std::string& savePath = test::tempPath("listing.txt")) {
+  CaptureFile capture;
+  EXPECT_EQ(capture.loadImage(image), 1);
+  std::ostringstream console;
+  PrintFile printFile(console);
+  printFile.setSavePath(savePath);
+  NormalListingConverter converter(printFile, capture);
+  converter.setOptions(options);
+  Listing listing;
+  listing.result = converter.run(limit);
+  listing.report = test::readFile(savePath);
+  listing.console = console.str();
+  return listing;
+}
+
+Listing runListing(const std::vector<uint32_t>& words, const ConvertOptions& options,
+                   const build::Conditions& conditions = {}, int32_t limit = kPageLimit,
+                   const std::string& savePath = test::tempPath("listing.txt")) {
+  return runImage(CaptureBuilder().dinf(conditions).mond(words).bytes(), options, limit, savePath);
+}
+
+// Options for a listing without the guide, so that the report holds only the rows.
+ConvertOptions bare(uint8_t dataLine, uint8_t codeDisplay) {
+  ConvertOptions options;
+  options.dataLine = dataLine;
+  options.codeDisplay = codeDisplay;
+  options.skipGuide = 1;
+  return options;
+}
+
+std::string rowsOf(const std::vector<uint32_t>& words, const ConvertOptions& options,
+                   const build::Conditions& conditions = {}) {
+  return runListing(words, options, conditions).report;
+}
+
+// The report after the header box and its empty line.
+std::string bodyOf(const std::string& report) {
+  static const std::string kBoxEnd = "*=====================================*\n\n";
+  const size_t at = report.find(kBoxEnd);
+  return at == std::string::npos ? "<no header>" : report.substr(at + kBoxEnd.size());
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(NormalListing, WorkedExampleWithHeader) {
+  const Listing listing = runListing({sdChar('A'), idleWord(12), rdChar('B')}, ConvertOptions{});
+  EXPECT_EQ(listing.result, 0);  // the close result of a good file
+  EXPECT_EQ(test::maskTopLine(listing.report),
+            "*=[KOVREN]=[DATE-TIME]=*\n"
+            "* MONITOR DATA                        *\n"
+            "*  PROTOCOL: ASYNC                    *\n"
+            "*  S-SPEED : 9600    R-SPEED : 9600   *\n"
+            "*  CODE    : ASCII   CHAR BIT: 8      *\n"
+            "*  PARITY  : NONE    STOP BIT: 1      *\n"
+            "*  BCC     : NONE                     *\n"
+            "*                 PRINT CODE : ASCII  *\n"
+            "*=====================================*\n"
+            "\n"
+            "SD:41[ IDLE ] -\n"
+            "    A[ 0012 ]\n"
+            "RD: -        42\n"
+            "              B\n"
+            "\n");
+}
+
+TEST(NormalListing, ControlRecordLabelsAndValues) {
+  const std::vector<uint32_t> words = {idleWord(9999), idleWord(10000), clockStamp(99, 200, 7),
+                                       counterStamp(524287), counterStamp(5)};
+  // Two rows (both directions, characters only): labels on the SD row, values on the RD row.
+  EXPECT_EQ(rowsOf(words, bare(0, 1)),
+            "[ IDLE ][ IDLE ][ TMSP ][ TMSP ][ TMSP ]\n"
+            "[ 9999 ][ OVER ][990007][524287][000005]\n");
+  // Four rows: the hex and character rows of RD stay blank under control records.
+  EXPECT_EQ(rowsOf({idleWord(12), sdChar('A')}, bare(0, 0)), "[ IDLE ]41\n[ 0012 ] A\n         -\n\n");
+}
+
+TEST(NormalListing, OneRowBlocksShowValuesWithoutLabels) {
+  const std::vector<uint32_t> words = {sdChar('A'), idleWord(12), clockStamp(12, 34, 56),
+                                       idleWord(123456), markerWord(0), rdChar('B')};
+  EXPECT_EQ(rowsOf(words, bare(1, 1)), " A[ 0012 ][123456][ OVER ]||\n");
+  EXPECT_EQ(rowsOf(words, bare(2, 2)), "[ 0012 ][123456][ OVER ]||42\n");
+}
+
+TEST(NormalListing, DataLineSelectsWhichDataWordsAreListed) {
+  const std::vector<uint32_t> words = {sdChar('A'), rdChar('B'),
+                                       build::dataWord(build::cell(8, 'C'), build::cell(8, 'D')),
+                                       build::dataWord(0, 0)};
+  EXPECT_EQ(rowsOf(words, bare(1, 2)), "4143\n");
+  EXPECT_EQ(rowsOf(words, bare(2, 2)), "4244\n");
+  EXPECT_EQ(rowsOf(words, bare(0, 2)), "41 -43\n -4244\n");
+}
+
+TEST(NormalListing, BlockCapacityFollowsTheReportWidth) {
+  std::vector<uint32_t> words(60, sdChar(0x30));
+  auto rowLengths = [&](int32_t columns, size_t count) {
+    ConvertOptions options = bare(1, 2);
+    options.printColumns = columns;
+    std::vector<size_t> lengths;
+    for (const std::string& line : linesOf(rowsOf({words.begin(), words.begin() + count}, options)))
+      lengths.push_back(line.size());
+    return lengths;
+  };
+  EXPECT_EQ(rowLengths(79, 60), (std::vector<size_t>{28, 28, 28, 28, 8}));
+  EXPECT_EQ(rowLengths(80, 60), (std::vector<size_t>{56, 56, 8}));
+  EXPECT_EQ(rowLengths(135, 60), (std::vector<size_t>{56, 56, 8}));
+  EXPECT_EQ(rowLengths(136, 60), (std::vector<size_t>{112, 8}));
+  // A listing that fills its blocks exactly ends without an empty block.
+  EXPECT_EQ(rowLengths(80, 56), (std::vector<size_t>{56, 56}));
+}
+
+TEST(NormalListing, FourColumnRecordsContinueIntoTheNextBlock) {
+  std::vector<uint32_t> words(12, sdChar('A'));
+  words.push_back(idleWord(12));
+  words.push_back(sdChar('B'));
+  words.push_back(clockStamp(1, 2, 3));
+  ConvertOptions options = bare(1, 0);
+  options.printColumns = 40;  // 14 records per block
+  EXPECT_EQ(rowsOf(words, options),
+            "414141414141414141414141[ ID\n"
+            " A A A A A A A A A A A A[ 00\n"
+            "LE ]42[ TMSP ]\n"
+            "12 ] B[010203]\n");
+}
+
+TEST(NormalListing, SkipFlagsDropWholeRecords) {
+  const std::vector<uint32_t> words = {sdChar('A'), idleWord(5),    clockStamp(1, 2, 3),
+                                       counterStamp(7), markerWord(0), sdChar('B')};
+  ConvertOptions options = bare(1, 0);
+  options.skipIdle = 1;
+  EXPECT_EQ(linesOf(rowsOf(words, options))[0], "41[ TMSP ][ TMSP ]OE42");
+  options.skipIdle = 0;
+  options.skipTimeStamp = 1;
+  EXPECT_EQ(linesOf(rowsOf(words, options))[0], "41[ IDLE ]OE42");
+  options.skipIdle = 1;
+  EXPECT_EQ(rowsOf(words, options), "41OE42\n A|| B\n");
+}
+
+TEST(NormalListing, MarkersAndUnlistedControlRecords) {
+  const std::vector<uint32_t> words = {markerWord(0), markerWord(1), markerWord(2),
+                                       lineStateWord(1, 0, 16), lineStateWord(1, 0, 17),
+                                       build::speedWord(1, 2), sdChar('A')};
+  EXPECT_EQ(rowsOf(words, bare(0, 0)), "OELD41\n|||| A\n|||| -\n||||\n");
+}
+
+TEST(NormalListing, LineStateRowsAroundAListedChange) {
+  build::Conditions conditions;
+  conditions.lineStateRecorded = 1;
+  // Lines RS (bit 0) and CS (bit 1) are active at the start; the listed change clears
+  // CS and a later unlisted change clears RS.
+  const std::vector<uint32_t> words = {sdChar('A'), sdChar('B'), lineStateWord(0x003, 0x001, 17),
+                                       sdChar('C'), lineStateWord(0x001, 0x000, 16), sdChar('D')};
+  ConvertOptions options;
+  options.dataLine = 1;
+  options.codeDisplay = 2;
+  options.lineStateFormat = 1;
+  options.lineStateSelection[0] = 1;
+  options.lineStateSelection[1] = -1;
+  options.lineStateSelection[2] = 0;
+  options.lineStateSelection[3] = 7;
+  Listing listing = runListing(words, options, conditions);
+  EXPECT_EQ(bodyOf(listing.report),
+            "SD:4142  4344\n"
+            "\n"
+            "CS:0000011111\n"
+            "RS:0000000011\n"
+            "EX:1111111111\n"
+            "\n");
+  EXPECT_NE(listing.report.find("* MONITOR DATA (WITH LINE STATE)      *\n"), std::string::npos);
+
+  options.skipGuide = 1;
+  EXPECT_EQ(rowsOf(words, options, conditions), "4142  4344\n0000011111\n0000000011\n1111111111\n");
+
+  // The Normal format neither lists the change nor writes line rows.
+  options.lineStateFormat = 0;
+  EXPECT_EQ(rowsOf(words, options, conditions), "41424344\n");
+}
+
+TEST(NormalListing, UnnamedLinesShowBlankNames) {
+  build::Conditions conditions;
+  conditions.lineStateRecorded = 1;
+  ConvertOptions options;
+  options.dataLine = 1;
+  options.codeDisplay = 2;
+  options.lineStateFormat = 1;
+  options.lineStateSelection[0] = 11;
+  const Listing listing =
+      runListing({lineStateWord(0x800, 0x000, 17), sdChar('A')}, options, conditions);
+  EXPECT_EQ(bodyOf(listing.report), "SD:  41\n\n  :0111\n\n");
+}
+
+// Every status of an SD cell, shown with BAUDOT, whose byte 0x01 reads "E" in the primary
+// table and "3" in the alternate one; then the byte-dependent forms with other bytes.
+std::vector<uint32_t> everyStatus() {
+  std::vector<uint32_t> words;
+  for (unsigned status = 0; status < 32; ++status)
+    words.push_back(build::dataWord(build::cell(status, 0x01), build::cell(8, 0x7E)));
+  for (const uint16_t cell : {build::cell(4, 0), build::cell(4, 2), build::cell(5, 0),
+                              build::cell(7, 0), build::cell(4, 0x7E), build::cell(5, 0x7E)})
+    words.push_back(build::dataWord(cell, build::cell(8, 0x7E)));
+  return words;
+}
+
+TEST(NormalListing, HexRowStatusTable) {
+  ConvertOptions options = bare(0, 2);
+  options.printColumns = 136;  // every cell in one block
+  const std::string sdHexRow = linesOf(rowsOf(everyStatus(), options))[0];
+  EXPECT_EQ(sdHexRow,
+            " -******"  "    0101"  "01010101"  "01010101"
+            "01010101"  "01010101"  "********"  "01010101"
+            "      007E7E");
+}
+
+struct CharRowCase {
+  int protocol;
+  int parity;
+  const char* statuses8to31;  // statuses 8-31; 0-7 and the extra cells are the same for all
+};
+
+TEST(NormalListing, CharacterRowStatusTableForEveryWordKind) {
+  const CharRowCase cases[] = {
+      {2, 0, " E?1?2?3 3?1?2?3{}?1?2?3???1?2?3********  ?1?2?3"},   // word kind 0
+      {0, 5, " E##?2?2 3##?2?2{}##?2?2??##?2?2********  ##?2?2"},   // 1: ASYNC with MP
+      {5, 0, " E##?2?2 3##?2?2{}##?2?2??##?2?2********  ##?2?2"},   // 2: I2C
+      {3, 0, " E E?2?2 3 3?2?2{}{}?2?2?????2?2********    ?2?2"},   // 3: PPP
+      {1, 0, " E?1 E?1 3?1 3?1{}?1{}?1???1???1********  ?1  ?1"},   // 4: SYNC
+      {10, 0, " E E E E 3 3 3 3{}{}{}{}????????********        "},  // 5: SPI
+      {0, 0, " E?1?2?3 3?1?2?3{}?1?2?3???1?2?3********  ?1?2?3"},   // ASYNC reads as 0
+  };
+  for (const CharRowCase& c : cases) {
+    build::Conditions conditions;
+    conditions.protocol = c.protocol;
+    conditions.parity = c.parity;
+    conditions.code = 9;  // BAUDOT
+    ConvertOptions options = bare(0, 1);
+    options.printColumns = 136;
+    const std::string sdCharRow = linesOf(rowsOf(everyStatus(), options, conditions))[0];
+    EXPECT_EQ(sdCharRow, std::string("  ******>>^^?5AA") + c.statuses8to31 + ">>^^<<BB^^^^")
+        << "protocol " << c.protocol << " parity " << c.parity;
+  }
+}
+
+TEST(NormalListing, PrintCodeOverridesTheCaptureCode) {
+  build::Conditions conditions;
+  conditions.code = 0;
+  ConvertOptions options = bare(1, 1);
+  options.printCode = 9;
+  EXPECT_EQ(rowsOf({sdChar(0x01), sdChar(0x01, 12)}, options, conditions), " E 3\n");
+  options.printCode = 5;  // HEX shows the digits in the character row too
+  EXPECT_EQ(rowsOf({sdChar(0x01)}, options, conditions), "01\n");
+}
+
+TEST(NormalListing, EmptyMonitorDataGivesTheHeaderAlone) {
+  const Listing listing = runListing({}, ConvertOptions{});
+  EXPECT_EQ(bodyOf(listing.report), "");
+  EXPECT_EQ(runListing({}, bare(0, 0)).report, "");
+  // A monitor chunk too short to hold one record word has nothing to list either.
+  const std::vector<uint8_t> partialWord =
+      CaptureBuilder().dinf({}).chunk("MOND", {0x20, 0x08}).bytes();
+  EXPECT_EQ(bodyOf(runImage(partialWord, ConvertOptions{}).report), "");
+}
+
+TEST(NormalListing, PageLimitStopsTheRunAtThePageEnd) {
+  const std::vector<uint32_t> words(28 * 200, sdChar('A'));
+  const Listing listing = runListing(words, bare(1, 2), {}, 1);
+  EXPECT_EQ(linesOf(listing.report).size(), 66u);
+  EXPECT_EQ(runListing(words, bare(1, 2), {}, 2).report.size(), 132u * 57u);
+}
+
+TEST(NormalListing, ReportThatCannotBeCreatedEndsTheRunAtOnce) {
+  const Listing listing =
+      runListing({sdChar('A')}, bare(0, 0), {}, kPageLimit, "/nonexistent-dir/report.txt");
+  EXPECT_EQ(listing.result, 0);
+  EXPECT_EQ(listing.console, "Can't create print data file.\n");
+}
+
+}  // namespace
+}  // namespace qv
