@@ -2,6 +2,7 @@
 // The whole program: the program-wide objects, the operator dialogue, the dispatch of
 // one conversion runner, and the exit clean-up. main owns one Program.
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "capture/capture_file.h"
@@ -31,11 +32,17 @@ class Program {
   ConvertOptions options;
   int frameType = 0;
 
+ private:
+  // Declared first: the report writer talks to the console from its construction on.
+  std::istream& in_;
+  std::ostream& out_;
+
+ public:
   // Program-wide objects, in their order of construction.
   BscState bsc;
   CaptureFile capture;
   FrameAssembler assembler{capture};
-  PrintFile printFile;
+  PrintFile printFile{out_};
   NormalListingConverter normalListing{printFile, capture};
   BscConverter bscConverter{printFile, capture, bsc};
   HdlcFrameConverter hdlcFrame{printFile, capture, assembler, translators};
@@ -49,8 +56,31 @@ class Program {
   TranslatorSet translators;
 
  private:
-  std::istream& in_;
-  std::ostream& out_;
+  // One piece of an answer line, at most kAnswerPiece characters; lineEnded is set when
+  // the piece holds the line's newline or input ended right after it.
+  static constexpr int kAnswerPiece = 255;
+  struct AnswerPiece {
+    char text[kAnswerPiece + 1];
+    int length;
+    bool lineEnded;
+  };
+
+  bool readPiece(AnswerPiece& piece);
+  void discardRestOfLine();
+  void writeLine(const char* text);
+  void writePrompt(const char* prompt);
+  // A number in 1..highest, asking again until one is typed; nullopt at end of input.
+  std::optional<int> askChoice(const char* prompt, int highest);
+  std::optional<int> askNumber();
+  bool askOption(const char* prompt, int highest, uint8_t& option);
+  bool askFileName(const char* prompt, std::string& name);
+  bool askFilesAndLoad();
+  bool askSkipAndGuide();
+  bool askLineStateSelection();
+  int askPrintFormat();
+  bool askFrameType();
+  bool isBscTranslation() const;
+  void runConverter(Converter& converter);
 };
 
 }  // namespace qv

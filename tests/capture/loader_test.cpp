@@ -1,0 +1,244 @@
+// Loading a capture file: the file checks with their console messages, the chunk walk,
+// and the ring bounds the loader sets up.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "capture/capture_file.h"
+#include "capture_builder.h"
+#include "test_support.h"
+
+namespace qv {
+namespace {
+
+using build::CaptureBuilder;
+using Bytes = std::vector<uint8_t>;
+
+struct Load {
+  int result = -1;
+  std::string console;
+};
+
+Load loadPath(CaptureFile& capture, const std::string& path) {
+  std::ostringstream console;
+  Load load;
+  load.result = capture.loadCaptureFile(path, console);
+  load.console = console.str();
+  return load;
+}
+
+Load loadBytes(CaptureFile& capture, const Bytes& bytes) {
+  static int sequence = 0;
+  const std::string path = test::tempPath("loader-" + std::to_string(++sequence) + ".cap");
+  test::writeFile(path, bytes);
+  return loadPath(capture, path);
+}
+
+Bytes validCapture() {
+  return CaptureBuilder().dinf(build::Conditions{}).mond({build::sdChar('A')}).bytes();
+}
+
+// Messages from real files on disk.
+TEST(Loader, FilesThatCannotBeOpened) {
+  CaptureFile capture;
+  EXPECT_EQ(loadPath(capture, test::tempPath("no-such-file.cap")).console, "Can't open data file.\n");
+  const std::string directory = test::tempPath("a-directory.cap");
+  std::filesystem::create_directories(directory);
+  const Load load = loadPath(capture, directory);
+  EXPECT_EQ(load.result, 0);
+  EXPECT_EQ(load.console, "Can't open data file.\n");
+  const std::string fifo = test::tempPath("a-fifo.cap");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Opening a FIFO for reading would wait for a writer; keep one end open so it cannot.
+  const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  EXPECT_EQ(loadPath(capture, fifo).console, "Can't open data file.\n");
+  if (writer >= 0) ::close(writer);
+}
+
+TEST(Loader, ShortOrForeignFilesAreDataFileErrors) {
+  Bytes badTerminator = validCapture();
+  badTerminator[15] = ' ';
+  Bytes wrongCase = validCapture();
+  wrongCase[0] = 'q';
+  Bytes magicCut = build::magic();
+  magicCut.pop_back();
+  const Bytes candidates[] = {
+      {},
+      magicCut,
+      build::magic(),
+      badTerminator,
+      wrongCase,
+      CaptureBuilder().dinf(build::Conditions{}).bytes(),
+      CaptureBuilder().chunk("mond", build::wordBytes({0x20})).bytes(),
+  };
+  int index = 0;
+  for (const Bytes& bytes : candidates) {
+    CaptureFile capture;
+    const Load load = loadBytes(capture, bytes);
+    EXPECT_EQ(load.result, 0) << index;
+    EXPECT_EQ(load.console, "Data file error.\n") << index;
+    ++index;
+  }
+}
+
+TEST(Loader, FileShorterThanItsReportedLengthIsAReadError) {
+  // Kernel attribute files report a whole page as their length but deliver less.
+  const char* candidates[] = {"/sys/kernel/mm/transparent_hugepage/enabled",
+                              "/sys/kernel/profiling", "/sys/power/state"};
+  for (const char* path : candidates) {
+    struct stat status {};
+    if (stat(path, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size != 4096) continue;
+    std::ifstream probe(path, std::ios::binary);
+    if (!probe) continue;
+    CaptureFile capture;
+    EXPECT_EQ(loadPath(capture, path).console, "Data file read error.\n");
+    return;
+  }
+  GTEST_SKIP() << "no file that reads shorter than its length on this machine";
+}
+
+TEST(Loader, FileOfTwoGibibytesIsRefusedBeforeAnythingIsAllocated) {
+  const std::string path = test::tempPath("huge.cap");
+  {
+    std::ofstream create(path, std::ios::binary);
+  }
+  std::error_code error;
+  std::filesystem::resize_file(path, uintmax_t{1} << 31, error);  // sparse: takes no space
+  if (error) GTEST_SKIP() << "cannot make a sparse file here";
+  CaptureFile capture;
+  const Load load = loadPath(capture, path);
+  std::filesystem::remove(path, error);
+  EXPECT_EQ(load.result, 0);
+  EXPECT_EQ(load.console, "Data file error.\n");
+}
+
+TEST(Loader, ValidFileLoadsSilently) {
+  CaptureFile capture;
+  const Load load = loadBytes(capture, validCapture());
+  EXPECT_EQ(load.result, 1);
+  EXPECT_EQ(load.console, "");
+  ASSERT_NE(capture.chunkStart(), nullptr);
+  EXPECT_EQ(CaptureFile::wordAt(capture.chunkStart()), build::sdChar('A'));
+}
+
+// The chunk walk, on in-memory images.
+TEST(ChunkWalk, ChunkLengthsAtTheEdgeOfTheFile) {
+  const Bytes mond = build::wordBytes({build::sdChar('x'), build::rdChar('y')});
+  CaptureFile capture;
+  // A MOND chunk that ends exactly at the end of the file.
+  EXPECT_EQ(capture.loadImage(CaptureBuilder().chunk("MOND", mond).bytes()), 1);
+  EXPECT_EQ(capture.byteLength(), 8u);
+  EXPECT_EQ(capture.chunkEnd() - capture.chunkStart(), 8);
+
+  // One byte more than the file holds.
+  Bytes tooLong = CaptureBuilder().chunk("MOND", mond).bytes();
+  writeLe32(&tooLong[20], 9);
+  EXPECT_EQ(capture.loadImage(tooLong), 0);
+
+  // A huge length must not wrap around the remaining count.
+  Bytes huge = CaptureBuilder().chunk("MOND", mond).bytes();
+  writeLe32(&huge[20], 0xFFFFFFF8u);
+  EXPECT_EQ(capture.loadImage(huge), 0);
+
+  // One to seven bytes after the last chunk are not a chunk head.
+  for (size_t extra = 1; extra < 8; ++extra) {
+    const Bytes tail(extra, 0xFF);
+    EXPECT_EQ(capture.loadImage(CaptureBuilder().chunk("MOND", mond).tail(tail).bytes()), 1) << extra;
+    EXPECT_EQ(capture.byteLength(), 8u) << extra;
+  }
+}
+
+TEST(ChunkWalk, EmptyMondIsAnEmptyRing) {
+  CaptureFile capture;
+  EXPECT_EQ(capture.loadImage(CaptureBuilder().mond({}).bytes()), 1);
+  EXPECT_NE(capture.chunkStart(), nullptr);
+  EXPECT_EQ(capture.chunkStart(), capture.chunkEnd());
+  EXPECT_EQ(capture.byteLength(), 0u);
+  RecordCursor cursor = capture.startCursor();
+  EXPECT_FALSE(capture.advance(cursor));
+}
+
+TEST(ChunkWalk, PartialTrailingWordIsNotPartOfTheRing) {
+  Bytes data = build::wordBytes({build::sdChar('1'), build::sdChar('2')});
+  data.resize(data.size() + 3, 0x20);
+  CaptureFile capture;
+  ASSERT_EQ(capture.loadImage(CaptureBuilder().chunk("MOND", data).bytes()), 1);
+  EXPECT_EQ(capture.byteLength(), 11u);
+  EXPECT_EQ(capture.chunkEnd() - capture.chunkStart(), 8);
+}
+
+TEST(ChunkWalk, RepeatedAndUnknownChunks) {
+  build::Conditions hdlc;
+  hdlc.protocol = 2;
+  hdlc.code = 1;
+  build::Conditions ppp;
+  ppp.protocol = 3;
+  const Bytes image = CaptureBuilder()
+                          .chunk("MONd", build::wordBytes({0x11111120}))
+                          .mond({build::sdChar('1')})
+                          .dinf(hdlc)
+                          .chunk("XTRA", {1, 2, 3})
+                          .mond({build::sdChar('2'), build::sdChar('3')})
+                          .dinf(ppp)
+                          .bytes();
+  CaptureFile capture;
+  ASSERT_EQ(capture.loadImage(image), 1);
+  // The last MOND chunk is the ring; the second DINF chunk overrides the first.
+  EXPECT_EQ(capture.byteLength(), 8u);
+  EXPECT_EQ(CaptureFile::wordAt(capture.chunkStart()), build::sdChar('2'));
+  EXPECT_EQ(capture.startCursor().position, capture.chunkStart());
+  EXPECT_EQ(capture.protocol(), 3);
+  EXPECT_EQ(capture.code(), 0);
+}
+
+TEST(ChunkWalk, StartCursorIsBuiltFromTheConditionsSeenBeforeMond) {
+  build::Conditions irda;
+  irda.protocol = 4;
+  irda.lineStateRecorded = 1;
+  const std::vector<uint32_t> words = {build::lineStateWord(0x005, 0x00A), build::speedWord(3, 6),
+                                       build::sdChar('a')};
+  CaptureFile before;
+  ASSERT_EQ(before.loadImage(CaptureBuilder().dinf(irda).mond(words).bytes()), 1);
+  EXPECT_EQ(before.startCursor().lineState, 0x005);
+  EXPECT_EQ(before.startCursor().speedCode, 3);
+  EXPECT_EQ(before.conditions().savedStartCursor.lineState, 0x005);
+
+  CaptureFile after;
+  ASSERT_EQ(after.loadImage(CaptureBuilder().mond(words).dinf(irda).bytes()), 1);
+  EXPECT_EQ(after.protocol(), 4);
+  EXPECT_EQ(after.startCursor().lineState, 0);
+  EXPECT_EQ(after.startCursor().speedCode, 0xFF);
+  EXPECT_EQ(after.conditions().savedStartCursor.speedCode, 0xFF);
+}
+
+TEST(ChunkWalk, RejectedImageKeepsEarlierChunksAndAResetClearsThem) {
+  build::Conditions sync;
+  sync.protocol = 1;
+  Bytes image = CaptureBuilder().dinf(sync).mond({build::sdChar('z')}).chunk("JUNK", {}).bytes();
+  writeLe32(&image[image.size() - 4], 1);  // the last chunk runs past the end
+  CaptureFile capture;
+  EXPECT_EQ(capture.loadImage(image), 0);
+  EXPECT_EQ(capture.protocol(), 1);
+  // A later parse starts from the initial conditions again.
+  EXPECT_EQ(capture.loadImage(CaptureBuilder().mond({}).bytes()), 1);
+  EXPECT_EQ(capture.protocol(), 0);
+}
+
+TEST(ChunkWalk, FreeingTheBufferLeavesAnEmptyRing) {
+  CaptureFile capture;
+  ASSERT_EQ(capture.loadImage(validCapture()), 1);
+  capture.freeBuffer();
+  EXPECT_EQ(capture.chunkStart(), nullptr);
+  EXPECT_EQ(capture.byteLength(), 0u);
+  capture.freeBuffer();  // a second clean-up is harmless
+}
+
+}  // namespace
+}  // namespace qv
