@@ -4,6 +4,16 @@
 
 namespace qv {
 
-class SpiDumpTranslator : public FrameTranslator {};
+// One line per SPI frame: direction, time and the frame's bytes in hex; SPI has no
+// check sequence, so there is no FC column.
+class SpiDumpTranslator : public FrameTranslator {
+ public:
+  // header points to a BodyExtent.
+  void parseHeader(void* header, const Frame& frame) override;
+  const char* shortTag() override;
+  const char* title() override;
+  void writeColumnHead() override;
+  int translate(const Frame& frame) override;
+};
 
 }  // namespace qv

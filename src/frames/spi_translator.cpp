@@ -1,0 +1,29 @@
+// SPI frame dump.
+#include "frames/spi_translator.h"
+
+#include "frames/hdlc_translators.h"
+
+namespace qv {
+
+void SpiDumpTranslator::parseHeader(void* header, const Frame& frame) {
+  BodyExtent& extent = *static_cast<BodyExtent*>(header);
+  extent.bodyStart = 0;
+  extent.bodyCount = static_cast<int8_t>(usableCount(frame));
+}
+
+const char* SpiDumpTranslator::shortTag() { return "-SPI- D "; }
+const char* SpiDumpTranslator::title() { return "(SPI FRAME DUMP)"; }
+void SpiDumpTranslator::writeColumnHead() { writeHead("-----TM---", "DATA"); }
+
+int SpiDumpTranslator::translate(const Frame& frame) {
+  writePos = lineBuffer;
+  if (writeDirection(frame.direction) != 0) return 1;
+  BodyExtent extent;
+  parseHeader(&extent, frame);
+  writeTime(frame.stampWord);
+  writeDataBytes(*this, frame, extent.bodyStart, extent.bodyCount);
+  finishLine();
+  return 0;
+}
+
+}  // namespace qv
