@@ -67,7 +67,16 @@ void PrintFile::putChar(int ch) {
 }
 
 void PrintFile::putString(const char* text) {
-  for (const char* p = text; *p != '\0' && !failed_; ++p) putChar(static_cast<unsigned char>(*p));
+  // Runs of ordinary characters go into the block in one piece; only newlines and form
+  // feeds need the counting of putChar.
+  const char* p = text;
+  while (*p != '\0' && !failed_) {
+    const char* run = p;
+    while (*p != '\0' && *p != '\n' && *p != kFormFeed) ++p;
+    if (p != run) writeRun(run, static_cast<size_t>(p - run));
+    if (*p == '\0' || failed_) break;
+    putChar(static_cast<unsigned char>(*p++));
+  }
 }
 
 int PrintFile::print(const char* format, ...) {
@@ -101,6 +110,12 @@ void PrintFile::newPage() {
 void PrintFile::resetCounters() {
   lineOnPage_ = 0;
   pageCount_ = 0;
+}
+
+void PrintFile::writeRun(const char* text, size_t length) {
+  if (failed_) return;
+  if (pending_.size() + length > kBlockSize && !flushBuffer()) return;
+  pending_.append(text, length);
 }
 
 void PrintFile::writeByte(char ch) {

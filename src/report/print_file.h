@@ -40,6 +40,7 @@ class PrintFile {
 
  private:
   void writeByte(char ch);
+  void writeRun(const char* text, size_t length);
   bool flushBuffer();
   void reportWriteFailure();
 
