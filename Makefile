@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build run test sanitize demo bench clean
+.PHONY: all build run test sanitize demo bench fuzz clean
 
 all: build
 
@@ -27,3 +27,13 @@ sanitize:
 
 clean:
 	rm -rf $(BUILD) build-sanitize
+
+# libFuzzer run over the sample corpus (clang, libclang-rt-14-dev): FUZZ_SECONDS bounds it.
+FUZZ_SECONDS ?= 60
+fuzz:
+	cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DQV_FUZZ=ON -DQV_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_capture
+	mkdir -p build-fuzz/corpus
+	build-fuzz/fuzz_capture -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=20 \
+	  -rss_limit_mb=4096 -print_final_stats=1 build-fuzz/corpus fuzz/corpus samples
