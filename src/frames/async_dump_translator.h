@@ -4,6 +4,17 @@
 
 namespace qv {
 
-class AsyncDumpTranslator : public FrameTranslator {};
+class AsyncDumpTranslator : public FrameTranslator {
+ public:
+  // Fills a BodyExtent: every stored cell from the first.
+  void parseHeader(void* header, const Frame& frame) override;
+  const char* shortTag() override { return "-DUMP-  "; }
+  const char* title() override { return "(ASYNC FRAME DATA)"; }
+  void writeColumnHead() override;
+  int translate(const Frame& frame) override;
+
+ private:
+  void writeCell(uint16_t cell);
+};
 
 }  // namespace qv

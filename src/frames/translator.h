@@ -58,6 +58,12 @@ class FrameTranslator {
   void trimLine();
   // Copies the head text into lineBuffer and extends it with dashes and the label.
   void writeHead(const char* headText, const char* label);
+  // How many two-character data cells fit between writePos and lineWidth (0 or more).
+  int cellRoom() const;
+  // Ends the line at writePos and cuts its trailing blanks.
+  void finishLine();
+  // Makes lineBuffer the empty line and puts writePos at its start.
+  void clearLine();
 };
 
 // Formatting helpers: each writes exactly the given width at position and a

@@ -24,4 +24,12 @@ struct TranslatorSet {
   SpiDumpTranslator spiDump;
 };
 
+// The frame-level translator for a frameProtocol (0-1 SDLC, 2-3 X.25, 4 LAPD); also
+// sets mod128Mode (protocols 1 and 3). Any other value is taken as 0, so that a
+// capture with an unknown protocol is still reported.
+FrameTranslator* chooseHdlcFrameTranslator(TranslatorSet& set, int frameProtocol);
+// The packet translator for a packetProtocol (0 X.25, 1 LAPD; any other value as 0),
+// wired to the frame translator of frameProtocol.
+FrameTranslator* choosePacketTranslator(TranslatorSet& set, int packetProtocol, int frameProtocol);
+
 }  // namespace qv

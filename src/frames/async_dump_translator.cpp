@@ -1,0 +1,43 @@
+#include "frames/async_dump_translator.h"
+
+#include "capture/capture_file.h"
+#include "report/code_tables.h"
+
+namespace qv {
+
+void AsyncDumpTranslator::parseHeader(void* header, const Frame& frame) {
+  auto* extent = static_cast<BodyExtent*>(header);
+  extent->bodyStart = 0;
+  extent->bodyCount = static_cast<int8_t>(frame.count);
+}
+
+void AsyncDumpTranslator::writeColumnHead() { writeHead("-----TM---", "DATA"); }
+
+void AsyncDumpTranslator::writeCell(uint16_t cell) {
+  const int code = captureFile != nullptr ? captureFile->code() : static_cast<int>(CodeHex);
+  const uint8_t byte = cellByte(cell);
+  if (code == CodeHex) {
+    writePos = hexField(writePos, 2, byte);
+    return;
+  }
+  const DisplayCell shown = displayCell(code, byte, usesAlternateTable(cellStatus(cell)));
+  *writePos++ = shown[0];
+  *writePos++ = shown[1];
+}
+
+int AsyncDumpTranslator::translate(const Frame& frame) {
+  writePos = lineBuffer;
+  if (writeDirection(frame.direction) != 0) return 1;
+  BodyExtent extent;
+  parseHeader(&extent, frame);
+  writeTime(frame.stampWord);
+  *writePos++ = ' ';
+  int first = extent.bodyStart < 0 ? 0 : extent.bodyStart;
+  int shown = extent.bodyCount < cellRoom() ? extent.bodyCount : cellRoom();
+  if (first + shown > kFrameCells) shown = kFrameCells - first;
+  for (int i = 0; i < shown; ++i) writeCell(frame.cells[first + i]);
+  finishLine();
+  return 0;
+}
+
+}  // namespace qv

@@ -1,0 +1,123 @@
+#include "frames/frame_runners.h"
+
+#include "report/header.h"
+#include "report/print_file.h"
+
+namespace qv {
+
+FrameTranslator* chooseHdlcFrameTranslator(TranslatorSet& set, int frameProtocol) {
+  struct HdlcChoice {
+    FrameTranslator* translator;
+    uint8_t mod128;  // two-byte control fields
+  };
+  // Indexed by frameProtocol.
+  const HdlcChoice choices[] = {
+      {&set.sdlcFrame, 0}, {&set.sdlcFrame, 1}, {&set.x25Frame, 0},
+      {&set.x25Frame, 1},  {&set.lapdFrame, 0},
+  };
+  constexpr int kChoiceCount = sizeof choices / sizeof choices[0];
+  const bool known = frameProtocol >= 0 && frameProtocol < kChoiceCount;
+  const HdlcChoice& choice = choices[known ? frameProtocol : 0];
+  mod128Mode = choice.mod128;
+  return choice.translator;
+}
+
+FrameTranslator* choosePacketTranslator(TranslatorSet& set, int packetProtocol, int frameProtocol) {
+  FrameTranslator* packet = packetProtocol == 1 ? static_cast<FrameTranslator*>(&set.lapdPacket)
+                                                : static_cast<FrameTranslator*>(&set.x25Packet);
+  packet->lowerTranslator = chooseHdlcFrameTranslator(set, frameProtocol);
+  return packet;
+}
+
+int frameLineWidth(int32_t printColumns) {
+  if (printColumns < 80) return 39;
+  if (printColumns < 136) return 79;
+  return 135;
+}
+
+// ---- delivery filter ----
+
+ptrdiff_t FrameDeliveryFilter::walkOffset(const uint8_t* word) const {
+  const ptrdiff_t offset = word - walkStart_;
+  return offset < 0 ? offset + ringBytes_ : offset;
+}
+
+bool FrameDeliveryFilter::shouldPrint(const Frame& frame) {
+  const uint8_t direction = frame.direction;
+  if (direction != DirectionSd && direction != DirectionRd) {
+    if (emptyPrinted_) return false;
+    emptyPrinted_ = true;
+    return true;
+  }
+  const ptrdiff_t offset = walkOffset(frame.firstWord);
+  if (offset <= lastOffset_[direction]) return false;
+  lastOffset_[direction] = offset;
+  if (dataLine_ == 1 && direction == DirectionRd) return false;
+  if (dataLine_ == 2 && direction == DirectionSd) return false;
+  return true;
+}
+
+// ---- the common run ----
+
+int FrameConverter::run(int32_t limit) {
+  if (!beginRun(limit)) return 0;
+  if (options.translator == nullptr) options.translator = chooseTranslator();
+  FrameTranslator& translator = *options.translator;
+  if (options.skipGuide == 0 && writeGuide(translator)) return finishRun();
+  if (captureFile->byteLength() == 0) return finishRun();
+  translator.prepare(frameLineWidth(options.printColumns), lineBuffer_, captureFile);
+  if (options.skipGuide == 0 && writeColumnHead(translator)) return finishRun();
+  writeFrameLines(translator);
+  return finishRun();
+}
+
+bool FrameConverter::writeGuide(FrameTranslator& translator) {
+  writeHeaderLine(printFile);
+  printFile.print("* MONITOR DATA %-22s *\n", translator.title());
+  writeConditionsBox();
+  writeExtraHeaderLines();
+  writeBoxEnd(printFile);
+  return endLine();
+}
+
+bool FrameConverter::writeColumnHead(FrameTranslator& translator) {
+  translator.writeColumnHead();
+  printFile.putString(lineBuffer_);
+  return endLine();
+}
+
+void FrameConverter::writeFrameLines(FrameTranslator& translator) {
+  FrameDeliveryFilter filter(options.dataLine, cursor.position, captureFile->chunkStart(),
+                             captureFile->chunkEnd());
+  do {
+    assembler.assemble(family_, cursor, &frame_, 1);
+    if (filter.shouldPrint(frame_)) {
+      translator.translate(frame_);
+      printFile.putString(lineBuffer_);
+      if (endLine()) return;
+    }
+  } while (assembler.nextFrame(family_, cursor));
+}
+
+// ---- translator choice of each runner ----
+
+FrameTranslator* HdlcFrameConverter::chooseTranslator() {
+  return chooseHdlcFrameTranslator(translators, captureFile->conditions().frameProtocol());
+}
+
+FrameTranslator* HdlcPacketConverter::chooseTranslator() {
+  const MeasureConditions& conditions = captureFile->conditions();
+  return choosePacketTranslator(translators, conditions.packetProtocol(),
+                                conditions.frameProtocol());
+}
+
+FrameTranslator* PppTranslateConverter::chooseTranslator() { return &translators.ppp; }
+FrameTranslator* PppDumpConverter::chooseTranslator() { return &translators.pppDump; }
+FrameTranslator* IrlapConverter::chooseTranslator() { return &translators.irlap; }
+FrameTranslator* I2cConverter::chooseTranslator() { return &translators.i2c; }
+FrameTranslator* SpiConverter::chooseTranslator() { return &translators.spiDump; }
+FrameTranslator* AsyncFrameConverter::chooseTranslator() { return &translators.asyncDump; }
+
+void AsyncFrameConverter::writeExtraHeaderLines() { writePrintCode(printFile, options.printCode); }
+
+}  // namespace qv

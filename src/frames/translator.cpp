@@ -1,0 +1,149 @@
+#include "frames/translator.h"
+
+#include <cstring>
+
+#include "capture/record_word.h"
+
+namespace qv {
+
+uint8_t mod128Mode = 0;
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// Writes the last `width` digits of value in the given base, zero-padded.
+char* lastDigits(char* position, int width, uint32_t value, uint32_t base) {
+  if (width < 0) width = 0;
+  for (int i = width - 1; i >= 0; --i) {
+    position[i] = kHexDigits[value % base];
+    value /= base;
+  }
+  position[width] = '\0';
+  return position + width;
+}
+
+bool isTrailingSpace(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+}  // namespace
+
+// ---- formatting helpers ----
+
+char* fillChars(char* position, int n, char ch) {
+  for (int i = 0; i < n; ++i) position[i] = ch;
+  return n > 0 ? position + n : position;
+}
+
+char* fixedText(char* position, int width, const char* text) {
+  if (width < 0) width = 0;
+  int i = 0;
+  if (text != nullptr) {
+    for (; i < width && text[i] != '\0'; ++i) position[i] = text[i];
+  }
+  for (; i < width; ++i) position[i] = ' ';
+  position[width] = '\0';
+  return position + width;
+}
+
+char* decimalZeros(char* position, int width, uint32_t value) {
+  return lastDigits(position, width, value, 10);
+}
+
+char* decimalBlanks(char* position, int width, uint32_t value) {
+  char* end = lastDigits(position, width, value, 10);
+  for (char* p = position; p + 1 < end && *p == '0'; ++p) *p = ' ';
+  return end;
+}
+
+char* hexField(char* position, int width, uint32_t value) {
+  return lastDigits(position, width, value, 16);
+}
+
+// ---- virtual defaults ----
+
+void FrameTranslator::parseHeader(void*, const Frame&) {}
+
+const char* FrameTranslator::frameTypeName(bool, int, int) { return nullptr; }
+
+const char* FrameTranslator::shortTag() { return ""; }
+
+const char* FrameTranslator::title() { return ""; }
+
+void FrameTranslator::writeColumnHead() { clearLine(); }
+
+int FrameTranslator::translate(const Frame&) {
+  clearLine();
+  return 0;
+}
+
+// ---- shared line helpers ----
+
+void FrameTranslator::clearLine() {
+  writePos = lineBuffer;
+  if (lineBuffer != nullptr) lineBuffer[0] = '\0';
+}
+
+int FrameTranslator::writeDirection(int direction) {
+  if (direction == DirectionSd || direction == DirectionRd) {
+    writePos = fixedText(writePos, 3, direction == DirectionSd ? "SD:" : "RD:");
+    return 0;
+  }
+  *writePos = '\0';
+  return 1;
+}
+
+void FrameTranslator::writeTime(uint32_t stampWord) {
+  if (stampWord == 0) {  // opened in-band: no stamp to show
+    writePos = fixedText(writePos, 6, "");
+  } else if ((stampWord & 0x0C) == 8) {
+    writePos = decimalZeros(writePos, 6, counterStampValue(stampWord) % 1000000);
+  } else {
+    writePos = decimalZeros(writePos, 2, (stampWord >> 8) & 0xFF);
+    writePos = decimalZeros(writePos, 2, (stampWord >> 16) & 0xFF);
+    writePos = decimalZeros(writePos, 2, (stampWord >> 24) & 0xFF);
+  }
+}
+
+void FrameTranslator::writeEndMark(int endStatus) {
+  writePos = fixedText(writePos, 2, endMark(endStatus));
+}
+
+void FrameTranslator::extendColumnHead(const char* label) {
+  const int headLength = static_cast<int>(std::strlen(lineBuffer));
+  const int labelLength = static_cast<int>(std::strlen(label));
+  int spare = lineWidth - headLength;
+  if (spare < 0) spare = 0;
+  spare &= ~1;  // dashes come in pairs so the label stays centred
+  if (spare < labelLength) {
+    writePos = lineBuffer + headLength;
+    return;
+  }
+  char* dashes = lineBuffer + headLength;
+  fillChars(dashes, spare, '-');
+  std::memcpy(dashes + (spare - labelLength) / 2, label, labelLength);
+  writePos = dashes + spare;
+  *writePos = '\0';
+}
+
+void FrameTranslator::writeHead(const char* headText, const char* label) {
+  writePos = fixedText(lineBuffer, static_cast<int>(std::strlen(headText)), headText);
+  extendColumnHead(label);
+}
+
+void FrameTranslator::trimLine() {
+  char* p = writePos;
+  while (p > lineBuffer && isTrailingSpace(p[-1])) --p;
+  *p = '\0';
+}
+
+int FrameTranslator::cellRoom() const {
+  const int room = (lineWidth - static_cast<int>(writePos - lineBuffer)) / 2;
+  return room > 0 ? room : 0;
+}
+
+void FrameTranslator::finishLine() {
+  *writePos = '\0';
+  trimLine();
+}
+
+}  // namespace qv

@@ -1,0 +1,294 @@
+// The translator framework: number fields, the shared line helpers, the column head,
+// the ASYNC dump line, the translator choices and which frames reach the report.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "frame_test_support.h"
+#include "frames/async_dump_translator.h"
+#include "frames/frame_runners.h"
+#include "frames/translator_set.h"
+
+namespace qv::test {
+namespace {
+
+using build::clockStamp;
+using build::counterStamp;
+
+// Exposes the protected line helpers.
+class Probe : public FrameTranslator {
+ public:
+  using FrameTranslator::extendColumnHead;
+  using FrameTranslator::trimLine;
+  using FrameTranslator::writeDirection;
+  using FrameTranslator::writeEndMark;
+  using FrameTranslator::writeTime;
+  std::string line() const { return lineBuffer; }
+};
+
+class LineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::memset(buffer, 'x', sizeof buffer);
+    probe.prepare(79, buffer, nullptr);
+  }
+  std::string timeColumn(uint32_t stamp) {
+    probe.writePos = buffer;
+    probe.writeTime(stamp);
+    return std::string(buffer, probe.writePos - buffer);
+  }
+  char buffer[kLineBufferSize];
+  Probe probe;
+};
+
+TEST(NumberFieldTest, FieldsKeepTheirWidthAndEndWithATerminator) {
+  char out[16];
+  struct Case {
+    char* (*write)(char*, int, uint32_t);
+    int width;
+    uint32_t value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {decimalZeros, 2, 7, "07"},      {decimalZeros, 6, 123, "000123"},
+      {decimalZeros, 2, 1234, "34"},   {decimalBlanks, 3, 0, "  0"},
+      {decimalBlanks, 3, 17, " 17"},   {decimalBlanks, 3, 127, "127"},
+      {decimalBlanks, 3, 1005, "  5"}, {hexField, 2, 0x0D, "0D"},
+      {hexField, 4, 0xABCDEF, "CDEF"}, {hexField, 8, 0xFFFFFFFFu, "FFFFFFFF"},
+  };
+  for (const Case& c : cases) {
+    std::memset(out, 'x', sizeof out);
+    char* end = c.write(out, c.width, c.value);
+    EXPECT_STREQ(c.text, out);
+    EXPECT_EQ(out + c.width, end);
+  }
+
+  std::memset(out, 'x', sizeof out);
+  EXPECT_EQ(out + 5, fixedText(out, 5, "AB"));
+  EXPECT_STREQ("AB   ", out);
+  fixedText(out, 3, "ABCDEF");
+  EXPECT_STREQ("ABC", out);
+  fixedText(out, 2, nullptr);
+  EXPECT_STREQ("  ", out);
+
+  std::memset(out, 'x', sizeof out);
+  EXPECT_EQ(out + 3, fillChars(out, 3, '-'));
+  EXPECT_EQ("---x", std::string(out, 4));  // no terminator
+}
+
+TEST_F(LineTest, TimeColumnForInBandCounterAndClockStamps) {
+  EXPECT_EQ("      ", timeColumn(0));
+  EXPECT_EQ("000005", timeColumn(counterStamp(5)));
+  EXPECT_EQ("524287", timeColumn(counterStamp(524287)));
+  EXPECT_EQ("000128", timeColumn(counterStamp(128)));  // the count spans both fields
+  EXPECT_EQ("123456", timeColumn(clockStamp(12, 34, 56)));
+  EXPECT_EQ("012399", timeColumn(clockStamp(1, 123, 99)));  // last two digits of 123
+  // Kinds 5-7 are clock stamps too; only the pattern of bits 2-3 picks the counter.
+  EXPECT_EQ("123456", timeColumn(clockStamp(12, 34, 56) | 3));
+}
+
+TEST_F(LineTest, DirectionAndEndMarks) {
+  probe.writePos = buffer;
+  EXPECT_EQ(0, probe.writeDirection(DirectionSd));
+  EXPECT_EQ(0, probe.writeDirection(DirectionRd));
+  probe.writeEndMark(FcsGood);
+  probe.writeEndMark(Ended);
+  probe.writeEndMark(EndLD);
+  EXPECT_EQ("SD:RD: G  LD", probe.line());
+  char* at = probe.writePos;
+  EXPECT_EQ(1, probe.writeDirection(DirectionNone));
+  EXPECT_EQ(1, probe.writeDirection(3));
+  EXPECT_EQ(at, probe.writePos);
+  EXPECT_EQ('\0', *at);
+
+  const char* const marks[] = {"  ", "  ", " G", " E", "SF", " A", " B", "OE", "LD"};
+  for (int status = 0; status < 9; ++status) EXPECT_STREQ(marks[status], endMark(status));
+  EXPECT_STREQ("  ", endMark(9));
+  EXPECT_STREQ("  ", endMark(-1));
+  EXPECT_STREQ("  ", endMark(255));
+}
+
+TEST_F(LineTest, TrimLineCutsTrailingBlanksTabsAndNewlines) {
+  std::strcpy(buffer, "SD: 1 \t\n  ");
+  probe.writePos = buffer + std::strlen(buffer);
+  probe.trimLine();
+  EXPECT_EQ("SD: 1", probe.line());
+  std::strcpy(buffer, "   ");
+  probe.writePos = buffer + 3;
+  probe.trimLine();
+  EXPECT_EQ("", probe.line());
+}
+
+TEST_F(LineTest, ColumnHeadCentresTheLabelInAnEvenRunOfDashes) {
+  AsyncDumpTranslator dump;
+  const auto headAt = [&](int width) {
+    dump.prepare(width, buffer, nullptr);
+    dump.writeColumnHead();
+    return std::string(buffer);
+  };
+  EXPECT_EQ("-----TM---" + std::string(12, '-') + "DATA" + std::string(12, '-'), headAt(39));
+  EXPECT_EQ("-----TM---" + std::string(32, '-') + "DATA" + std::string(32, '-'), headAt(79));
+  EXPECT_EQ("-----TM---" + std::string(60, '-') + "DATA" + std::string(60, '-'), headAt(135));
+  EXPECT_EQ(headAt(78), headAt(79));    // 69 spare columns give 68 dashes
+  EXPECT_EQ("-----TM---", headAt(13));  // no room for the label
+  EXPECT_EQ("-----TM---DATA", headAt(14));
+
+  probe.prepare(20, buffer, nullptr);
+  std::strcpy(buffer, "--AB--");
+  probe.extendColumnHead("ADDRESS/DATA");  // spare 14: one dash either side
+  EXPECT_EQ("--AB---ADDRESS/DATA-", probe.line());
+}
+
+TEST(BaseTranslatorTest, DefaultsMakeEmptyLines) {
+  char buffer[kLineBufferSize] = "old text";
+  Probe probe;
+  probe.prepare(79, buffer, nullptr);
+  EXPECT_EQ(nullptr, probe.frameTypeName(true, 0, 0));
+  EXPECT_STREQ("", probe.title());
+  probe.writeColumnHead();
+  EXPECT_STREQ("", buffer);
+  std::strcpy(buffer, "old text");
+  probe.translate(Frame{});
+  EXPECT_STREQ("", buffer);
+}
+
+// ---- the ASYNC dump line ----
+
+class AsyncDumpTest : public CaptureFixture {
+ protected:
+  std::string lineFor(const Frame& frame, int code, int width = 79) {
+    build::Conditions conditions = conditionsFor(0, 0, 1);
+    conditions.code = code;
+    load({0}, conditions);
+    dump.prepare(width, buffer, &capture);
+    result = dump.translate(frame);
+    return buffer;
+  }
+  static Frame frameOf(uint8_t direction, uint32_t stamp, std::initializer_list<uint16_t> cells) {
+    Frame frame;
+    frame.direction = direction;
+    frame.stampWord = stamp;
+    for (uint16_t c : cells) frame.cells[frame.count++] = c;
+    return frame;
+  }
+  AsyncDumpTranslator dump;
+  char buffer[kLineBufferSize];
+  int result = -1;
+};
+
+TEST_F(AsyncDumpTest, ExampleLineInAsciiAndHex) {
+  const Frame frame = frameOf(DirectionSd, clockStamp(12, 34, 56),
+                              {build::cell(8, 0x41), build::cell(8, 0x42), build::cell(8, 0x0D)});
+  EXPECT_EQ("SD:123456  A BCR", lineFor(frame, 0));
+  EXPECT_EQ(0, result);
+  EXPECT_EQ("SD:123456 41420D", lineFor(frame, 5));
+  EXPECT_STREQ("(ASYNC FRAME DATA)", dump.title());
+  EXPECT_STREQ("-DUMP-  ", dump.shortTag());
+}
+
+TEST_F(AsyncDumpTest, CellsStopAtTheLineWidth) {
+  Frame frame = frameOf(DirectionRd, counterStamp(5), {});
+  for (int i = 0; i < kFrameCells; ++i) frame.cells[frame.count++] = build::cell(8, 0xAA);
+  const std::string prefix = "RD:000005 ";
+  EXPECT_EQ(prefix + std::string(2 * 14, 'A'), lineFor(frame, 5, 39));
+  EXPECT_EQ(prefix + std::string(2 * 34, 'A'), lineFor(frame, 5, 79));
+  EXPECT_EQ(prefix + std::string(2 * 62, 'A'), lineFor(frame, 5, 135));
+  frame.count = 3;
+  EXPECT_EQ(prefix + "AAAAAA", lineFor(frame, 5, 135));
+}
+
+TEST_F(AsyncDumpTest, EmptySlotsAndBlankLinesAreCut) {
+  EXPECT_EQ("", lineFor(Frame{}, 0));
+  EXPECT_EQ(1, result);
+  // In-band frame whose characters all show as blanks.
+  EXPECT_EQ("SD:", lineFor(frameOf(DirectionSd, 0, {build::cell(8, ' '), build::cell(8, ' ')}), 0));
+  EXPECT_EQ("RD:", lineFor(frameOf(DirectionRd, 0, {}), 0));
+}
+
+// ---- translator choice ----
+
+TEST(TranslatorChoiceTest, HdlcAndPacketChoicesSetMod128AndFallBackToTheFirstEntry) {
+  TranslatorSet set;
+  struct Case {
+    int frameProtocol;
+    FrameTranslator* translator;
+    uint8_t mod128;
+  };
+  const Case cases[] = {{0, &set.sdlcFrame, 0},  {1, &set.sdlcFrame, 1},  {2, &set.x25Frame, 0},
+                        {3, &set.x25Frame, 1},   {4, &set.lapdFrame, 0},  {5, &set.sdlcFrame, 0},
+                        {-1, &set.sdlcFrame, 0}, {127, &set.sdlcFrame, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frameProtocol);
+    mod128Mode = 7;
+    EXPECT_EQ(c.translator, chooseHdlcFrameTranslator(set, c.frameProtocol));
+    EXPECT_EQ(c.mod128, mod128Mode);
+  }
+
+  EXPECT_EQ(&set.x25Packet, choosePacketTranslator(set, 0, 3));
+  EXPECT_EQ(&set.x25Frame, set.x25Packet.lowerTranslator);
+  EXPECT_EQ(1, mod128Mode);
+  EXPECT_EQ(&set.lapdPacket, choosePacketTranslator(set, 1, 4));
+  EXPECT_EQ(&set.lapdFrame, set.lapdPacket.lowerTranslator);
+  EXPECT_EQ(&set.x25Packet, choosePacketTranslator(set, 2, 0));
+  EXPECT_EQ(&set.x25Packet, choosePacketTranslator(set, -1, 0));
+  mod128Mode = 0;
+}
+
+TEST(LineWidthTest, WidthClassesOfThePrintColumns) {
+  EXPECT_EQ(39, frameLineWidth(0));
+  EXPECT_EQ(39, frameLineWidth(79));
+  EXPECT_EQ(79, frameLineWidth(80));
+  EXPECT_EQ(79, frameLineWidth(135));
+  EXPECT_EQ(135, frameLineWidth(136));
+}
+
+// ---- which frames reach the report ----
+
+Frame delivered(uint8_t direction, const uint8_t* firstWord) {
+  Frame frame;
+  frame.direction = direction;
+  frame.firstWord = firstWord;
+  return frame;
+}
+
+TEST(DeliveryFilterTest, EachFrameOnceAndAtMostOneEmptySlot) {
+  const uint8_t ring[16] = {};
+  FrameDeliveryFilter filter(0, ring, ring, ring + 16);
+  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring)));
+  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring)));  // back to back
+  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionRd, ring)));   // same word, other lane
+  // A pair word whose cells are both false boundaries repeats SD and RD in turn.
+  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring + 4)));
+  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionRd, ring + 4)));
+  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring + 4)));
+  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionRd, ring + 4)));
+  // ... or two frames of one direction in turn.
+  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring + 8)));
+  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring + 4)));
+  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring + 8)));
+  EXPECT_TRUE(filter.shouldPrint(Frame{}));
+  EXPECT_FALSE(filter.shouldPrint(Frame{}));
+}
+
+TEST(DeliveryFilterTest, RingOrderWrapsAtTheChunkEnd) {
+  const uint8_t ring[16] = {};
+  FrameDeliveryFilter filter(0, ring + 8, ring, ring + 16);
+  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring + 12)));
+  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring)));  // after the wrap
+  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring + 12)));
+}
+
+TEST(DeliveryFilterTest, DataLineLeavesOutTheOtherDirectionButNeverTheEmptySlot) {
+  const uint8_t ring[8] = {};
+  FrameDeliveryFilter sdOnly(1, ring, ring, ring + 8);
+  EXPECT_TRUE(sdOnly.shouldPrint(delivered(DirectionSd, ring)));
+  EXPECT_FALSE(sdOnly.shouldPrint(delivered(DirectionRd, ring + 4)));
+  EXPECT_TRUE(sdOnly.shouldPrint(Frame{}));
+  FrameDeliveryFilter rdOnly(2, ring, ring, ring + 8);
+  EXPECT_FALSE(rdOnly.shouldPrint(delivered(DirectionSd, ring)));
+  EXPECT_TRUE(rdOnly.shouldPrint(delivered(DirectionRd, ring + 4)));
+}
+
+}  // namespace
+}  // namespace qv::test
