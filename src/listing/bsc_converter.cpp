@@ -17,7 +17,9 @@ int BscConverter::run(int32_t limit) {
   // Symbols are characters: the translation never shows hex rows.
   options.codeDisplay = 1;
   if (options.skipGuide == 0 && !writeGuide()) return finishRun();
-  if (captureFile->byteLength() != 0) writeBody();
+  // A monitor chunk shorter than one word holds no record: reading one would run past
+  // the chunk.
+  if (captureFile->chunkStart() != captureFile->chunkEnd()) writeBody();
   return finishRun();
 }
 

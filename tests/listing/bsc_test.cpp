@@ -432,6 +432,21 @@ TEST_F(BscRunTest, EmptyMonitorDataGivesTheHeaderAlone) {
   const std::string boxEnd = "*=====================================*\n\n";
   ASSERT_GT(report.size(), boxEnd.size());
   EXPECT_EQ(report.substr(report.size() - boxEnd.size()), boxEnd);
+
+  // Two bytes of monitor data are less than one record word: the bytes after the chunk
+  // (here an ENQ would be read from them) are not part of the ring.
+  ASSERT_EQ(capture.loadImage(build::CaptureBuilder()
+                                  .dinf({})
+                                  .chunk("MOND", {0x28, 0x05})
+                                  .tail({0x00, 0x00})
+                                  .bytes()),
+            1);
+  bsc.prepare(0, 0);
+  converter.setOptions(ConvertOptions{});
+  converter.run(kPageLimit);
+  const std::string shortChunk = test::readFile(printFile.savePath());
+  ASSERT_GT(shortChunk.size(), boxEnd.size());
+  EXPECT_EQ(shortChunk.substr(shortChunk.size() - boxEnd.size()), boxEnd);
 }
 
 TEST_F(BscRunTest, UncreatableReportEndsTheRunAtOnce) {
