@@ -9,6 +9,7 @@
 #include "frames/async_dump_translator.h"
 #include "frames/frame_runners.h"
 #include "frames/translator_set.h"
+#include "report/code_tables.h"
 
 namespace qv::test {
 namespace {
@@ -185,6 +186,16 @@ TEST_F(AsyncDumpTest, ExampleLineInAsciiAndHex) {
   EXPECT_EQ("SD:123456 41420D", lineFor(frame, 5));
   EXPECT_STREQ("(ASYNC FRAME DATA)", dump.title());
   EXPECT_STREQ("-DUMP-  ", dump.shortTag());
+}
+
+TEST_F(AsyncDumpTest, ShiftedStatusesUseTheAlternateTable) {
+  // BAUDOT byte 0x01 is E among the letters and 3 among the figures; only statuses
+  // 12-15 mark a shifted character.
+  const Frame frame =
+      frameOf(DirectionSd, 0,
+              {build::cell(8, 0x01), build::cell(11, 0x01), build::cell(12, 0x01),
+               build::cell(15, 0x01), build::cell(16, 0x01), build::cell(28, 0x01)});
+  EXPECT_EQ("SD:        E E 3 3 E E", lineFor(frame, CodeBaudot));
 }
 
 TEST_F(AsyncDumpTest, CellsStopAtTheLineWidth) {
