@@ -119,6 +119,23 @@ TEST(BoundarySearch, CharacterPairNeedsCharactersInBothCells) {
   EXPECT_EQ(cursor.pairPending, 1);
 }
 
+// Each cell of a pair passes the search's test on its own: an IrDA pair may mix an
+// opening cell with a flagged character, while an I2C status-4 cell with byte 1 is
+// no boundary at all.
+TEST(BoundarySearch, PairTestAppliesTheBoundaryTestToEachCell) {
+  const auto irda = loadRing({sdChar(1), dataWord(cell(4, 0), cell(9, 0x41))});
+  RecordCursor cursor = irda->startCursor();
+  ASSERT_TRUE(irda->nextIrdaBoundary(cursor));
+  EXPECT_EQ(wordIndex(*irda, cursor), 1);
+  EXPECT_EQ(cursor.pairPending, 1);
+
+  const auto i2c = loadRing({dataWord(cell(4, 1), cell(4, 0)), dataWord(cell(4, 0), cell(4, 1))});
+  cursor = i2c->startCursor();
+  ASSERT_TRUE(i2c->nextI2cBoundary(cursor));
+  EXPECT_EQ(wordIndex(*i2c, cursor), 1);
+  EXPECT_EQ(cursor.pairPending, 0);
+}
+
 TEST(BoundarySearch, ControlWordsAreNeverBoundaries) {
   // Control words whose halves look like opening cells.
   const auto file =
