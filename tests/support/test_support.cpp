@@ -6,6 +6,10 @@
 #include <fstream>
 #include <iterator>
 
+#include <gtest/gtest.h>
+
+#include "capture_builder.h"
+
 namespace qv::test {
 
 namespace {
@@ -43,6 +47,22 @@ std::string maskTopLine(const std::string& report) {
   if (lineEnd == std::string::npos) lineEnd = report.size();
   if (lineEnd > 0 && report[lineEnd - 1] == '\r') --lineEnd;
   return kMaskedTopLine + report.substr(lineEnd);
+}
+
+std::string testData(const std::string& relativePath) {
+  const std::filesystem::path path = std::filesystem::path(QV_TESTS_DIR) / relativePath;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) ADD_FAILURE() << "missing test data file " << path;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> captureFromDescription(const std::string& relativePath) {
+  std::vector<uint8_t> image;
+  std::string error;
+  if (!build::buildFromText(testData(relativePath), image, error)) {
+    ADD_FAILURE() << relativePath << ": " << error;
+  }
+  return image;
 }
 
 }  // namespace qv::test

@@ -15,4 +15,11 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // with expected text. Any other text is returned unchanged.
 std::string maskTopLine(const std::string& report);
 
+// A file kept with the tests (expected reports, capture descriptions), by its path
+// relative to tests/. A missing file fails the calling test.
+std::string testData(const std::string& relativePath);
+// A capture built from a qvcap description kept with the tests (path relative to
+// tests/). A description that does not parse fails the calling test.
+std::vector<uint8_t> captureFromDescription(const std::string& relativePath);
+
 }  // namespace qv::test
