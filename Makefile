@@ -25,6 +25,18 @@ test: build
 sanitize:
 	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DQV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
 
+# Times qvconv on generated captures: 64 MiB per runner family, then the adversarial
+# cases at 1, 4 and 16 MiB. BENCH_FLAGS=--quick gives a short run.
+bench: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target qvbench qvconv
+	$(BUILD)/bench/qvbench $(BENCH_FLAGS)
+
+# Rebuilds the sample captures, checks them against samples/*.cap and converts each one
+# into demo/.
+demo: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target qvconv qvcap
+	tools/make_demo.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) build-sanitize
 
@@ -36,4 +48,4 @@ fuzz:
 	cmake --build build-fuzz -j$(JOBS) --target fuzz_capture
 	mkdir -p build-fuzz/corpus
 	build-fuzz/fuzz_capture -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=20 \
-	  -rss_limit_mb=4096 -print_final_stats=1 build-fuzz/corpus fuzz/corpus samples
+	  -rss_limit_mb=4096 -print_final_stats=1 -dict=fuzz/capture.dict build-fuzz/corpus fuzz/corpus samples
