@@ -3,104 +3,87 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 
-namespace qv {
+#include "line_test_support.h"
+
+namespace qv::test {
 namespace {
-
-Frame makeFrame(int direction, std::initializer_list<uint8_t> bytes, int endStatus = FcsGood) {
-  Frame frame;
-  frame.direction = static_cast<uint8_t>(direction);
-  frame.endStatus = static_cast<uint8_t>(endStatus);
-  for (uint8_t byte : bytes) frame.cells[frame.count++] = static_cast<uint16_t>(byte << 8 | 8);
-  return frame;
-}
-
-std::string dashes(int n) { return std::string(n, '-'); }
 
 class HdlcLineTest : public ::testing::Test {
  protected:
   void TearDown() override { mod128Mode = 0; }
 
-  std::string line(FrameTranslator& translator, const Frame& frame, int width = 79) {
-    translator.prepare(width, buffer_, nullptr);
-    translator.translate(frame);
-    return buffer_;
-  }
-  std::string head(FrameTranslator& translator, int width = 79) {
-    translator.prepare(width, buffer_, nullptr);
-    translator.writeColumnHead();
-    return buffer_;
-  }
-
   SdlcFrameTranslator sdlc;
   X25FrameTranslator x25;
   LapdFrameTranslator lapd;
-  char buffer_[kLineBufferSize] = {};
 };
 
-TEST_F(HdlcLineTest, SdlcModulo8Lines) {
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {0xC1, 0x10, 0x01, 0x02, 0x03})),
+TEST_F(HdlcLineTest, Modulo8Lines) {
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x10, 0x01, 0x02, 0x03})),
             "SD:       C1 INFO   0  1  0   G 010203");
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionRd, {0xC1, 0x73})), "RD:       C1 UA        1      G");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1, 0x73})), "RD:       C1 UA        1      G");
   // S frame: N(R) 5, P/F 0, no N(S).
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {0x01, 0xA1}, FcsError)),
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0xA1}, FcsError)),
             "SD:       01 RR        0  5   E");
   // Unnamed S and U types show their control byte.
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {0x01, 0x0D}, Ended)), "SD:       01 (0D)      0  0");
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {0x01, 0x0F}, Ended)), "SD:       01 (0F)      0");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0D}, Ended)), "SD:       01 (0D)      0  0");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0F}, Ended)), "SD:       01 (0F)      0");
+  Frame stamped = makeFrame(DirectionRd, {0xC1, 0x73}, EndSF);
+  stamped.stampWord = 4u | (12u << 8) | (34u << 16) | (56u << 24);
+  EXPECT_EQ(lineOf(sdlc, stamped), "RD:123456 C1 UA        1     SF");
 }
 
-TEST_F(HdlcLineTest, TimeColumnAndEndMarks) {
-  Frame frame = makeFrame(DirectionRd, {0xC1, 0x73}, EndSF);
-  frame.stampWord = 4u | (12u << 8) | (34u << 16) | (56u << 24);
-  EXPECT_EQ(line(sdlc, frame), "RD:123456 C1 UA        1     SF");
+TEST_F(HdlcLineTest, UnnumberedNamesDependOnDirection) {
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x53})), "SD:       C1 DISC      1      G");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1, 0x53})), "RD:       C1 RD        1      G");
+  EXPECT_EQ(lineOf(x25, makeFrame(DirectionSd, {0x03, 0x1F})), "SD:       03 SARM      1      G");
+  EXPECT_EQ(lineOf(x25, makeFrame(DirectionRd, {0x03, 0x1F})), "RD:       03 DM        1      G");
+  // UI exists in SDLC but not in X.25.
+  EXPECT_EQ(lineOf(x25, makeFrame(DirectionSd, {0x03, 0x03})), "SD:       03 (03)      0      G");
 }
 
-TEST_F(HdlcLineTest, ShortFramesShowOnlyTheFieldsPresent) {
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {})), "SD:" + std::string(27, ' ') + "G");
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {}, Open)), "SD:");
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionRd, {0xC1})), "RD:       C1" + std::string(18, ' ') + "G");
+TEST_F(HdlcLineTest, ShortOrMiscountedFramesShowOnlyTheFieldsPresent) {
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {})), "SD:" + blanks(27) + "G");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {}, Open)), "SD:");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1})), "RD:       C1" + blanks(18) + "G");
   // A check verdict on a frame shorter than its check sequence leaves a negative count.
   Frame shortened = makeFrame(DirectionSd, {0xC1, 0x10});
   shortened.count = -2;
-  EXPECT_EQ(line(sdlc, shortened), "SD:" + std::string(27, ' ') + "G");
+  EXPECT_EQ(lineOf(sdlc, shortened), "SD:" + blanks(27) + "G");
+  // A count beyond the stored cells reads only those.
+  Frame overlong = makeFrame(DirectionSd, {0xC1, 0x10});
+  overlong.count = 1000;
+  HdlcHeader header;
+  sdlc.parseHeader(&header, overlong);
+  EXPECT_EQ(header.infoStart, 2);
+  EXPECT_EQ(header.infoCount, kFrameCells - 2);
 }
 
 TEST_F(HdlcLineTest, FrameWithoutDirectionLeavesAnEmptyLine) {
-  Frame frame = makeFrame(DirectionNone, {0xC1, 0x10});
+  char buffer[kLineBufferSize] = "stale";
+  const Frame frame = makeFrame(DirectionNone, {0xC1, 0x10});
   for (FrameTranslator* translator : {static_cast<FrameTranslator*>(&sdlc),
                                       static_cast<FrameTranslator*>(&lapd)}) {
-    translator->prepare(79, buffer_, nullptr);
-    std::string("stale").copy(buffer_, 5);
+    translator->prepare(79, buffer, nullptr);
     EXPECT_EQ(translator->translate(frame), 1);
-    EXPECT_STREQ(buffer_, "");
+    EXPECT_STREQ(buffer, "");
   }
-  sdlc.prepare(79, buffer_, nullptr);
+  sdlc.prepare(79, buffer, nullptr);
   EXPECT_EQ(sdlc.translate(makeFrame(DirectionSd, {0xC1})), 0);
 }
 
 TEST_F(HdlcLineTest, Modulo128ControlFields) {
   mod128Mode = 1;
   // I frame cut after its first control byte: N(S) only.
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {0xC1, 0xFE})), "SD:       C1 INFO  127" + std::string(8, ' ') + "G");
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {0xC1, 0x0A, 0x05, 0xAB})),
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0xFE})), "SD:       C1 INFO  127" + blanks(8) + "G");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x0A, 0x05, 0xAB})),
             "SD:       C1 INFO    5 1   2  G AB");
   // S frame with an unnamed function keeps both control bytes in the type column.
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})), "RD:       C1 (0D23)    1  17  G");
-  EXPECT_EQ(line(x25, makeFrame(DirectionRd, {0x01, 0x01, 0x0B})), "RD:       01 RR        1   5  G");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})), "RD:       C1 (0D23)    1  17  G");
+  EXPECT_EQ(lineOf(x25, makeFrame(DirectionRd, {0x01, 0x01, 0x0B})), "RD:       01 RR        1   5  G");
   // U frames keep one control byte: the information starts right after it.
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {0xC1, 0x03, 0xAA, 0xBB})), "SD:       C1 UI        0      G AABB");
-}
-
-TEST_F(HdlcLineTest, UnnumberedNamesDependOnDirection) {
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionSd, {0xC1, 0x53})), "SD:       C1 DISC      1      G");
-  EXPECT_EQ(line(sdlc, makeFrame(DirectionRd, {0xC1, 0x53})), "RD:       C1 RD        1      G");
-  EXPECT_EQ(line(x25, makeFrame(DirectionSd, {0x03, 0x1F})), "SD:       03 SARM      1      G");
-  EXPECT_EQ(line(x25, makeFrame(DirectionRd, {0x03, 0x1F})), "RD:       03 DM        1      G");
-  // UI exists in SDLC but not in X.25.
-  EXPECT_EQ(line(x25, makeFrame(DirectionSd, {0x03, 0x03})), "SD:       03 (03)      0      G");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x03, 0xAA, 0xBB})), "SD:       C1 UI        0      G AABB");
 }
 
 TEST_F(HdlcLineTest, NameTables) {
@@ -139,41 +122,36 @@ TEST_F(HdlcLineTest, TitlesFollowTheModulus) {
   EXPECT_STREQ(lapd.title(), "(LAPD FRAME)");
 }
 
-TEST_F(HdlcLineTest, ColumnHeads) {
-  EXPECT_EQ(head(sdlc), "-----TM---AD-TYPE---NS-PF-NR-FC-" + dashes(21) + "DATA" + dashes(21));
-  EXPECT_EQ(head(lapd), "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-" + dashes(18) + "DATA" + dashes(18));
-  EXPECT_EQ(head(sdlc, 39), "-----TM---AD-TYPE---NS-PF-NR-FC--DATA-");
-  EXPECT_EQ(head(lapd, 39), "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-");
-}
-
-TEST_F(HdlcLineTest, NarrowLinesCutTheInformationBytes) {
-  const Frame frame = makeFrame(DirectionSd, {0xC1, 0x10, 1, 2, 3, 4, 5});
-  EXPECT_EQ(line(sdlc, frame, 39), "SD:       C1 INFO   0  1  0   G 010203");
-  const Frame lapdFrame = makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 1, 2});
-  EXPECT_EQ(line(lapd, lapdFrame, 39), "SD:        0   0 0 INFO    0 0   0  G");
+TEST_F(HdlcLineTest, ColumnHeadsAndNarrowLines) {
+  EXPECT_EQ(columnHeadOf(sdlc, 79), "-----TM---AD-TYPE---NS-PF-NR-FC-" + dashes(21) + "DATA" + dashes(21));
+  EXPECT_EQ(columnHeadOf(lapd, 79), "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-" + dashes(18) + "DATA" + dashes(18));
+  EXPECT_EQ(columnHeadOf(sdlc, 39), "-----TM---AD-TYPE---NS-PF-NR-FC--DATA-");
+  EXPECT_EQ(columnHeadOf(lapd, 39), "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-");
+  // Narrow lines cut the information bytes.
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x10, 1, 2, 3, 4, 5}), 39),
+            "SD:       C1 INFO   0  1  0   G 010203");
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 1, 2}), 39),
+            "SD:        0   0 0 INFO    0 0   0  G");
   // The widest line still ends inside the line buffer.
   Frame full = makeFrame(DirectionSd, {0xC1, 0x10});
   full.count = kFrameCells;
-  EXPECT_EQ(line(sdlc, full, 135).size(), 32u + 2 * 51);
+  EXPECT_EQ(lineOf(sdlc, full, 135).size(), 32u + 2 * 51);
 }
 
 TEST_F(HdlcLineTest, LapdAddressAndControl) {
   // SAPI 0 with C/R 1, TEI 127, I frame N(S) 64, P 1, N(R) 17.
-  EXPECT_EQ(line(lapd, makeFrame(DirectionSd, {0x02, 0xFF, 0x80, 0x23, 0x08})),
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0x02, 0xFF, 0x80, 0x23, 0x08})),
             "SD:        0 127 1 INFO   64 1  17  G 08");
-  EXPECT_EQ(line(lapd, makeFrame(DirectionRd, {0xFC, 0x01, 0x73})), "RD:       63   0 0 UA        1      G");
-  EXPECT_EQ(line(lapd, makeFrame(DirectionRd, {0x00, 0x01, 0x0D, 0x01})), "RD:        0   0 0 (0D01)    1   0  G");
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionRd, {0xFC, 0x01, 0x73})), "RD:       63   0 0 UA        1      G");
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionRd, {0x00, 0x01, 0x0D, 0x01})), "RD:        0   0 0 (0D01)    1   0  G");
   // The frame ends inside the address or control field.
-  EXPECT_EQ(line(lapd, makeFrame(DirectionSd, {0xFE})), "SD:       63     1" + std::string(18, ' ') + "G");
-  EXPECT_EQ(line(lapd, makeFrame(DirectionSd, {0x00, 0x01, 0x04})), "SD:        0   0 0 INFO    2" + std::string(8, ' ') + "G");
-}
-
-TEST_F(HdlcLineTest, DecodingIgnoresTheModulusFlagForLapd) {
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0xFE})), "SD:       63     1" + blanks(18) + "G");
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0x00, 0x01, 0x04})), "SD:        0   0 0 INFO    2" + blanks(8) + "G");
+  // LAPD control fields are two bytes whatever the modulus flag says.
   HdlcHeader header;
-  const Frame frame = makeFrame(DirectionSd, {0x00, 0x01, 0x02, 0x04});
   for (uint8_t flag : {0, 1}) {
     mod128Mode = flag;
-    lapd.parseHeader(&header, frame);
+    lapd.parseHeader(&header, makeFrame(DirectionSd, {0x00, 0x01, 0x02, 0x04}));
     EXPECT_EQ(header.ns, 1);
     EXPECT_EQ(header.nr, 2);
     EXPECT_EQ(header.controlLength, 2);
@@ -181,14 +159,5 @@ TEST_F(HdlcLineTest, DecodingIgnoresTheModulusFlagForLapd) {
   }
 }
 
-TEST_F(HdlcLineTest, CountBeyondTheStoredCellsIsBounded) {
-  Frame frame = makeFrame(DirectionSd, {0xC1, 0x10});
-  frame.count = 1000;
-  HdlcHeader header;
-  sdlc.parseHeader(&header, frame);
-  EXPECT_EQ(header.infoStart, 2);
-  EXPECT_EQ(header.infoCount, kFrameCells - 2);
-}
-
 }  // namespace
-}  // namespace qv
+}  // namespace qv::test

@@ -8,95 +8,60 @@
 #include "frames/i2c_translator.h"
 #include "frames/irlap_translator.h"
 #include "frames/spi_translator.h"
+#include "line_test_support.h"
 
-namespace qv {
+namespace qv::test {
 namespace {
-
-Frame makeFrame(uint8_t direction, std::initializer_list<uint8_t> bytes,
-                uint8_t endStatus = FcsGood) {
-  Frame frame;
-  frame.direction = direction;
-  frame.endStatus = endStatus;
-  for (uint8_t b : bytes) frame.cells[frame.count++] = static_cast<uint16_t>(b << 8 | 8);
-  return frame;
-}
-
-std::string translateWith(FrameTranslator& translator, const Frame& frame, int width = 79) {
-  char buffer[kLineBufferSize] = {};
-  translator.prepare(width, buffer, nullptr);
-  translator.translate(frame);
-  return buffer;
-}
-
-std::string columnHead(FrameTranslator& translator, int width) {
-  char buffer[kLineBufferSize] = {};
-  translator.prepare(width, buffer, nullptr);
-  translator.writeColumnHead();
-  return buffer;
-}
-
-std::string blanks(int n) { return std::string(n, ' '); }
-std::string dashes(int n) { return std::string(n, '-'); }
 
 // ---- IrLAP ----
 
 class IrlapLines : public ::testing::Test {
  protected:
-  std::string line(const Frame& frame, int width = 79) {
-    return translateWith(irlap, frame, width);
+  std::string line(int direction, std::initializer_list<uint8_t> bytes, int endStatus = FcsGood) {
+    return lineOf(irlap, makeFrame(direction, bytes, endStatus));
   }
   IrlapTranslator irlap;
 };
 
-TEST_F(IrlapLines, WorkedExamples) {
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0xFF, 0x93})), "SD:       FF SNRM     1     G");
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0x01, 0x74, 0xAA, 0xBB})),
-            "SD:       01 INFO  3  1  2  G AABB");
-  EXPECT_EQ(line(makeFrame(DirectionRd, {0xFE, 0x73})), "RD:       FE UA       1     G");
+TEST_F(IrlapLines, WorkedExamplesAndSupervisoryFrames) {
+  EXPECT_EQ(line(DirectionSd, {0xFF, 0x93}), "SD:       FF SNRM     1     G");
+  EXPECT_EQ(line(DirectionSd, {0x01, 0x74, 0xAA, 0xBB}), "SD:       01 INFO  3  1  2  G AABB");
+  EXPECT_EQ(line(DirectionRd, {0xFE, 0x73}), "RD:       FE UA       1     G");
+  EXPECT_EQ(line(DirectionRd, {0xFE, 0xE3, 0x10, 0x20, 0x30}), "RD:       FE TEST     0     G 102030");
+  // SREJ with N(R) 5 and P/F 1; S frames carry no N(S).
+  EXPECT_EQ(line(DirectionRd, {0x02, 0xBD}), "RD:       02 SREJ  5  1     G");
+  EXPECT_EQ(line(DirectionRd, {0x02, 0x05}, FcsError), "RD:       02 RNR   0  0     E");
 }
 
 TEST_F(IrlapLines, NamesFollowTheCrBitNotTheDirection) {
   // 0x83 is SNRM as a command and RNRM as a response, whichever way it travels.
-  EXPECT_EQ(line(makeFrame(DirectionRd, {0x03, 0x83})), "RD:       03 SNRM     0     G");
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0x02, 0x83})), "SD:       02 RNRM     0     G");
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0x03, 0x43})), "SD:       03 DISC     0     G");
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0x02, 0x43})), "SD:       02 RD       0     G");
+  EXPECT_EQ(line(DirectionRd, {0x03, 0x83}), "RD:       03 SNRM     0     G");
+  EXPECT_EQ(line(DirectionSd, {0x02, 0x83}), "SD:       02 RNRM     0     G");
+  EXPECT_EQ(line(DirectionSd, {0x03, 0x43}), "SD:       03 DISC     0     G");
+  EXPECT_EQ(line(DirectionSd, {0x02, 0x43}), "SD:       02 RD       0     G");
   // XID has a command form (0x2F) and a response form (0xAF) with different modifiers.
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0x03, 0x2F})), "SD:       03 XID      0     G");
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0x02, 0xBF})), "SD:       02 XID      1     G");
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0x03, 0xAF})), "SD:       03 (AF)     0     G");
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0x02, 0x2F})), "SD:       02 (2F)     0     G");
+  EXPECT_EQ(line(DirectionSd, {0x03, 0x2F}), "SD:       03 XID      0     G");
+  EXPECT_EQ(line(DirectionSd, {0x02, 0xBF}), "SD:       02 XID      1     G");
+  EXPECT_EQ(line(DirectionSd, {0x03, 0xAF}), "SD:       03 (AF)     0     G");
+  EXPECT_EQ(line(DirectionSd, {0x02, 0x2F}), "SD:       02 (2F)     0     G");
 }
 
-TEST_F(IrlapLines, SupervisoryFrames) {
-  // SREJ with N(R) 5 and P/F 1; S frames carry no N(S).
-  EXPECT_EQ(line(makeFrame(DirectionRd, {0x02, 0xBD})), "RD:       02 SREJ  5  1     G");
-  EXPECT_EQ(line(makeFrame(DirectionRd, {0x02, 0x05}, FcsError)), "RD:       02 RNR   0  0     E");
-}
-
-TEST_F(IrlapLines, ShortFramesShowBlankColumns) {
-  EXPECT_EQ(line(makeFrame(DirectionSd, {0xFF})), "SD:       FF" + blanks(16) + "G");
-  EXPECT_EQ(line(makeFrame(DirectionSd, {})), "SD:" + blanks(25) + "G");
+TEST_F(IrlapLines, ShortAndLongFrames) {
+  EXPECT_EQ(line(DirectionSd, {0xFF}), "SD:       FF" + blanks(16) + "G");
+  EXPECT_EQ(line(DirectionSd, {}), "SD:" + blanks(25) + "G");
   Frame negative = makeFrame(DirectionSd, {0xFF, 0x93});
   negative.count = -2;  // a check length longer than the frame
-  EXPECT_EQ(line(negative), "SD:" + blanks(25) + "G");
-}
-
-TEST_F(IrlapLines, UnnumberedFrameWithInformation) {
-  EXPECT_EQ(line(makeFrame(DirectionRd, {0xFE, 0xE3, 0x10, 0x20, 0x30})),
-            "RD:       FE TEST     0     G 102030");
-}
-
-TEST_F(IrlapLines, InformationIsCutToTheLineWidth) {
+  EXPECT_EQ(lineOf(irlap, negative), "SD:" + blanks(25) + "G");
+  // The information is cut to the line width.
   const Frame frame = makeFrame(DirectionSd, {0x01, 0x74, 1, 2, 3, 4, 5, 6});
-  EXPECT_EQ(line(frame, 39), "SD:       01 INFO  3  1  2  G 01020304");
-  EXPECT_EQ(line(frame), "SD:       01 INFO  3  1  2  G 010203040506");
+  EXPECT_EQ(lineOf(irlap, frame, 39), "SD:       01 INFO  3  1  2  G 01020304");
+  EXPECT_EQ(lineOf(irlap, frame), "SD:       01 INFO  3  1  2  G 010203040506");
 }
 
 TEST_F(IrlapLines, ColumnHeadsAndNoDirection) {
   const std::string head = "-----TM---AD-TYPE-NR-PF-NS-FC-";
-  EXPECT_EQ(columnHead(irlap, 79), head + dashes(21) + "IFIELD" + dashes(21));
-  EXPECT_EQ(columnHead(irlap, 39), head + "-IFIELD-");
+  EXPECT_EQ(columnHeadOf(irlap, 79), head + dashes(21) + "IFIELD" + dashes(21));
+  EXPECT_EQ(columnHeadOf(irlap, 39), head + "-IFIELD-");
   char buffer[kLineBufferSize] = "stale";
   irlap.prepare(79, buffer, nullptr);
   EXPECT_EQ(irlap.translate(makeFrame(DirectionNone, {0xFF, 0x93})), 1);
@@ -120,7 +85,7 @@ class I2cLines : public ::testing::Test {
  protected:
   // The transaction text after the blank time column and its blank.
   std::string text(std::initializer_list<uint16_t> cells, int width = 79) {
-    const std::string line = translateWith(i2c, i2cFrame(cells), width);
+    const std::string line = lineOf(i2c, i2cFrame(cells), width);
     if (line.empty()) return line;
     EXPECT_EQ(line.substr(0, 7), "       ");
     return line.substr(7);
@@ -128,14 +93,9 @@ class I2cLines : public ::testing::Test {
   I2cTranslator i2c;
 };
 
-TEST_F(I2cLines, WorkedExamples) {
-  EXPECT_EQ(translateWith(i2c, i2cFrame({ack(0xA0), ack(0x10), ack(0x20), kRestart, ack(0xA1),
-                                         nack(0x55)})),
-            "       A0a=>10a20a  A0a<=55n");
-  EXPECT_EQ(translateWith(i2c, i2cFrame({ack(0xF2), ack(0x34), ack(0x56)})), "       01a34a=>56a");
-}
-
 TEST_F(I2cLines, SevenBitAddresses) {
+  EXPECT_EQ(lineOf(i2c, i2cFrame({ack(0xA0), ack(0x10), ack(0x20), kRestart, ack(0xA1), nack(0x55)})),
+            "       A0a=>10a20a  A0a<=55n");
   EXPECT_EQ(text({nack(0x51)}), "50n<=");
   EXPECT_EQ(text({ack(0x00), ack(0x06)}), "00a06a");  // general call: shown as data
   EXPECT_EQ(text({ack(0xF9), ack(0x0F)}), "F9a0Fa");  // reserved range 0xF8-0xFF
@@ -144,14 +104,8 @@ TEST_F(I2cLines, SevenBitAddresses) {
             "90a=>01a  90a<=02n");
 }
 
-TEST_F(I2cLines, TenBitWritePrefixAlone) {
-  EXPECT_EQ(text({ack(0xF2)}), "F2a=>");
-  // A prefix followed by a repeated start was a 7-bit transfer of its own.
-  EXPECT_EQ(text({ack(0xF2), kRestart}), "F2a=>");
-  EXPECT_EQ(text({ack(0xF2), kRestart, ack(0xA1), ack(0x33)}), "F2a=>  A0a<=33a");
-}
-
 TEST_F(I2cLines, TenBitAddresses) {
+  EXPECT_EQ(text({ack(0xF2), ack(0x34), ack(0x56)}), "01a34a=>56a");
   EXPECT_EQ(text({ack(0xF6), nack(0x34)}), "03a34n=>");
   EXPECT_EQ(text({ack(0xF2), ack(0x34), kRestart}), "01a34a=>");
   // A combined write and read: the read prefix repeats the held address.
@@ -160,6 +114,10 @@ TEST_F(I2cLines, TenBitAddresses) {
   // The held address outlives a write transfer with data.
   EXPECT_EQ(text({ack(0xF2), ack(0x34), ack(0x56), kRestart, ack(0xF3), nack(0x77)}),
             "01a34a=>56a  01a34a<=77n");
+  // A write prefix alone, or followed by a repeated start, was a 7-bit transfer of its own.
+  EXPECT_EQ(text({ack(0xF2)}), "F2a=>");
+  EXPECT_EQ(text({ack(0xF2), kRestart}), "F2a=>");
+  EXPECT_EQ(text({ack(0xF2), kRestart, ack(0xA1), ack(0x33)}), "F2a=>  A0a<=33a");
 }
 
 TEST_F(I2cLines, HeldTenBitAddressBeforeAnotherAddress) {
@@ -189,39 +147,31 @@ TEST_F(I2cLines, ItemsThatDoNotFitEndTheLine) {
   EXPECT_EQ(text({ack(0xF2), ack(0x34), kRestart, ack(0xF4), ack(0x56)}, 16), "");
 }
 
-TEST_F(I2cLines, TimeColumnAndNoDirection) {
+TEST_F(I2cLines, TimeColumnNoDirectionAndColumnHeads) {
   Frame frame = i2cFrame({ack(0xA0)});
   frame.stampWord = 0x38220C04;
-  EXPECT_EQ(translateWith(i2c, frame), "123456 A0a=>");
+  EXPECT_EQ(lineOf(i2c, frame), "123456 A0a=>");
   frame.direction = DirectionNone;
-  EXPECT_EQ(translateWith(i2c, frame), "");
-  EXPECT_EQ(translateWith(i2c, i2cFrame({})), "");
-}
-
-TEST_F(I2cLines, ColumnHeads) {
-  EXPECT_EQ(columnHead(i2c, 79), "--TM---" + dashes(30) + "ADDRESS/DATA" + dashes(30));
-  EXPECT_EQ(columnHead(i2c, 39), "--TM---" + dashes(10) + "ADDRESS/DATA" + dashes(10));
+  EXPECT_EQ(lineOf(i2c, frame), "");
+  EXPECT_EQ(lineOf(i2c, i2cFrame({})), "");
+  EXPECT_EQ(columnHeadOf(i2c, 79), "--TM---" + dashes(30) + "ADDRESS/DATA" + dashes(30));
+  EXPECT_EQ(columnHeadOf(i2c, 39), "--TM---" + dashes(10) + "ADDRESS/DATA" + dashes(10));
 }
 
 // ---- SPI ----
 
-TEST(SpiLines, DumpLine) {
+TEST(SpiLines, DumpLineAndColumnHead) {
   SpiDumpTranslator spi;
-  EXPECT_EQ(translateWith(spi, makeFrame(DirectionSd, {0x9F, 0x00, 0xEF, 0x40, 0x18})),
-            "SD:       9F00EF4018");
+  EXPECT_EQ(lineOf(spi, makeFrame(DirectionSd, {0x9F, 0x00, 0xEF, 0x40, 0x18})), "SD:       9F00EF4018");
   // No FC column, whatever the ending.
-  EXPECT_EQ(translateWith(spi, makeFrame(DirectionRd, {0x01}, EndOE)), "RD:       01");
+  EXPECT_EQ(lineOf(spi, makeFrame(DirectionRd, {0x01}, EndOE)), "RD:       01");
   Frame frame = makeFrame(DirectionSd, {});
   for (int i = 0; i < 20; ++i) frame.cells[frame.count++] = static_cast<uint16_t>(i << 8 | 10);
-  EXPECT_EQ(translateWith(spi, frame, 39), "SD:       000102030405060708090A0B0C0D");
-  EXPECT_EQ(translateWith(spi, makeFrame(DirectionNone, {0x01})), "");
-}
-
-TEST(SpiLines, ColumnHead) {
-  SpiDumpTranslator spi;
-  EXPECT_EQ(columnHead(spi, 79), "-----TM---" + dashes(32) + "DATA" + dashes(32));
-  EXPECT_EQ(columnHead(spi, 39), "-----TM---" + dashes(12) + "DATA" + dashes(12));
+  EXPECT_EQ(lineOf(spi, frame, 39), "SD:       000102030405060708090A0B0C0D");
+  EXPECT_EQ(lineOf(spi, makeFrame(DirectionNone, {0x01})), "");
+  EXPECT_EQ(columnHeadOf(spi, 79), "-----TM---" + dashes(32) + "DATA" + dashes(32));
+  EXPECT_EQ(columnHeadOf(spi, 39), "-----TM---" + dashes(12) + "DATA" + dashes(12));
 }
 
 }  // namespace
-}  // namespace qv
+}  // namespace qv::test

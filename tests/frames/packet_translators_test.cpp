@@ -6,18 +6,10 @@
 #include <initializer_list>
 #include <string>
 
-namespace qv {
+#include "line_test_support.h"
+
+namespace qv::test {
 namespace {
-
-Frame makeFrame(int direction, std::initializer_list<uint8_t> bytes, int endStatus = FcsGood) {
-  Frame frame;
-  frame.direction = static_cast<uint8_t>(direction);
-  frame.endStatus = static_cast<uint8_t>(endStatus);
-  for (uint8_t byte : bytes) frame.cells[frame.count++] = static_cast<uint16_t>(byte << 8 | 8);
-  return frame;
-}
-
-std::string blanks(int n) { return std::string(n, ' '); }
 
 class PacketLineTest : public ::testing::Test {
  protected:
@@ -27,21 +19,15 @@ class PacketLineTest : public ::testing::Test {
   }
   void TearDown() override { mod128Mode = 0; }
 
-  std::string line(FrameTranslator& translator, const Frame& frame, int width = 79) {
-    translator.prepare(width, buffer_, nullptr);
-    translator.translate(frame);
-    return buffer_;
-  }
-  std::string head(FrameTranslator& translator, int width) {
-    translator.prepare(width, buffer_, nullptr);
-    translator.writeColumnHead();
-    return buffer_;
+  // The line of a LAPD I frame (SAPI 0, TEI 0, N(S) 0, N(R) 0) carrying the message.
+  std::string message(std::initializer_list<uint8_t> info) {
+    Frame frame = makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00});
+    return lineOf(lapdPacket, append(frame, info));
   }
   // The six-character packet type column of an X.25 modulo 8 link I frame.
   std::string packetType(int direction, std::initializer_list<uint8_t> packet) {
     Frame frame = makeFrame(direction, {0x01, 0x00});
-    for (uint8_t byte : packet) frame.cells[frame.count++] = static_cast<uint16_t>(byte << 8 | 8);
-    return line(x25Packet, frame).substr(17, 6);
+    return lineOf(x25Packet, append(frame, packet)).substr(17, 6);
   }
 
   X25FrameTranslator x25Frame;
@@ -49,26 +35,22 @@ class PacketLineTest : public ::testing::Test {
   LapdFrameTranslator lapdFrame;
   X25PacketTranslator x25Packet;
   LapdPacketTranslator lapdPacket;
-  char buffer_[kLineBufferSize] = {};
 };
 
 TEST_F(PacketLineTest, LapdMessageLines) {
-  EXPECT_EQ(line(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x01, 0x05, 0x05,
-                                                     0x04, 0x03, 0x80, 0x90, 0xA3})),
+  EXPECT_EQ(message({0x08, 0x01, 0x05, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA3}),
             "SD:       08 SETUP     0  05    G 04038090A3");
-  EXPECT_EQ(line(lapdPacket, makeFrame(DirectionRd, {0x02, 0x01, 0x01, 0x01})),
+  EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionRd, {0x02, 0x01, 0x01, 0x01})),
             "RD:       [RR    ]              G");
   // Unnamed U frame: the control byte in hex inside the brackets.
-  EXPECT_EQ(line(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01, 0x87})),
+  EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01, 0x87})),
             "SD:       [(87)  ]              G");
+  // Bit 7 set: no name, whatever the low bits are.
+  EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionRd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x01, 0x05, 0x85})),
+            "RD:       08 (85)      0  05    G");
 }
 
 TEST_F(PacketLineTest, CallReferenceLengths) {
-  auto message = [&](std::initializer_list<uint8_t> info) {
-    Frame frame = makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00});
-    for (uint8_t byte : info) frame.cells[frame.count++] = static_cast<uint16_t>(byte << 8 | 8);
-    return line(lapdPacket, frame);
-  };
   EXPECT_EQ(message({0x08, 0x00, 0x05}), "SD:       08 SETUP" + blanks(14) + "G");
   EXPECT_EQ(message({0x08, 0x01, 0x85, 0x07}), "SD:       08 CONN      1  05    G");
   EXPECT_EQ(message({0x08, 0x02, 0x81, 0x23, 0x4D, 0xEE}), "SD:       08 REL       1  0123  G EE");
@@ -85,89 +67,84 @@ TEST_F(PacketLineTest, MessageNames) {
   EXPECT_STREQ(lapdPacket.frameTypeName(false, FrameClassI, 0x04), nullptr);
   EXPECT_STREQ(lapdPacket.frameTypeName(true, FrameClassI, 0x85), nullptr);
   EXPECT_STREQ(lapdPacket.frameTypeName(true, FrameClassI, -1), "");
-  // Bit 7 set: no name, whatever the low bits are.
-  EXPECT_EQ(line(lapdPacket, makeFrame(DirectionRd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x01, 0x05, 0x85})),
-            "RD:       08 (85)      0  05    G");
 }
 
-TEST_F(PacketLineTest, FramesWithoutAMessage) {
+TEST_F(PacketLineTest, FramesWithoutAPacket) {
   // I frame with an empty information field, and a frame with no control field.
-  EXPECT_EQ(line(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00})), "SD:" + blanks(29) + "G");
-  EXPECT_EQ(line(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01})), "SD:" + blanks(29) + "G");
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionRd, {0x01, 0x00})), "RD:" + blanks(33) + "G");
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionRd, {})), "RD:" + blanks(33) + "G");
-  Frame none = makeFrame(DirectionNone, {0x01, 0x00});
-  x25Packet.prepare(79, buffer_, nullptr);
-  EXPECT_EQ(x25Packet.translate(none), 1);
-  EXPECT_STREQ(buffer_, "");
+  EXPECT_EQ(message({}), "SD:" + blanks(29) + "G");
+  EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01})), "SD:" + blanks(29) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0x01, 0x00})), "RD:" + blanks(33) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {})), "RD:" + blanks(33) + "G");
+  char buffer[kLineBufferSize] = "stale";
+  x25Packet.prepare(79, buffer, nullptr);
+  EXPECT_EQ(x25Packet.translate(makeFrame(DirectionNone, {0x01, 0x00})), 1);
+  EXPECT_STREQ(buffer, "");
+  // Without a link translator the fields stay blank.
+  x25Packet.lowerTranslator = nullptr;
+  lapdPacket.lowerTranslator = nullptr;
+  const Frame frame = makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x00, 0x05});
+  EXPECT_EQ(lineOf(x25Packet, frame), "SD:" + blanks(33) + "G");
+  EXPECT_EQ(lineOf(lapdPacket, frame), "SD:" + blanks(29) + "G");
 }
 
-TEST_F(PacketLineTest, X25Modulo8Packets) {
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x10, 0x05, 0x22, 0xAA, 0xBB})),
+TEST_F(PacketLineTest, X25Packets) {
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x10, 0x05, 0x22, 0xAA, 0xBB})),
             "SD:        0   5 DT      1   1 000  G AABB");
   // GFI 0xD: Q 1, D 1; M 1, P(S) 7, P(R) 7 in the type byte.
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionRd, {0x01, 0x00, 0xD3, 0xFF, 0xFE})),
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0x01, 0x00, 0xD3, 0xFF, 0xFE})),
             "RD:        3 255 DT      7   7 111  G");
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionRd, {0x03, 0x01})), "RD:        [RR    ]" + blanks(17) + "G");
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionSd, {0x03, 0x3F})), "SD:        [SABM  ]" + blanks(17) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0x03, 0x01})), "RD:        [RR    ]" + blanks(17) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x03, 0x3F})), "SD:        [SABM  ]" + blanks(17) + "G");
   // The packet ends inside its header.
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x1F})), "SD:       15" + blanks(24) + "G");
-}
-
-TEST_F(PacketLineTest, X25Modulo128Packets) {
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x21, 0x0C, 0x02, 0x05, 0x41})),
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x1F})), "SD:       15" + blanks(24) + "G");
+  // Modulo 128 (GFI 2): two type bytes for DT and RR.
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x21, 0x0C, 0x02, 0x05, 0x41})),
             "SD:        1  12 DT      1   2 100  G 41");
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionRd, {0x01, 0x00, 0x21, 0x0C, 0x01, 0x0A})),
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0x01, 0x00, 0x21, 0x0C, 0x01, 0x0A})),
             "RD:        1  12 RR" + blanks(10) + "5" + blanks(6) + "G");
   // Second type byte missing: P(S) only.
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x20, 0x01, 0x04})),
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x20, 0x01, 0x04})),
             "SD:        0   1 DT      2" + blanks(6) + "00  G");
 }
 
 TEST_F(PacketLineTest, PacketTypeColumn) {
-  EXPECT_EQ(packetType(DirectionSd, {0x10, 0x05, 0x0B}), "CR    ");
-  EXPECT_EQ(packetType(DirectionRd, {0x10, 0x05, 0x0B}), "IC    ");
-  EXPECT_EQ(packetType(DirectionSd, {0x10, 0x00, 0xF3}), "REGQ  ");
-  EXPECT_EQ(packetType(DirectionSd, {0x10, 0x00, 0xF7}), "(F7)  ");
-  EXPECT_EQ(packetType(DirectionSd, {0x10, 0x05, 0x07}), "(07)  ");
-  EXPECT_EQ(packetType(DirectionSd, {0x10, 0x05, 0x09}), "REJ   ");
-  EXPECT_EQ(packetType(DirectionRd, {0x10, 0x05, 0x09}), "(09)  ");
-  EXPECT_EQ(packetType(DirectionRd, {0x20, 0x05, 0x09, 0x0A}), "(090A)");
-  EXPECT_EQ(packetType(DirectionRd, {0x10, 0x05, 0x0D}), "(0D)  ");
-  EXPECT_EQ(packetType(DirectionSd, {0x10, 0x00, 0xF1}), "DIAG  ");
-  EXPECT_EQ(packetType(DirectionRd, {0x10, 0x00, 0x11}), "(11)  ");
-  // Class 2 and 3 keep one type byte also in modulo 128.
-  EXPECT_EQ(packetType(DirectionSd, {0x20, 0x00, 0x11, 0x22}), "(11)  ");
+  struct Case {
+    int direction;
+    std::initializer_list<uint8_t> packet;
+    const char* type;
+  };
+  const Case cases[] = {
+      {DirectionSd, {0x10, 0x05, 0x0B}, "CR    "},  {DirectionRd, {0x10, 0x05, 0x0B}, "IC    "},
+      {DirectionSd, {0x10, 0x00, 0xF3}, "REGQ  "},  {DirectionSd, {0x10, 0x00, 0xF7}, "(F7)  "},
+      {DirectionSd, {0x10, 0x05, 0x07}, "(07)  "},  {DirectionSd, {0x10, 0x05, 0x09}, "REJ   "},
+      {DirectionRd, {0x10, 0x05, 0x09}, "(09)  "},  {DirectionRd, {0x10, 0x05, 0x0D}, "(0D)  "},
+      {DirectionSd, {0x10, 0x00, 0xF1}, "DIAG  "},  {DirectionRd, {0x10, 0x00, 0x11}, "(11)  "},
+      {DirectionRd, {0x20, 0x05, 0x09, 0x0A}, "(090A)"},
+      // Class 2 and 3 keep one type byte also in modulo 128.
+      {DirectionSd, {0x20, 0x00, 0x11, 0x22}, "(11)  "},
+  };
+  for (const Case& c : cases) EXPECT_EQ(packetType(c.direction, c.packet), c.type);
 }
 
 TEST_F(PacketLineTest, BracketedFrameTypeComesFromTheLinkTranslator) {
   mod128Mode = 1;
   x25Packet.lowerTranslator = &sdlcFrame;
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})), "RD:        [(0D23)]" + blanks(17) + "G");
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionRd, {0xC1, 0x53})), "RD:        [RD    ]" + blanks(17) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})), "RD:        [(0D23)]" + blanks(17) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0xC1, 0x53})), "RD:        [RD    ]" + blanks(17) + "G");
   // Modulo 128 I frames: the packet starts after both control bytes.
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionSd, {0xC1, 0x00, 0x00, 0x10, 0x05, 0x22})),
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0xC1, 0x00, 0x00, 0x10, 0x05, 0x22})),
             "SD:        0   5 DT      1   1 000  G");
 }
 
-TEST_F(PacketLineTest, NarrowLines) {
-  EXPECT_EQ(head(x25Packet, 39), "-----TM---GN--CN-PTYPE--PS--PR-MQD-FC-");
-  EXPECT_EQ(head(lapdPacket, 39), "-----TM---PD--MESSAGE-CRF-CR---FC-DATA");
-  EXPECT_EQ(head(lapdPacket, 79), "-----TM---PD--MESSAGE-CRF-CR---FC-" + std::string(20, '-') + "DATA" +
-                                      std::string(20, '-'));
-  EXPECT_EQ(line(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x10, 0x05, 0x22, 0xAA}), 39),
+TEST_F(PacketLineTest, ColumnHeadsAndNarrowLines) {
+  EXPECT_EQ(columnHeadOf(x25Packet, 39), "-----TM---GN--CN-PTYPE--PS--PR-MQD-FC-");
+  EXPECT_EQ(columnHeadOf(lapdPacket, 39), "-----TM---PD--MESSAGE-CRF-CR---FC-DATA");
+  EXPECT_EQ(columnHeadOf(lapdPacket, 79), "-----TM---PD--MESSAGE-CRF-CR---FC-" + dashes(20) + "DATA" + dashes(20));
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x10, 0x05, 0x22, 0xAA}), 39),
             "SD:        0   5 DT      1   1 000  G");
-  EXPECT_EQ(line(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x00, 0x05, 1, 2, 3}), 39),
+  EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x00, 0x05, 1, 2, 3}), 39),
             "SD:       08 SETUP" + blanks(14) + "G 0102");
 }
 
-TEST_F(PacketLineTest, MissingLinkTranslatorLeavesTheFieldsBlank) {
-  x25Packet.lowerTranslator = nullptr;
-  lapdPacket.lowerTranslator = nullptr;
-  const Frame frame = makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x00, 0x05});
-  EXPECT_EQ(line(x25Packet, frame), "SD:" + blanks(33) + "G");
-  EXPECT_EQ(line(lapdPacket, frame), "SD:" + blanks(29) + "G");
-}
-
 }  // namespace
-}  // namespace qv
+}  // namespace qv::test

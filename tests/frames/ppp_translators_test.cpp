@@ -1,47 +1,29 @@
 // PPP translation and dump lines, byte for byte.
-#include <gtest/gtest.h>
-
-#include <initializer_list>
-#include <string>
-
 #include "frames/ppp_translators.h"
 
-namespace qv {
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "line_test_support.h"
+
+namespace qv::test {
 namespace {
 
-Frame makeFrame(uint8_t direction, std::initializer_list<uint8_t> bytes,
-                uint8_t endStatus = FcsGood) {
-  Frame frame;
-  frame.direction = direction;
-  frame.endStatus = endStatus;
-  for (uint8_t b : bytes) frame.cells[frame.count++] = static_cast<uint16_t>(b << 8 | 8);
-  return frame;
-}
-
-std::string blanks(int n) { return std::string(n, ' '); }
 // Direction, blank columns and the FC mark at positions 32-33.
 const std::string kOnlyFcGood = "SD:" + blanks(30) + "G";
 
+const Frame kLcpConfReq = makeFrame(DirectionSd, {0xFF, 0x03, 0xC0, 0x21, 0x01, 0x01, 0x00, 0x08,
+                                                  0x01, 0x04, 0x05, 0xDC});
+
 class PppLines : public ::testing::Test {
  protected:
-  std::string translate(const Frame& frame, int width = 79) {
-    ppp.prepare(width, buffer, nullptr);
-    ppp.translate(frame);
-    return buffer;
-  }
-  std::string dump(const Frame& frame, int width = 79) {
-    pppDump.prepare(width, buffer, nullptr);
-    pppDump.translate(frame);
-    return buffer;
-  }
+  std::string translate(const Frame& frame, int width = 79) { return lineOf(ppp, frame, width); }
+  std::string dump(const Frame& frame, int width = 79) { return lineOf(pppDump, frame, width); }
 
   PppTranslator ppp;
   PppDumpTranslator pppDump;
-  char buffer[kLineBufferSize] = {};
 };
-
-const Frame kLcpConfReq = makeFrame(DirectionSd, {0xFF, 0x03, 0xC0, 0x21, 0x01, 0x01, 0x00, 0x08,
-                                                  0x01, 0x04, 0x05, 0xDC});
 
 TEST_F(PppLines, WorkedExamples) {
   EXPECT_EQ(translate(kLcpConfReq), "SD:       LCP      CONF-REQ   1  G 0008010405DC");
@@ -52,13 +34,10 @@ TEST_F(PppLines, WorkedExamples) {
 }
 
 TEST_F(PppLines, ShortFramesLeaveTheMissingFieldsBlank) {
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xFF, 0x03, 0xC0, 0x21})),
-            "SD:       LCP" + blanks(20) + "G");
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x09})),
-            "SD:       LCP      ECHO-REQ" + blanks(6) + "G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xFF, 0x03, 0xC0, 0x21})), "SD:       LCP" + blanks(20) + "G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x09})), "SD:       LCP      ECHO-REQ" + blanks(6) + "G");
   // The first byte of a two-byte protocol field alone is no protocol.
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xFF, 0x03, 0xC0})),
-            kOnlyFcGood);
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xFF, 0x03, 0xC0})), kOnlyFcGood);
   // A lone all-stations address.
   EXPECT_EQ(translate(makeFrame(DirectionSd, {0xFF})), kOnlyFcGood);
   EXPECT_EQ(translate(makeFrame(DirectionSd, {})), kOnlyFcGood);
@@ -78,40 +57,28 @@ TEST_F(PppLines, ControlOtherThanUiStopsTheDecoding) {
   EXPECT_EQ(dump(frame), "RD:        G FF13C0210101AA");
 }
 
-TEST_F(PppLines, ProtocolColumn) {
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x23, 0x01, 0x07})),
-            "SD:       PAP      CONF-REQ   7  G");
+TEST_F(PppLines, ProtocolCodeAndIdentifierColumns) {
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x23, 0x01, 0x07})), "SD:       PAP      CONF-REQ   7  G");
   // Unknown numbers show as four hex digits, for one- and two-byte fields alike.
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x57, 0x02, 0x03})),
-            "SD:       (0057)   CONF-ACK   3  G");
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x57, 0x02, 0x03})),
-            "SD:       (8057)   CONF-ACK   3  G");
-  // Names longer than the column are cut at nine characters; none here is, so the
-  // longest ones fill it exactly.
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC4, 0x81, 0x0F, 0x00})),
-            "SD:       PropNIDA RES-REP    0  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x57, 0x02, 0x03})), "SD:       (0057)   CONF-ACK   3  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x57, 0x02, 0x03})), "SD:       (8057)   CONF-ACK   3  G");
+  // The longest names fill their columns exactly.
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC4, 0x81, 0x0F, 0x00})), "SD:       PropNIDA RES-REP    0  G");
+  // Unnamed codes, and identifiers up to three digits.
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x00, 0x00})), "SD:       LCP      (00)       0  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x10, 0xFF})), "SD:       LCP      (10)     255  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x21, 0x05, 0x2A})), "SD:       IPCP     TERM-REQ  42  G");
 }
 
-TEST_F(PppLines, ProtocolTableLookupCoversBothEndsAndTheGaps) {
-  EXPECT_STREQ(PppTranslator::protocolName(0x0001), "Padding");
-  EXPECT_STREQ(PppTranslator::protocolName(0xC481), "PropNIDA");
-  EXPECT_STREQ(PppTranslator::protocolName(0x0233), "SigmaNS");
-  EXPECT_STREQ(PppTranslator::protocolName(0x8021), "IPCP");
-  EXPECT_STREQ(PppTranslator::protocolName(0x80FD), "CCP");
-  EXPECT_STREQ(PppTranslator::protocolName(0xC223), "CHAP");
-  EXPECT_EQ(PppTranslator::protocolName(0x0000), nullptr);
-  EXPECT_EQ(PppTranslator::protocolName(0x0057), nullptr);
-  EXPECT_EQ(PppTranslator::protocolName(0x8022), nullptr);
-  EXPECT_EQ(PppTranslator::protocolName(0xFFFF), nullptr);
-}
-
-TEST_F(PppLines, CodeAndIdentifierColumns) {
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x00, 0x00})),
-            "SD:       LCP      (00)       0  G");
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x10, 0xFF})),
-            "SD:       LCP      (10)     255  G");
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x21, 0x05, 0x2A})),
-            "SD:       IPCP     TERM-REQ  42  G");
+TEST_F(PppLines, NameLookupsCoverBothEndsAndTheGaps) {
+  const struct {
+    int protocol;
+    const char* name;
+  } protocols[] = {{0x0001, "Padding"}, {0xC481, "PropNIDA"}, {0x0233, "SigmaNS"},
+                   {0x8021, "IPCP"},    {0x80FD, "CCP"},      {0xC223, "CHAP"},
+                   {0x0000, nullptr},   {0x0057, nullptr},    {0x8022, nullptr},
+                   {0xFFFF, nullptr}};
+  for (const auto& p : protocols) EXPECT_STREQ(PppTranslator::protocolName(p.protocol), p.name) << p.protocol;
   EXPECT_STREQ(PppTranslator::codeName(15), "RES-REP");
   EXPECT_EQ(PppTranslator::codeName(16), nullptr);
 }
@@ -120,9 +87,7 @@ TEST_F(PppLines, DataIsCutToTheLineWidth) {
   EXPECT_EQ(translate(kLcpConfReq, 39), "SD:       LCP      CONF-REQ   1  G 0008");
   EXPECT_EQ(dump(kLcpConfReq, 39), "SD:        G FF03C02101010008010405DC");
   Frame longFrame = makeFrame(DirectionSd, {});
-  for (int i = 0; i < 20; ++i) {
-    longFrame.cells[longFrame.count++] = static_cast<uint16_t>(i << 8 | 8);
-  }
+  for (int i = 0; i < 20; ++i) append(longFrame, {static_cast<uint8_t>(i)});
   EXPECT_EQ(dump(longFrame, 39), "SD:        G 000102030405060708090A0B0C");
   EXPECT_EQ(dump(longFrame), "SD:        G 000102030405060708090A0B0C0D0E0F10111213");
 }
@@ -134,38 +99,27 @@ TEST_F(PppLines, CountOutsideTheStoredCellsReadsNothingBeyondThem) {
   EXPECT_EQ(dump(frame), "SD:        G");
   frame.count = 1000;
   for (auto& cell : frame.cells) cell = 0x2108;
-  const std::string line = dump(frame, 135);
-  EXPECT_EQ(line.size(), 13u + 2 * 61);
+  EXPECT_EQ(dump(frame, 135).size(), 13u + 2 * 61);
 }
 
 TEST_F(PppLines, NoDirectionGivesAnEmptyLine) {
   Frame frame = kLcpConfReq;
   frame.direction = DirectionNone;
-  ppp.prepare(79, buffer, nullptr);
-  EXPECT_EQ(ppp.translate(frame), 1);
-  EXPECT_STREQ(buffer, "");
-  pppDump.prepare(79, buffer, nullptr);
-  EXPECT_EQ(pppDump.translate(frame), 1);
-  EXPECT_STREQ(buffer, "");
+  char buffer[kLineBufferSize] = "stale";
+  for (FrameTranslator* translator : {static_cast<FrameTranslator*>(&ppp),
+                                      static_cast<FrameTranslator*>(&pppDump)}) {
+    translator->prepare(79, buffer, nullptr);
+    EXPECT_EQ(translator->translate(frame), 1);
+    EXPECT_STREQ(buffer, "");
+  }
 }
 
 TEST_F(PppLines, ColumnHeads) {
-  ppp.prepare(79, buffer, nullptr);
-  ppp.writeColumnHead();
-  EXPECT_EQ(std::string(buffer), "-----TM---PROTOCOL-CODE------ID-FC-" + std::string(20, '-') +
-                                     "DATA" + std::string(20, '-'));
-  ppp.prepare(39, buffer, nullptr);
-  ppp.writeColumnHead();
-  EXPECT_STREQ(buffer, "-----TM---PROTOCOL-CODE------ID-FC-DATA");
-  pppDump.prepare(79, buffer, nullptr);
-  pppDump.writeColumnHead();
-  EXPECT_EQ(std::string(buffer),
-            "-----TM---FC-" + std::string(31, '-') + "DATA" + std::string(31, '-'));
-  pppDump.prepare(39, buffer, nullptr);
-  pppDump.writeColumnHead();
-  EXPECT_EQ(std::string(buffer),
-            "-----TM---FC-" + std::string(11, '-') + "DATA" + std::string(11, '-'));
+  EXPECT_EQ(columnHeadOf(ppp, 79), "-----TM---PROTOCOL-CODE------ID-FC-" + dashes(20) + "DATA" + dashes(20));
+  EXPECT_EQ(columnHeadOf(ppp, 39), "-----TM---PROTOCOL-CODE------ID-FC-DATA");
+  EXPECT_EQ(columnHeadOf(pppDump, 79), "-----TM---FC-" + dashes(31) + "DATA" + dashes(31));
+  EXPECT_EQ(columnHeadOf(pppDump, 39), "-----TM---FC-" + dashes(11) + "DATA" + dashes(11));
 }
 
 }  // namespace
-}  // namespace qv
+}  // namespace qv::test

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "frame_test_support.h"
+#include "line_test_support.h"
 #include "frames/async_dump_translator.h"
 #include "frames/frame_runners.h"
 #include "frames/translator_set.h"
@@ -123,14 +124,10 @@ TEST_F(LineTest, TrimLineCutsTrailingBlanksTabsAndNewlines) {
 
 TEST_F(LineTest, ColumnHeadCentresTheLabelInAnEvenRunOfDashes) {
   AsyncDumpTranslator dump;
-  const auto headAt = [&](int width) {
-    dump.prepare(width, buffer, nullptr);
-    dump.writeColumnHead();
-    return std::string(buffer);
-  };
-  EXPECT_EQ("-----TM---" + std::string(12, '-') + "DATA" + std::string(12, '-'), headAt(39));
-  EXPECT_EQ("-----TM---" + std::string(32, '-') + "DATA" + std::string(32, '-'), headAt(79));
-  EXPECT_EQ("-----TM---" + std::string(60, '-') + "DATA" + std::string(60, '-'), headAt(135));
+  const auto headAt = [&](int width) { return columnHeadOf(dump, width); };
+  EXPECT_EQ("-----TM---" + dashes(12) + "DATA" + dashes(12), headAt(39));
+  EXPECT_EQ("-----TM---" + dashes(32) + "DATA" + dashes(32), headAt(79));
+  EXPECT_EQ("-----TM---" + dashes(60) + "DATA" + dashes(60), headAt(135));
   EXPECT_EQ(headAt(78), headAt(79));    // 69 spare columns give 68 dashes
   EXPECT_EQ("-----TM---", headAt(13));  // no room for the label
   EXPECT_EQ("-----TM---DATA", headAt(14));
@@ -247,11 +244,8 @@ TEST(TranslatorChoiceTest, HdlcAndPacketChoicesSetMod128AndFallBackToTheFirstEnt
 }
 
 TEST(LineWidthTest, WidthClassesOfThePrintColumns) {
-  EXPECT_EQ(39, frameLineWidth(0));
-  EXPECT_EQ(39, frameLineWidth(79));
-  EXPECT_EQ(79, frameLineWidth(80));
-  EXPECT_EQ(79, frameLineWidth(135));
-  EXPECT_EQ(135, frameLineWidth(136));
+  const int columnsAndWidths[][2] = {{0, 39}, {79, 39}, {80, 79}, {135, 79}, {136, 135}};
+  for (const auto& [columns, width] : columnsAndWidths) EXPECT_EQ(width, frameLineWidth(columns)) << columns;
 }
 
 // ---- which frames reach the report ----
