@@ -126,6 +126,8 @@ TEST(ConditionsDecode, ImageInTheProgramsOwnSizesReadsBackEveryField) {
   in.packetProtocol = 1;
   in.filterMask[3] = 0xF0;
   in.filterPattern[3] = 0xA5;
+  in.filterMask[2] = 0x0F;
+  in.filterPattern[2] = 0x05;
 
   const Decoded out = decodeFresh(build::dinfData(in));
   const MeasureConditions& c = out.conditions;
@@ -151,6 +153,8 @@ TEST(ConditionsDecode, ImageInTheProgramsOwnSizesReadsBackEveryField) {
   EXPECT_EQ(c.packetProtocol(), 1);
   EXPECT_EQ(c.frameFilter(3).mask, 0xF0);
   EXPECT_EQ(c.frameFilter(3).pattern, 0xA5);
+  EXPECT_EQ(c.frameFilter(2).mask, 0x0F);
+  EXPECT_EQ(c.frameFilter(2).pattern, 0x05);
   // Size words are the program's own for the decoded protocol and mode.
   EXPECT_EQ(wordAt(c, 32), 52u);
   EXPECT_EQ(wordAt(c, 88), 12u);

@@ -10,6 +10,14 @@
 
 namespace qv::test {
 
+// Conditions of a capture that recorded its line-state changes.
+inline build::Conditions withLineStates(int protocol = 0) {
+  build::Conditions conditions;
+  conditions.protocol = protocol;
+  conditions.lineStateRecorded = 1;
+  return conditions;
+}
+
 inline std::unique_ptr<CaptureFile> loadRing(const std::vector<uint32_t>& words,
                                              const build::Conditions& conditions = {}) {
   auto file = std::make_unique<CaptureFile>();

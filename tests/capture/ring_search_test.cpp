@@ -14,6 +14,7 @@ namespace {
 
 using namespace build;
 using test::loadRing;
+using test::withLineStates;
 using test::Search;
 using test::wordIndex;
 
@@ -51,8 +52,7 @@ class ProtocolSearch : public testing::TestWithParam<SearchCase> {};
 
 TEST_P(ProtocolSearch, StepsFromBoundaryToBoundaryAndReturnsPairsTwice) {
   const SearchCase& c = GetParam();
-  Conditions recorded;
-  recorded.lineStateRecorded = 1;
+  const Conditions recorded = withLineStates();
   const auto file = loadRing(layout(c), recorded);
   RecordCursor cursor = file->startCursor();
   cursor.column = 2;
@@ -73,8 +73,7 @@ TEST_P(ProtocolSearch, StepsFromBoundaryToBoundaryAndReturnsPairsTwice) {
 // The cursor a search returns carries the line state in force at its word.
 TEST_P(ProtocolSearch, ResultCarriesTheLineStateOfItsWord) {
   const SearchCase& c = GetParam();
-  Conditions recorded;
-  recorded.lineStateRecorded = 1;
+  const Conditions recorded = withLineStates();
   const auto file = loadRing(layout(c), recorded);
   RecordCursor cursor = file->startCursor();
   ASSERT_TRUE((file.get()->*c.search)(cursor));  // word 4, ahead of its change

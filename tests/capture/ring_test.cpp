@@ -13,6 +13,7 @@ namespace {
 
 using namespace build;
 using test::loadRing;
+using test::withLineStates;
 
 TEST(MonitorRing, VisitsEveryWordOnceThenStopsWithCursorUnchanged) {
   const auto file = loadRing({sdChar('A'), rdChar('B'), idleWord(3)});
@@ -28,9 +29,7 @@ TEST(MonitorRing, VisitsEveryWordOnceThenStopsWithCursorUnchanged) {
 }
 
 TEST(MonitorRing, AdvanceTakesStateFromTheWordsItLeaves) {
-  Conditions irda;
-  irda.protocol = ProtocolIrda;
-  irda.lineStateRecorded = 1;
+  const Conditions irda = withLineStates(ProtocolIrda);
   const auto file = loadRing({sdChar('A'), lineStateWord(0x001, 0x002), lineStateWord(0x002, 0x0F0, 17),
                               speedWord(3, 8), speedWord(8, 9, 1), sdChar('B')},
                              irda);
@@ -73,8 +72,7 @@ TEST(MonitorRing, IdleColumnsStayOnTheWordThenMoveOn) {
 }
 
 TEST(MonitorRing, LineStateComesFromTheNearestChange) {
-  Conditions recorded;
-  recorded.lineStateRecorded = 1;
+  const Conditions recorded = withLineStates();
   const auto file = loadRing({sdChar('A'), lineStateWord(0x123, 0x456), sdChar('B'), lineStateWord(0x456, 0x789),
                               sdChar('C')},
                              recorded);
@@ -113,9 +111,7 @@ TEST(MonitorRing, SpeedCodeIsKnownOnlyForIrda) {
 }
 
 TEST(MonitorRing, SeekClampsToTheRingAndRebuildsTheStartCursor) {
-  Conditions irda;
-  irda.protocol = ProtocolIrda;
-  irda.lineStateRecorded = 1;
+  const Conditions irda = withLineStates(ProtocolIrda);
   const auto file = loadRing({sdChar('A'), lineStateWord(0x00A, 0x00B), speedWord(5, 6), sdChar('B')}, irda);
   EXPECT_EQ(file->seek(99), 6);
   EXPECT_EQ(file->startCursor().position, file->chunkStart() + 12);
@@ -131,9 +127,7 @@ TEST(MonitorRing, SeekClampsToTheRingAndRebuildsTheStartCursor) {
 // An empty chunk, or one too short for a whole word, holds no records; placed last in
 // the file, any read of its word would leave the buffer.
 TEST(MonitorRing, RingWithoutWholeWordsHasNoRecords) {
-  Conditions irda;
-  irda.protocol = ProtocolIrda;
-  irda.lineStateRecorded = 1;
+  const Conditions irda = withLineStates(ProtocolIrda);
   for (const std::vector<uint8_t>& data : {std::vector<uint8_t>{}, std::vector<uint8_t>{0x30, 0x41, 0x00}}) {
     CaptureFile file;
     ASSERT_EQ(file.loadImage(CaptureBuilder().dinf(irda).chunk("MOND", data).bytes()), 1);

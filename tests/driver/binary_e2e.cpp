@@ -9,12 +9,13 @@
 #include <fstream>
 
 #include "capture_builder.h"
+#include "report_text.h"
 #include "test_support.h"
 
 namespace qv {
 namespace {
 
-constexpr const char* kBanner = "===== QUORVIS Data File Converter =====\n Version 1.04\n\n";
+using test::kBanner;
 
 struct ProgramRun {
   int status = -1;

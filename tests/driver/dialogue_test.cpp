@@ -4,15 +4,19 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <sstream>
 
 #include "capture_builder.h"
 #include "driver/program.h"
+#include "report_text.h"
 #include "test_support.h"
 
 namespace qv {
 namespace {
+
+using test::repeat;
 
 constexpr const char* kFileNames = "Data filename ? Save filename ? \n";
 constexpr const char* kFormat2 = "Print format (1:Normal, 2:Translate) ? ";
@@ -68,109 +72,82 @@ build::Conditions withProtocol(int protocol, uint8_t lineStateRecorded = 0) {
   return conditions;
 }
 
-std::string repeat(const char* text, int times) {
-  std::string all;
-  for (int i = 0; i < times; ++i) all += text;
-  return all;
-}
-
 // ---- Questions asked per protocol ----
 
-TEST(DialogueQuestions, AsyncWithoutStampsTranslatesBscAndAsksSkipAndGuide) {
-  const DialogueRun run = dialogue(withProtocol(0), "2\n1\n2\n1\n");
-  EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFormat2 + kDataLine + kSkip + kGuide);
-  EXPECT_EQ(run.frameType, 1);
-  EXPECT_EQ(run.options.codeDisplay, 0);
-  EXPECT_EQ(run.options.skipIdle, 1);
-  EXPECT_EQ(run.options.skipTimeStamp, 1);
-  EXPECT_EQ(run.options.skipGuide, 0);
-  EXPECT_EQ(run.savePath, "report.txt");
-}
+struct QuestionCase {
+  const char* what;
+  build::Conditions conditions;
+  const char* answers;               // after the two file names
+  std::vector<std::string> prompts;  // after the two file names
+  int frameType;
+  std::function<void(const ConvertOptions&)> expectOptions = [](const ConvertOptions&) {};
+};
 
-TEST(DialogueQuestions, AsyncWithStampsOffersBscOrOtherFrames) {
+TEST(DialogueQuestions, QuestionsDependOnTheProtocolAndTheFormat) {
   build::Conditions stamped = withProtocol(0, 1);
   stamped.stampFlag2 = 1;
-  DialogueRun run = dialogue(stamped, "3\n2\n2\n");
-  EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFormat3 + kDataLine + kBscOrOther);
-  EXPECT_EQ(run.frameType, 2);
-  EXPECT_EQ(run.options.dataLine, 1);
-
-  run = dialogue(stamped, "3\n1\n1\n2\n2\n");
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFormat3 + kDataLine + kBscOrOther + kSkip + kGuide);
-  EXPECT_EQ(run.frameType, 1);
-  EXPECT_EQ(run.options.skipGuide, 1);
-}
-
-TEST(DialogueQuestions, SyncTranslateIsAlwaysBsc) {
-  const DialogueRun run = dialogue(withProtocol(1, 1), "3\n3\n1\n1\n");
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFormat3 + kDataLine + kSkip + kGuide);
-  EXPECT_EQ(run.frameType, 1);
-  EXPECT_EQ(run.options.dataLine, 2);
-}
-
-TEST(DialogueQuestions, HdlcTranslateEndsAfterTheLevel) {
-  for (int protocol : {2, 8}) {
-    const DialogueRun run = dialogue(withProtocol(protocol), "2\n1\n2\n");
+  const QuestionCase cases[] = {
+      {"ASYNC without stamps translates BSC", withProtocol(0), "2\n1\n2\n1\n",
+       {kFormat2, kDataLine, kSkip, kGuide}, 1,
+       [](const ConvertOptions& o) {
+         EXPECT_EQ(o.codeDisplay, 0);
+         EXPECT_EQ(o.skipIdle, 1);
+         EXPECT_EQ(o.skipTimeStamp, 1);
+         EXPECT_EQ(o.skipGuide, 0);
+       }},
+      {"ASYNC with stamps, other frames", stamped, "3\n2\n2\n", {kFormat3, kDataLine, kBscOrOther}, 2,
+       [](const ConvertOptions& o) { EXPECT_EQ(o.dataLine, 1); }},
+      {"ASYNC with stamps, BSC", stamped, "3\n1\n1\n2\n2\n",
+       {kFormat3, kDataLine, kBscOrOther, kSkip, kGuide}, 1,
+       [](const ConvertOptions& o) { EXPECT_EQ(o.skipGuide, 1); }},
+      {"SYNC translates BSC", withProtocol(1, 1), "3\n3\n1\n1\n", {kFormat3, kDataLine, kSkip, kGuide}, 1,
+       [](const ConvertOptions& o) { EXPECT_EQ(o.dataLine, 2); }},
+      // HDLC ends after the level; the report keeps its header box.
+      {"HDLC", withProtocol(2), "2\n1\n2\n", {kFormat2, kDataLine, kLevel}, 2,
+       [](const ConvertOptions& o) { EXPECT_EQ(o.skipGuide, 0); }},
+      {"HDLC with filter", withProtocol(8), "2\n1\n2\n", {kFormat2, kDataLine, kLevel}, 2,
+       [](const ConvertOptions& o) { EXPECT_EQ(o.skipGuide, 0); }},
+      {"PPP", withProtocol(3, 1), "3\n1\n1\n", {kFormat3, kDataLine, kPppType}, 1},
+      {"IrDA", withProtocol(4), "2\n1\n", {kFormat2, kDataLine}, 1},
+      {"I2C", withProtocol(5), "2\n1\n", {kFrameFormat2, kDataLine}, 1},
+      {"SPI", withProtocol(10, 1), "3\n2\n", {kFrameFormat3, kDataLine}, 1},
+      {"BURST has no format question", withProtocol(6, 1), "1\n3\n1\n1\n", {kDataLine, kCode, kSkip, kGuide}, 0,
+       [](const ConvertOptions& o) {
+         EXPECT_EQ(o.codeDisplay, 2);
+         EXPECT_EQ(o.lineStateFormat, 0);
+       }},
+      {"Normal format", withProtocol(2, 1), "1\n2\n2\n2\n2\n", {kFormat3, kDataLine, kCode, kSkip, kGuide}, 0,
+       [](const ConvertOptions& o) {
+         EXPECT_EQ(o.dataLine, 1);
+         EXPECT_EQ(o.codeDisplay, 1);
+         EXPECT_EQ(o.skipIdle, 1);
+         EXPECT_EQ(o.skipGuide, 1);
+         EXPECT_EQ(o.printCode, -1);
+         EXPECT_EQ(o.printColumns, 80);
+       }},
+      {"Line state format asks the selection before the code", withProtocol(0, 1), "2\n1\n0257\n1\n1\n1\n",
+       {kFormat3, kDataLine, kLineState, kCode, kSkip, kGuide}, 0,
+       [](const ConvertOptions& o) {
+         EXPECT_EQ(o.lineStateFormat, 1);
+         const int8_t expected[12] = {0, 2, 5, 7, -1, -1, -1, -1, -1, -1, -1, -1};
+         EXPECT_TRUE(std::equal(expected, expected + 12, o.lineStateSelection));
+       }},
+      // 3 is out of range for the two-choice question; 2 means Translate, not Line state.
+      {"two-choice format question", withProtocol(0), "3\n2\n1\n1\n1\n",
+       {kFormat2, kFormat2, kDataLine, kSkip, kGuide}, 1,
+       [](const ConvertOptions& o) { EXPECT_EQ(o.lineStateFormat, 0); }},
+  };
+  for (const QuestionCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const DialogueRun run = dialogue(c.conditions, c.answers);
+    std::string console = kFileNames;
+    for (const std::string& prompt : c.prompts) console += prompt;
     EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(run.console, std::string(kFileNames) + kFormat2 + kDataLine + kLevel) << protocol;
-    EXPECT_EQ(run.frameType, 2);
-    EXPECT_EQ(run.options.skipGuide, 0);  // the report keeps its header box
+    EXPECT_EQ(run.console, console);
+    EXPECT_EQ(run.frameType, c.frameType);
+    EXPECT_EQ(run.savePath, "report.txt");
+    c.expectOptions(run.options);
   }
-}
-
-TEST(DialogueQuestions, PppOffersTranslationOrDump) {
-  const DialogueRun run = dialogue(withProtocol(3, 1), "3\n1\n1\n");
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFormat3 + kDataLine + kPppType);
-  EXPECT_EQ(run.frameType, 1);
-}
-
-TEST(DialogueQuestions, IrdaTranslateAsksNothingMore) {
-  const DialogueRun run = dialogue(withProtocol(4), "2\n1\n");
-  EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFormat2 + kDataLine);
-  EXPECT_EQ(run.frameType, 1);
-}
-
-TEST(DialogueQuestions, I2cAndSpiAskForFrameFormat) {
-  DialogueRun run = dialogue(withProtocol(5), "2\n1\n");
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFrameFormat2 + kDataLine);
-  EXPECT_EQ(run.frameType, 1);
-
-  run = dialogue(withProtocol(10, 1), "3\n2\n");
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFrameFormat3 + kDataLine);
-  EXPECT_EQ(run.frameType, 1);
-}
-
-TEST(DialogueQuestions, BurstIsListedWithoutAPrintFormatQuestion) {
-  const DialogueRun run = dialogue(withProtocol(6, 1), "1\n3\n1\n1\n");
-  EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.console, std::string(kFileNames) + kDataLine + kCode + kSkip + kGuide);
-  EXPECT_EQ(run.frameType, 0);
-  EXPECT_EQ(run.options.codeDisplay, 2);
-  EXPECT_EQ(run.options.lineStateFormat, 0);
-}
-
-TEST(DialogueQuestions, NormalFormatAsksCodeSkipAndGuide) {
-  const DialogueRun run = dialogue(withProtocol(2, 1), "1\n2\n2\n2\n2\n");
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFormat3 + kDataLine + kCode + kSkip + kGuide);
-  EXPECT_EQ(run.frameType, 0);
-  EXPECT_EQ(run.options.dataLine, 1);
-  EXPECT_EQ(run.options.codeDisplay, 1);
-  EXPECT_EQ(run.options.skipIdle, 1);
-  EXPECT_EQ(run.options.skipGuide, 1);
-  EXPECT_EQ(run.options.printCode, -1);
-  EXPECT_EQ(run.options.printColumns, 80);
-}
-
-TEST(DialogueQuestions, LineStateFormatAsksTheSelectionBeforeTheCode) {
-  const DialogueRun run = dialogue(withProtocol(0, 1), "2\n1\n0257\n1\n1\n1\n");
-  EXPECT_EQ(run.console,
-            std::string(kFileNames) + kFormat3 + kDataLine + kLineState + kCode + kSkip + kGuide);
-  EXPECT_EQ(run.options.lineStateFormat, 1);
-  const int8_t expected[12] = {0, 2, 5, 7, -1, -1, -1, -1, -1, -1, -1, -1};
-  EXPECT_TRUE(std::equal(expected, expected + 12, run.options.lineStateSelection));
 }
 
 // ---- Reading numeric answers ----
@@ -207,14 +184,6 @@ TEST(NumericAnswers, LeadingNumberIsTakenAndOutOfRangeAsksAgain) {
         << c.answers;
     EXPECT_EQ(run.options.dataLine, c.dataLine) << c.answers;
   }
-}
-
-TEST(NumericAnswers, TwoChoiceFormatQuestionMeansTranslateByTwo) {
-  const DialogueRun run = dialogue(withProtocol(0), "3\n2\n1\n1\n1\n");
-  // 3 is out of range for the two-choice question; 2 means Translate, not Line state.
-  EXPECT_EQ(run.console, std::string(kFileNames) + kFormat2 + kFormat2 + kDataLine + kSkip + kGuide);
-  EXPECT_EQ(run.options.lineStateFormat, 0);
-  EXPECT_EQ(run.frameType, 1);
 }
 
 // ---- Reading file names ----

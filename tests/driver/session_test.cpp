@@ -7,13 +7,14 @@
 
 #include "capture_builder.h"
 #include "driver/program.h"
+#include "report_text.h"
 #include "session.h"
 #include "test_support.h"
 
 namespace qv {
 namespace {
 
-constexpr const char* kBanner = "===== QUORVIS Data File Converter =====\n Version 1.04\n\n";
+using test::kBanner;
 
 std::vector<uint8_t> captureOf(int protocol, uint8_t lineStateRecorded = 0) {
   build::Conditions conditions;

@@ -9,6 +9,7 @@
 #include "capture_builder.h"
 #include "report/code_tables.h"
 #include "report/print_file.h"
+#include "report_text.h"
 #include "test_support.h"
 
 namespace qv {
@@ -17,6 +18,7 @@ namespace {
 using build::cell;
 using build::rdChar;
 using build::sdChar;
+using test::repeat;
 
 // Feeds SD cells to a freshly prepared state and returns the queued symbols as the
 // report shows them, two characters each.
@@ -36,117 +38,17 @@ std::string shownSymbols(int protocol, int code, const std::vector<uint16_t>& ce
   return shown;
 }
 
-std::string repeat(const std::string& text, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += text;
-  return out;
-}
-
-std::vector<uint16_t> characters(const std::vector<uint8_t>& bytes) {
-  std::vector<uint16_t> cells;
-  for (uint8_t b : bytes) cells.push_back(cell(8, b));
-  return cells;
-}
-
-struct SymbolCase {
-  int code;
-  std::vector<uint8_t> bytes;
-  const char* shown;
-};
-
-void expectSymbols(const std::vector<SymbolCase>& cases) {
-  for (const SymbolCase& c : cases) {
-    std::ostringstream trace;
-    trace << "code " << c.code << ", bytes";
-    for (uint8_t b : c.bytes) trace << ' ' << std::hex << int(b);
-    SCOPED_TRACE(trace.str());
-    EXPECT_EQ(shownSymbols(1, c.code, characters(c.bytes)), c.shown);
+// Every row of listing/golden/bsc_symbols.txt: the code, the SD characters in hex and
+// the symbols they give.
+TEST(BscRecognizer, ControlCharactersSequencesAndTransparencyOfEachCodeFamily) {
+  const auto rows = test::tableRows(test::testData("listing/golden/bsc_symbols.txt"));
+  for (const test::TableRow& row : rows) {
+    std::vector<uint16_t> cells;
+    for (size_t i = 1; i < row.fields.size(); ++i)
+      cells.push_back(cell(8, static_cast<uint8_t>(std::stoi(row.fields[i], nullptr, 16))));
+    EXPECT_EQ(shownSymbols(1, test::codeByName(row.fields.at(0)), cells), row.text) << row.line;
   }
-}
-
-TEST(BscRecognizer, AsciiFamilyControlCharactersAndSequences) {
-  expectSymbols({
-      {0, {0x05}, "EQ"},
-      {0, {0x15}, "NK"},
-      {0, {0x06}, "AK"},
-      {0, {0x04}, "ET"},
-      {0, {0x10, 0x30}, "AK 0"},
-      {0, {0x10, 0x31}, "AK 1"},
-      {0, {0x10, 0x3B}, " WAK"},
-      {0, {0x10, 0x3C}, " R V"},
-      {0, {0x10, 0x04}, "DLET"},
-      {0, {0x10, 'A', 0x05}, "EQ"},  // an unknown DLE sequence shows nothing
-      {0, {0x02, 'A', 'B', 0x03}, "SX -EX"},
-      {0, {0x02, 0x05}, " T D"},
-      {0, {0x02, 0x03}, "SXEX"},
-      {0, {0x02, 0x02, 'A', 0x03}, "SXSX -EX"},
-      {0, {0x01, 'H', 0x02, 'A', 0x17}, "SH -SX -EB"},
-      {0, {0x02, 'A', 0x1F, 'B', 0x03}, "SX -IB -EX"},
-      {0, {'A', 0x03, 0x17, 0x1F}, ""},  // text characters outside a block
-      // JIS7 and JIS8 read like ASCII.
-      {3, {0x02, 'A', 0x03}, "SX -EX"},
-      {4, {0x10, 0x30}, "AK 0"},
-  });
-}
-
-TEST(BscRecognizer, AsciiTransparentTextEndsOnBareControlCharacters) {
-  expectSymbols({
-      // A DLE inside transparent text is text; a bare ETX ends the block.
-      {0, {0x10, 0x02, 'A', 0x10, 'B', 0x03}, "DLSX -DLEX"},
-      {0, {0x10, 0x01, 'A', 0x17, 0x05}, "DLSH -DLEBEQ"},
-      // STX and ITB inside transparent text clear the pending dash.
-      {0, {0x10, 0x02, 'A', 0x02, 'B', 0x1F, 'C', 0x03}, "DLSX -DLSXDLIBDLEX"},
-  });
-}
-
-TEST(BscRecognizer, EbcdicFamilyControlCharactersAndSequences) {
-  expectSymbols({
-      {1, {0x37}, ""},  // EOT alone is not shown in EBCDIC
-      {1, {0x10, 0x37}, "DLET"},
-      {1, {0x2D}, "EQ"},
-      {1, {0x3D}, "NK"},
-      {1, {0x2E}, "AK"},
-      {1, {0x10, 0x70}, "AK 0"},
-      {1, {0x10, 0x61}, "AK 1"},
-      {1, {0x10, 0x6B}, " WAK"},
-      {1, {0x10, 0x7C}, " R V"},
-      {1, {0x02, 0xC1, 0x26}, "SX -EB"},
-      {1, {0x01, 0xC1, 0x02, 0xC2, 0x1F, 0xC3, 0x03}, "SH -SX -IB -EX"},
-      {1, {0x02, 0x2D}, " T D"},
-      // ASCII control bytes mean nothing here.
-      {1, {0x04, 0x05, 0x06, 0x15}, ""},
-      // EBCDIK reads like EBCDIC.
-      {2, {0x10, 0x37}, "DLET"},
-      {2, {0x37}, ""},
-  });
-}
-
-TEST(BscRecognizer, EbcdicTransparentTextEndsOnlyOnDlePrefixedControls) {
-  expectSymbols({
-      // A bare ETX is data; DLE DLE is a data DLE; DLE ETX ends the block.
-      {1, {0x10, 0x02, 0xC1, 0x03, 0xC2, 0x10, 0x10, 0xC3, 0x10, 0x03}, "DLSX -DLEX"},
-      {1, {0x10, 0x02, 0xC1, 0x10, 0x1F, 0xC2, 0x10, 0x26}, "DLSX -DLIB -DLEB"},
-      {1, {0x10, 0x01, 0x10, 0x02, 0xC1, 0x10, 0x03}, "DLSHDLSX -DLEX"},
-  });
-}
-
-TEST(BscRecognizer, TranscFamilyControlCharactersAndTransparency) {
-  expectSymbols({
-      {7, {0x00, 0x01, 0x0A, 0x02, 0x2E}, "SH -SX -EX"},
-      {7, {0x1E}, "ET"},
-      {7, {0x2D}, "EQ"},
-      {7, {0x3D}, "NK"},
-      {7, {0x2E}, ""},  // TRANSC has no ACK; 0x2E is ETX
-      {7, {0x1F, 0x20}, "AK 0"},
-      {7, {0x1F, 0x23}, "AK 1"},
-      {7, {0x1F, 0x26}, " WAK"},
-      {7, {0x1F, 0x32}, " R V"},
-      {7, {0x1F, 0x1E}, "DLET"},
-      {7, {0x0A, 0x01, 0x0F}, "SX -EB"},
-      {7, {0x0A, 0x01, 0x1D, 0x02, 0x2E}, "SX -IB -EX"},
-      {7, {0x0A, 0x2D}, " T D"},
-      {7, {0x1F, 0x0A, 0x01, 0x2E, 0x1F, 0x1F, 0x1F, 0x2E}, "DLSX -DLEX"},
-  });
+  EXPECT_GE(rows.size(), 54u);
 }
 
 TEST(BscRecognizer, CodesWithoutBscAndOtherProtocolsAreInert) {
@@ -243,7 +145,13 @@ class BscRunTest : public ::testing::Test {
 
   std::string translate(const std::vector<uint32_t>& words, ConvertOptions options = {},
                         build::Conditions conditions = {}) {
-    EXPECT_EQ(capture.loadImage(build::CaptureBuilder().dinf(conditions).mond(words).bytes()), 1);
+    return translateImage(build::CaptureBuilder().dinf(conditions).mond(words).bytes(), options,
+                          conditions);
+  }
+
+  std::string translateImage(const std::vector<uint8_t>& image, ConvertOptions options,
+                             const build::Conditions& conditions) {
+    EXPECT_EQ(capture.loadImage(image), 1);
     bsc.prepare(conditions.protocol, conditions.code);
     converter.setOptions(options);
     result = converter.run(kPageLimit);
@@ -253,11 +161,7 @@ class BscRunTest : public ::testing::Test {
   // The report after the header box and its empty line.
   std::string body(const std::vector<uint32_t>& words, ConvertOptions options = {},
                    build::Conditions conditions = {}) {
-    const std::string report = translate(words, options, conditions);
-    const std::string boxEnd = "*=====================================*\n\n";
-    const size_t at = report.find(boxEnd);
-    if (at == std::string::npos) return "(no header) " + report;
-    return report.substr(at + boxEnd.size());
+    return test::bodyOf(translate(words, options, conditions));
   }
 
   static ConvertOptions sdOnly() {
@@ -277,19 +181,7 @@ class BscRunTest : public ::testing::Test {
 TEST_F(BscRunTest, ExampleBlockWithTheWholeHeader) {
   const std::string report = translate({sdChar(0x05), rdChar(0x10), rdChar('0'), sdChar(0x02),
                                         sdChar('A'), sdChar('B'), sdChar(0x03)});
-  EXPECT_EQ(test::maskTopLine(report),
-            "*=[KOVREN]=[DATE-TIME]=*\n"
-            "* MONITOR DATA (BSC TRANSLATE)        *\n"
-            "*  PROTOCOL: ASYNC                    *\n"
-            "*  S-SPEED : 9600    R-SPEED : 9600   *\n"
-            "*  CODE    : ASCII   CHAR BIT: 8      *\n"
-            "*  PARITY  : NONE    STOP BIT: 1      *\n"
-            "*  BCC     : NONE                     *\n"
-            "*=====================================*\n"
-            "\n"
-            "SD:EQ    SX -EX\n"
-            "RD:  AK 0\n"
-            "\n");
+  EXPECT_EQ(test::maskTopLine(report), test::testData("listing/golden/bsc_worked_example.txt"));
   EXPECT_EQ(result, 0);
   EXPECT_EQ(console.str(), "");
 }
@@ -429,33 +321,17 @@ TEST_F(BscRunTest, SkippedGuideLeavesOutHeaderPrefixesAndEmptyLines) {
 TEST_F(BscRunTest, EmptyMonitorDataGivesTheHeaderAlone) {
   const std::string report = translate({});
   EXPECT_NE(report.find("* MONITOR DATA (BSC TRANSLATE)        *\n"), std::string::npos);
-  const std::string boxEnd = "*=====================================*\n\n";
-  ASSERT_GT(report.size(), boxEnd.size());
-  EXPECT_EQ(report.substr(report.size() - boxEnd.size()), boxEnd);
-
+  EXPECT_EQ(test::bodyOf(report), "");
   // Two bytes of monitor data are less than one record word: the bytes after the chunk
   // (here an ENQ would be read from them) are not part of the ring.
-  ASSERT_EQ(capture.loadImage(build::CaptureBuilder()
-                                  .dinf({})
-                                  .chunk("MOND", {0x28, 0x05})
-                                  .tail({0x00, 0x00})
-                                  .bytes()),
-            1);
-  bsc.prepare(0, 0);
-  converter.setOptions(ConvertOptions{});
-  converter.run(kPageLimit);
-  const std::string shortChunk = test::readFile(printFile.savePath());
-  ASSERT_GT(shortChunk.size(), boxEnd.size());
-  EXPECT_EQ(shortChunk.substr(shortChunk.size() - boxEnd.size()), boxEnd);
+  const auto shortChunk = build::CaptureBuilder().dinf({}).chunk("MOND", {0x28, 0x05}).tail({0, 0}).bytes();
+  EXPECT_EQ(test::bodyOf(translateImage(shortChunk, {}, {})), "");
 }
 
 TEST_F(BscRunTest, UncreatableReportEndsTheRunAtOnce) {
   printFile.setSavePath(test::tempPath("no-such-dir/report.txt"));
-  ConvertOptions options;
-  converter.setOptions(options);
-  ASSERT_EQ(capture.loadImage(build::CaptureBuilder().dinf({}).mond({sdChar(0x05)}).bytes()), 1);
-  bsc.prepare(0, 0);
-  EXPECT_EQ(converter.run(kPageLimit), 0);
+  translate({sdChar(0x05)});
+  EXPECT_EQ(result, 0);
   EXPECT_EQ(console.str(), "Can't create print data file.\n");
 }
 

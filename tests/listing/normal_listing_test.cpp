@@ -9,6 +9,7 @@
 #include "capture_builder.h"
 #include "capture/capture_file.h"
 #include "report/print_file.h"
+#include "report_text.h"
 #include "test_support.h"
 
 namespace qv {
@@ -22,6 +23,8 @@ using build::lineStateWord;
 using build::markerWord;
 using build::rdChar;
 using build::sdChar;
+using test::bodyOf;
+using test::linesOf;
 
 struct Listing {
   int result = -1;
@@ -66,39 +69,10 @@ std::string rowsOf(const std::vector<uint32_t>& words, const ConvertOptions& opt
   return runListing(words, options, conditions).report;
 }
 
-// The report after the header box and its empty line.
-std::string bodyOf(const std::string& report) {
-  static const std::string kBoxEnd = "*=====================================*\n\n";
-  const size_t at = report.find(kBoxEnd);
-  return at == std::string::npos ? "<no header>" : report.substr(at + kBoxEnd.size());
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 TEST(NormalListing, WorkedExampleWithHeader) {
   const Listing listing = runListing({sdChar('A'), idleWord(12), rdChar('B')}, ConvertOptions{});
   EXPECT_EQ(listing.result, 0);  // the close result of a good file
-  EXPECT_EQ(test::maskTopLine(listing.report),
-            "*=[KOVREN]=[DATE-TIME]=*\n"
-            "* MONITOR DATA                        *\n"
-            "*  PROTOCOL: ASYNC                    *\n"
-            "*  S-SPEED : 9600    R-SPEED : 9600   *\n"
-            "*  CODE    : ASCII   CHAR BIT: 8      *\n"
-            "*  PARITY  : NONE    STOP BIT: 1      *\n"
-            "*  BCC     : NONE                     *\n"
-            "*                 PRINT CODE : ASCII  *\n"
-            "*=====================================*\n"
-            "\n"
-            "SD:41[ IDLE ] -\n"
-            "    A[ 0012 ]\n"
-            "RD: -        42\n"
-            "              B\n"
-            "\n");
+  EXPECT_EQ(test::maskTopLine(listing.report), test::testData("listing/golden/normal_worked_example.txt"));
 }
 
 TEST(NormalListing, ControlRecordLabelsAndValues) {
