@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "capture/bytes.h"
+#include "capture/conditions.h"
 
 namespace qv::build {
 
@@ -31,8 +32,6 @@ constexpr size_t extensionEntry3Block = 680;
 constexpr size_t extensionEntry4Block = 692;
 constexpr size_t finalBlock = 700;
 }  // namespace at
-
-constexpr uint32_t kImageSize = 1216;
 
 uint32_t lineBlockSize(int protocol) {
   switch (protocol) {
@@ -74,7 +73,7 @@ class ImageWriter {
 };
 
 void writeSizeWords(ImageWriter& out, const Conditions& c) {
-  out.word(0, kImageSize);
+  out.word(0, kConditionsImageSize);
   out.word(at::setup, 628);
   out.word(at::basic, 8);
   out.word(at::recording, 8);
@@ -95,37 +94,38 @@ void writeSizeWords(ImageWriter& out, const Conditions& c) {
 
 void writeLineFields(ImageWriter& out, const Conditions& c) {
   const uint32_t size = lineBlockSize(c.protocol);
-  out.lineWord(36, static_cast<uint32_t>(c.sendSpeed), size);
-  out.lineWord(40, static_cast<uint32_t>(c.receiveSpeed), size);
-  out.lineByte(44, c.code, size);
-  out.lineByte(45, c.charBits, size);
-  out.lineByte(46, c.parity, size);
-  out.lineByte(47, c.stopBitsOrClock, size);
-  out.lineByte(48, c.format, size);
-  out.lineByte(57, c.checkKind, size);
-  out.lineByte(58, c.sendAddressEnabled, size);
-  out.lineByte(59, c.sendAddress, size);
-  out.lineByte(60, c.receiveAddressEnabled, size);
-  out.lineByte(61, c.receiveAddress, size);
-  out.lineByte(66, c.frameProtocol, size);
-  out.lineByte(67, c.packetProtocol, size);
+  out.lineWord(field::sendSpeed, static_cast<uint32_t>(c.sendSpeed), size);
+  out.lineWord(field::receiveSpeed, static_cast<uint32_t>(c.receiveSpeed), size);
+  out.lineByte(field::code, c.code, size);
+  out.lineByte(field::charBits, c.charBits, size);
+  out.lineByte(field::parity, c.parity, size);
+  out.lineByte(field::stopBits, c.stopBitsOrClock, size);
+  out.lineByte(field::format, c.format, size);
+  out.lineByte(field::checkKind, c.checkKind, size);
+  out.lineByte(field::sendAddressEnabled, c.sendAddressEnabled, size);
+  out.lineByte(field::sendAddress, c.sendAddress, size);
+  out.lineByte(field::receiveAddressEnabled, c.receiveAddressEnabled, size);
+  out.lineByte(field::receiveAddress, c.receiveAddress, size);
+  out.lineByte(field::frameProtocol, c.frameProtocol, size);
+  out.lineByte(field::packetProtocol, c.packetProtocol, size);
   for (size_t i = 0; i < 4; ++i) {
-    out.lineByte(68 + 4 * i, c.filterMask[i], size);
-    out.lineByte(69 + 4 * i, c.filterPattern[i], size);
+    const size_t entry = field::frameFilters + 4 * i;
+    out.lineByte(entry, c.filterMask[i], size);
+    out.lineByte(entry + 1, c.filterPattern[i], size);
   }
 }
 
 }  // namespace
 
 std::vector<uint8_t> dinfData(const Conditions& conditions) {
-  std::vector<uint8_t> image(kImageSize, 0);
+  std::vector<uint8_t> image(kConditionsImageSize, 0);
   ImageWriter out(image);
   writeSizeWords(out, conditions);
-  out.byte(16, conditions.measureMode);
-  out.byte(17, conditions.protocol);
-  out.byte(25, conditions.stampFlag1);
-  out.byte(26, conditions.stampFlag2);
-  out.byte(27, conditions.lineStateRecorded);
+  out.byte(field::measureMode, conditions.measureMode);
+  out.byte(field::protocol, conditions.protocol);
+  out.byte(field::stampFlag1, conditions.stampFlag1);
+  out.byte(field::stampFlag2, conditions.stampFlag2);
+  out.byte(field::lineStateRecorded, conditions.lineStateRecorded);
   writeLineFields(out, conditions);
   return image;
 }

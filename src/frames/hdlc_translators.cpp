@@ -177,6 +177,11 @@ const char* lookupName(const DirectionalName* table, int size, int code, bool is
   return isSd ? row->sdName : row->rdName;
 }
 
+void decodeControlAndInfo(HdlcHeader& header, const Frame& frame, int at, int count, bool mod128) {
+  const int headerLength = decodeControl(header, frame, at, count, mod128);
+  if (headerLength > 0) setInfo(header, headerLength, count);
+}
+
 int usableCount(const Frame& frame) {
   return std::clamp(frame.count, 0, static_cast<int32_t>(kFrameCells));
 }
@@ -193,19 +198,21 @@ char* digitOrBlank(char* position, int value) {
   return fillChars(position, 1, value < 0 ? ' ' : static_cast<char>('0' + value % 10));
 }
 
+char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int hexDigits) {
+  if (name != nullptr) return fixedText(position, width, name);
+  position = fillChars(position, 1, '(');
+  position = hexField(position, hexDigits, value);
+  position = fillChars(position, 1, ')');
+  return fillChars(position, width - hexDigits - 2, ' ');
+}
+
 char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
                            const HdlcHeader& header) {
   if (header.frameClass < 0) return fillChars(position, 6, ' ');
   const char* name = namer.frameTypeName(isSd, header.frameClass, header.typeIndex);
-  if (name != nullptr) return fixedText(position, 6, name);
-  position = fillChars(position, 1, '(');
-  position = hexField(position, 2, header.control1);
-  if (header.controlLength >= 2) {
-    position = hexField(position, 2, header.control2);
-    return fillChars(position, 1, ')');
-  }
-  position = fillChars(position, 1, ')');
-  return fillChars(position, 2, ' ');
+  const bool twoBytes = header.controlLength >= 2;
+  const uint32_t control = twoBytes ? header.control1 << 8 | header.control2 : header.control1;
+  return nameOrHexColumn(position, 6, name, control, twoBytes ? 4 : 2);
 }
 
 void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, int count) {
@@ -218,6 +225,21 @@ void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, 
   translator.writePos = position;
 }
 
+int LinkFrameTranslator::translateWith(const Frame& frame, ColumnWriter writeColumns) {
+  writePos = lineBuffer;
+  if (writeDirection(frame.direction) != 0) return 1;
+  HdlcHeader header;
+  parseHeader(&header, frame);
+  writeTime(frame.stampWord);
+  char* p = fillChars(writePos, 1, ' ');
+  p = writeColumns(p, *this, frame.direction == DirectionSd, header);
+  writePos = fillChars(p, 1, ' ');
+  writeEndMark(frame.endStatus);
+  writeDataBytes(*this, frame, header.infoStart, header.infoCount);
+  finishLine();
+  return 0;
+}
+
 // ---- SDLC and X.25 ----
 
 void HdlcFrameTranslator::decode(HdlcHeader& header, const Frame& frame, bool mod128) {
@@ -226,8 +248,7 @@ void HdlcFrameTranslator::decode(HdlcHeader& header, const Frame& frame, bool mo
   if (count <= 0) return;
   header.address = frameByte(frame, 0);
   if (count == 1) return;
-  const int headerLength = decodeControl(header, frame, 1, count, mod128);
-  if (headerLength > 0) setInfo(header, headerLength, count);
+  decodeControlAndInfo(header, frame, 1, count, mod128);
 }
 
 void HdlcFrameTranslator::parseHeader(void* header, const Frame& frame) {
@@ -237,18 +258,7 @@ void HdlcFrameTranslator::parseHeader(void* header, const Frame& frame) {
 void HdlcFrameTranslator::writeColumnHead() { writeHead(kAdTypeHead, "DATA"); }
 
 int HdlcFrameTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
-  HdlcHeader header;
-  parseHeader(&header, frame);
-  writeTime(frame.stampWord);
-  char* p = fillChars(writePos, 1, ' ');
-  p = writeAdTypeColumns(p, *this, frame.direction == DirectionSd, header);
-  writePos = fillChars(p, 1, ' ');
-  writeEndMark(frame.endStatus);
-  writeDataBytes(*this, frame, header.infoStart, header.infoCount);
-  finishLine();
-  return 0;
+  return translateWith(frame, writeAdTypeColumns);
 }
 
 const char* SdlcFrameTranslator::frameTypeName(bool isSd, int frameClass, int typeIndex) {
@@ -283,8 +293,7 @@ void LapdFrameTranslator::decode(HdlcHeader& header, const Frame& frame) {
   if (count == 1) return;
   header.tei = static_cast<int8_t>(frameByte(frame, 1) >> 1);
   if (count == 2) return;
-  const int headerLength = decodeControl(header, frame, 2, count, true);
-  if (headerLength > 0) setInfo(header, headerLength, count);
+  decodeControlAndInfo(header, frame, 2, count, true);
 }
 
 void LapdFrameTranslator::parseHeader(void* header, const Frame& frame) {
@@ -302,18 +311,7 @@ const char* LapdFrameTranslator::title() { return "(LAPD FRAME)"; }
 void LapdFrameTranslator::writeColumnHead() { writeHead(kSapTeCrHead, "DATA"); }
 
 int LapdFrameTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
-  HdlcHeader header;
-  parseHeader(&header, frame);
-  writeTime(frame.stampWord);
-  char* p = fillChars(writePos, 1, ' ');
-  p = writeSapTeCrColumns(p, *this, frame.direction == DirectionSd, header);
-  writePos = fillChars(p, 1, ' ');
-  writeEndMark(frame.endStatus);
-  writeDataBytes(*this, frame, header.infoStart, header.infoCount);
-  finishLine();
-  return 0;
+  return translateWith(frame, writeSapTeCrColumns);
 }
 
 }  // namespace qv

@@ -65,10 +65,19 @@ inline uint8_t frameByte(const Frame& frame, int n) {
 // cells actually stored so that a damaged count never reads past them.
 int usableCount(const Frame& frame);
 
+// Decodes the control field from byte `at` on (one byte for U frames and in modulo 8,
+// two for I and S frames in modulo 128) and places the information field after it. A
+// frame of `count` bytes that ends inside the control field has no information field.
+void decodeControlAndInfo(HdlcHeader& header, const Frame& frame, int at, int count, bool mod128);
+
 // Number cells of the frame lines; a negative (absent) value fills the cell with blanks.
 char* hexOrBlanks(char* position, int width, int value);
 char* decimalOrBlanks(char* position, int width, int value);
 char* digitOrBlank(char* position, int value);
+
+// A name column of `width`: the name, or when there is none the value's `hexDigits`
+// hex digits in parentheses, padded with blanks. Returns the position after it.
+char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int hexDigits);
 
 // The 6-character frame type column: the name, or the control byte(s) in hex
 // ("(0D)  ", "(0D23)") when the frame type has none; blanks when there is no control
@@ -80,8 +89,18 @@ char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
 // as fit before the translator's line width.
 void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, int count);
 
+// The line of a link frame: direction, time, the address and control columns of the
+// layout, FC mark and the information field in hex.
+class LinkFrameTranslator : public FrameTranslator {
+ protected:
+  // Writes the columns between the time and the FC mark; returns the position after them.
+  using ColumnWriter = char* (*)(char* position, FrameTranslator& namer, bool isSd,
+                                 const HdlcHeader& header);
+  int translateWith(const Frame& frame, ColumnWriter writeColumns);
+};
+
 // Shared by SDLC and X.25 link frames: modulo 8 or 128 by mod128Mode, AD-TYPE layout.
-class HdlcFrameTranslator : public FrameTranslator {
+class HdlcFrameTranslator : public LinkFrameTranslator {
  public:
   // header points to an HdlcHeader.
   void parseHeader(void* header, const Frame& frame) override;
@@ -106,7 +125,7 @@ class X25FrameTranslator : public HdlcFrameTranslator {
 };
 
 // LAPD: SAPI/TEI address, always modulo 128, SAP-TE-CR layout.
-class LapdFrameTranslator : public FrameTranslator {
+class LapdFrameTranslator : public LinkFrameTranslator {
  public:
   // header points to an HdlcHeader.
   void parseHeader(void* header, const Frame& frame) override;

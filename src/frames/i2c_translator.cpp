@@ -162,12 +162,6 @@ class I2cLineBuilder {
 
 }  // namespace
 
-void I2cTranslator::parseHeader(void* header, const Frame& frame) {
-  BodyExtent& extent = *static_cast<BodyExtent*>(header);
-  extent.bodyStart = 0;
-  extent.bodyCount = static_cast<int8_t>(usableCount(frame));
-}
-
 const char* I2cTranslator::shortTag() { return "-I2C-   "; }
 const char* I2cTranslator::title() { return "(I2C FRAME DUMP)"; }
 void I2cTranslator::writeColumnHead() { writeHead("--TM---", "ADDRESS/DATA"); }

@@ -17,10 +17,8 @@ enum class I2cState : uint8_t {
 
 // One line per bus transaction: the time, then address items (7-bit "A0a=>", 10-bit
 // "01a34a=>"), data items ("55n") and a two-blank separator at each repeated start.
-class I2cTranslator : public FrameTranslator {
+class I2cTranslator : public WholeFrameTranslator {
  public:
-  // header points to a BodyExtent.
-  void parseHeader(void* header, const Frame& frame) override;
   const char* shortTag() override;
   const char* title() override;
   void writeColumnHead() override;

@@ -3,8 +3,6 @@
 
 #include <iterator>
 
-#include "frames/hdlc_translators.h"
-
 namespace qv {
 namespace {
 
@@ -64,6 +62,21 @@ const char* nameFor(const IrlapName& row, bool isCommand) {
   return isCommand ? row.command : row.response;
 }
 
+// AD, TYPE, NR, PF and NS. The type is named by the frame's C/R bit, not its direction.
+char* writeIrlapColumns(char* p, FrameTranslator& namer, bool, const HdlcHeader& header) {
+  p = hexOrBlanks(p, 2, header.address);
+  p = fillChars(p, 1, ' ');
+  const bool isCommand = header.commandResponse == 1;
+  const char* name = namer.frameTypeName(isCommand, header.frameClass, header.typeIndex);
+  p = nameOrHexColumn(p, kTypeWidth, name, header.control1, 2);
+  p = fillChars(p, 2, ' ');
+  p = digitOrBlank(p, header.nr);
+  p = fillChars(p, 2, ' ');
+  p = digitOrBlank(p, header.pf);
+  p = fillChars(p, 2, ' ');
+  return digitOrBlank(p, header.ns);
+}
+
 }  // namespace
 
 void IrlapTranslator::decode(HdlcHeader& header, const Frame& frame) {
@@ -74,27 +87,7 @@ void IrlapTranslator::decode(HdlcHeader& header, const Frame& frame) {
   header.address = address;
   header.commandResponse = address & 1;
   if (count == 1) return;
-  const uint8_t control = frameByte(frame, 1);
-  header.control1 = control;
-  header.controlLength = 1;
-  header.pf = (control >> 4) & 1;
-  if ((control & 1) == 0) {
-    header.frameClass = FrameClassI;
-    header.typeIndex = 0;
-    header.ns = (control >> 1) & 7;
-    header.nr = (control >> 5) & 7;
-  } else if ((control & 3) == 1) {
-    header.frameClass = FrameClassS;
-    header.typeIndex = (control >> 2) & 3;
-    header.nr = (control >> 5) & 7;
-  } else {
-    header.frameClass = FrameClassU;
-    header.typeIndex = static_cast<int8_t>(((control >> 5) & 7) * 4 + ((control >> 2) & 3));
-  }
-  if (count > 2) {
-    header.infoStart = 2;
-    header.infoCount = static_cast<int8_t>(count - 2);
-  }
+  decodeControlAndInfo(header, frame, 1, count, false);  // IrLAP is always modulo 8
 }
 
 void IrlapTranslator::parseHeader(void* header, const Frame& frame) {
@@ -122,39 +115,8 @@ const char* IrlapTranslator::shortTag() { return "-IrLAP- "; }
 const char* IrlapTranslator::title() { return "(IrLAP FRAME)"; }
 void IrlapTranslator::writeColumnHead() { writeHead(kHead, "IFIELD"); }
 
-void IrlapTranslator::writeTypeColumn(const HdlcHeader& header) {
-  const bool isCommand = header.commandResponse == 1;
-  const char* name = frameTypeName(isCommand, header.frameClass, header.typeIndex);
-  if (name != nullptr) {
-    writePos = fixedText(writePos, kTypeWidth, name);
-    return;
-  }
-  writePos = fillChars(writePos, 1, '(');
-  writePos = hexField(writePos, 2, header.control1);
-  writePos = fillChars(writePos, 1, ')');
-}
-
 int IrlapTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
-  HdlcHeader header;
-  parseHeader(&header, frame);
-  writeTime(frame.stampWord);
-  writePos = fillChars(writePos, 1, ' ');
-  writePos = hexOrBlanks(writePos, 2, header.address);
-  writePos = fillChars(writePos, 1, ' ');
-  writeTypeColumn(header);
-  writePos = fillChars(writePos, 2, ' ');
-  writePos = digitOrBlank(writePos, header.nr);
-  writePos = fillChars(writePos, 2, ' ');
-  writePos = digitOrBlank(writePos, header.pf);
-  writePos = fillChars(writePos, 2, ' ');
-  writePos = digitOrBlank(writePos, header.ns);
-  writePos = fillChars(writePos, 1, ' ');
-  writeEndMark(frame.endStatus);
-  writeDataBytes(*this, frame, header.infoStart, header.infoCount);
-  finishLine();
-  return 0;
+  return translateWith(frame, writeIrlapColumns);
 }
 
 }  // namespace qv

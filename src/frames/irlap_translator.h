@@ -1,14 +1,12 @@
 #pragma once
 // IrLAP frame translator.
-#include "frames/translator.h"
+#include "frames/hdlc_translators.h"
 
 namespace qv {
 
-struct HdlcHeader;
-
 // One line per IrDA link frame: address, frame type (named by the frame's C/R bit, not
 // its direction), N(R), P/F, N(S), check mark and the information field in hex.
-class IrlapTranslator : public FrameTranslator {
+class IrlapTranslator : public LinkFrameTranslator {
  public:
   // header points to an HdlcHeader; always modulo 8.
   void parseHeader(void* header, const Frame& frame) override;
@@ -20,9 +18,6 @@ class IrlapTranslator : public FrameTranslator {
   int translate(const Frame& frame) override;
 
   static void decode(HdlcHeader& header, const Frame& frame);
-
- private:
-  void writeTypeColumn(const HdlcHeader& header);
 };
 
 }  // namespace qv

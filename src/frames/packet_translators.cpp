@@ -169,26 +169,16 @@ char* writePacketTypeColumn(char* position, FrameTranslator& namer, bool isSd,
                             const X25PacketHeader& packet) {
   if (packet.packetClass < 0) return fillChars(position, 6, ' ');
   const char* name = namer.frameTypeName(isSd, packet.packetClass, packet.packetTypeIndex);
-  if (name != nullptr) return fixedText(position, 6, name);
-  position = fillChars(position, 1, '(');
-  position = hexField(position, 2, packet.type1);
-  if (packet.typeLength == 2) {
-    position = hexField(position, 2, packet.type2);
-    return fillChars(position, 1, ')');
-  }
-  position = fillChars(position, 1, ')');
-  return fillChars(position, 2, ' ');
+  const bool twoBytes = packet.typeLength == 2;
+  const uint32_t type = twoBytes ? packet.type1 << 8 | packet.type2 : packet.type1;
+  return nameOrHexColumn(position, 6, name, type, twoBytes ? 4 : 2);
 }
 
 char* writeMessageColumn(char* position, FrameTranslator& namer, bool isSd,
                          const Q931Header& message) {
   if (message.messageType < 0) return fillChars(position, 10, ' ');
   const char* name = namer.frameTypeName(isSd, message.frameClass, message.messageType);
-  if (name != nullptr) return fixedText(position, 10, name);
-  position = fillChars(position, 1, '(');
-  position = hexField(position, 2, static_cast<uint32_t>(message.messageType));
-  position = fillChars(position, 1, ')');
-  return fillChars(position, 6, ' ');
+  return nameOrHexColumn(position, 10, name, static_cast<uint32_t>(message.messageType), 2);
 }
 
 // "[" + the frame type column of the link frame + "]", for frames that carry no packet.

@@ -98,28 +98,11 @@ const char* PppTranslator::shortTag() { return "-PPP-   "; }
 const char* PppTranslator::title() { return "(PPP TRANSLATION)"; }
 void PppTranslator::writeColumnHead() { writeHead(kTranslateHead, "DATA"); }
 
-void PppTranslator::writeProtocolColumn(int32_t protocol) {
-  if (protocol < 0) {
-    writePos = fillChars(writePos, kNameWidth, ' ');
-  } else if (const char* name = protocolName(protocol)) {
-    writePos = fixedText(writePos, kNameWidth, name);
-  } else {
-    writePos = fillChars(writePos, 1, '(');
-    writePos = hexField(writePos, 4, static_cast<uint32_t>(protocol));
-    writePos = fixedText(writePos, kNameWidth - 5, ")");
-  }
-}
-
-void PppTranslator::writeCodeColumn(int code) {
-  if (code < 0) {
-    writePos = fillChars(writePos, kNameWidth, ' ');
-  } else if (const char* name = codeName(code)) {
-    writePos = fixedText(writePos, kNameWidth, name);
-  } else {
-    writePos = fillChars(writePos, 1, '(');
-    writePos = hexField(writePos, 2, static_cast<uint32_t>(code));
-    writePos = fixedText(writePos, kNameWidth - 3, ")");
-  }
+// Blanks when the frame ends before the field.
+void PppTranslator::writeNameColumn(int32_t value, const char* name, int hexDigits) {
+  writePos = value < 0 ? fillChars(writePos, kNameWidth, ' ')
+                       : nameOrHexColumn(writePos, kNameWidth, name,
+                                         static_cast<uint32_t>(value), hexDigits);
 }
 
 int PppTranslator::translate(const Frame& frame) {
@@ -129,8 +112,8 @@ int PppTranslator::translate(const Frame& frame) {
   parseHeader(&header, frame);
   writeTime(frame.stampWord);
   writePos = fillChars(writePos, 1, ' ');
-  writeProtocolColumn(header.protocol);
-  writeCodeColumn(header.code);
+  writeNameColumn(header.protocol, protocolName(header.protocol), 4);
+  writeNameColumn(header.code, codeName(header.code), 2);
   writePos = decimalOrBlanks(writePos, 3, header.identifier);
   writePos = fillChars(writePos, 1, ' ');
   writeEndMark(frame.endStatus);

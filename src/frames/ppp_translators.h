@@ -35,8 +35,7 @@ class PppTranslator : public FrameTranslator {
   static const char* codeName(int code);
 
  private:
-  void writeProtocolColumn(int32_t protocol);
-  void writeCodeColumn(int code);
+  void writeNameColumn(int32_t value, const char* name, int hexDigits);
 };
 
 // One line per frame: check mark and every byte of the frame in hex.

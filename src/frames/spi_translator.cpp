@@ -5,12 +5,6 @@
 
 namespace qv {
 
-void SpiDumpTranslator::parseHeader(void* header, const Frame& frame) {
-  BodyExtent& extent = *static_cast<BodyExtent*>(header);
-  extent.bodyStart = 0;
-  extent.bodyCount = static_cast<int8_t>(usableCount(frame));
-}
-
 const char* SpiDumpTranslator::shortTag() { return "-SPI- D "; }
 const char* SpiDumpTranslator::title() { return "(SPI FRAME DUMP)"; }
 void SpiDumpTranslator::writeColumnHead() { writeHead("-----TM---", "DATA"); }

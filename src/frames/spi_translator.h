@@ -6,10 +6,8 @@ namespace qv {
 
 // One line per SPI frame: direction, time and the frame's bytes in hex; SPI has no
 // check sequence, so there is no FC column.
-class SpiDumpTranslator : public FrameTranslator {
+class SpiDumpTranslator : public WholeFrameTranslator {
  public:
-  // header points to a BodyExtent.
-  void parseHeader(void* header, const Frame& frame) override;
   const char* shortTag() override;
   const char* title() override;
   void writeColumnHead() override;

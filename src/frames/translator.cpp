@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "capture/record_word.h"
+#include "frames/hdlc_translators.h"
 
 namespace qv {
 
@@ -26,6 +27,12 @@ char* lastDigits(char* position, int width, uint32_t value, uint32_t base) {
 bool isTrailingSpace(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 }  // namespace
+
+void WholeFrameTranslator::parseHeader(void* header, const Frame& frame) {
+  BodyExtent& extent = *static_cast<BodyExtent*>(header);
+  extent.bodyStart = 0;
+  extent.bodyCount = static_cast<int8_t>(usableCount(frame));
+}
 
 // ---- formatting helpers ----
 

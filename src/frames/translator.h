@@ -66,6 +66,13 @@ class FrameTranslator {
   void clearLine();
 };
 
+// A translator whose header record is a BodyExtent over every stored cell of the frame.
+class WholeFrameTranslator : public FrameTranslator {
+ public:
+  // header points to a BodyExtent.
+  void parseHeader(void* header, const Frame& frame) override;
+};
+
 // Formatting helpers: each writes exactly the given width at position and a
 // terminating zero right after it; they return the position after the field.
 char* fillChars(char* position, int n, char ch);
