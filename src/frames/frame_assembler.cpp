@@ -318,6 +318,18 @@ bool FrameAssembler::isStampDelimited(FrameFamily family) const {
 
 void FrameAssembler::assemble(FrameFamily family, const RecordCursor& cursor, Frame* slots,
                               int32_t slotCount) {
+  uint64_t walked = 0;
+  walk(family, cursor, slots, slotCount, UINT64_MAX, walked);
+}
+
+bool FrameAssembler::assembleWithin(FrameFamily family, const RecordCursor& cursor, Frame& frame,
+                                    uint64_t wordBudget, uint64_t& wordsWalked) {
+  return walk(family, cursor, &frame, 1, wordBudget, wordsWalked);
+}
+
+bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame* slots,
+                          int32_t slotCount, uint64_t wordBudget, uint64_t& wordsWalked) {
+  wordsWalked = 0;
   family_ = family;
   int32_t checkLength = 0;
   if (family == FrameFamily::Hdlc || family == FrameFamily::Ppp)
@@ -328,11 +340,11 @@ void FrameAssembler::assemble(FrameFamily family, const RecordCursor& cursor, Fr
   const uint8_t* chunkEnd = capture_.chunkEnd();
   const uint8_t* endPosition = capture_.conditions().endPosition;
   const uint8_t* position = cursor.position;
-  if (capture_.byteLength() == 0 || chunkStart == nullptr || chunkEnd - chunkStart < 4) return;
+  if (capture_.byteLength() == 0 || chunkStart == nullptr || chunkEnd - chunkStart < 4) return true;
   // A cursor that does not point at a whole word of the ring delivers nothing.
   if (position == nullptr || position < chunkStart || position >= chunkEnd ||
       (position - chunkStart) % 4 != 0)
-    return;
+    return true;
 
   speed_ = -1;
   if (family == FrameFamily::Irda) setSpeed(static_cast<int8_t>(cursor.speedCode));
@@ -341,6 +353,8 @@ void FrameAssembler::assemble(FrameFamily family, const RecordCursor& cursor, Fr
 
   // The walk never handles more words than the ring holds, whatever endPosition says.
   for (ptrdiff_t left = (chunkEnd - chunkStart) / 4; left > 0; --left) {
+    if (wordsWalked == wordBudget) return false;
+    ++wordsWalked;
     if (stampDelimited)
       handleStampDelimitedWord(position);
     else
@@ -350,6 +364,7 @@ void FrameAssembler::assemble(FrameFamily family, const RecordCursor& cursor, Fr
     if (position == endPosition) break;
     if (nextSlot_ == nullptr && !anyLaneOpen()) break;
   }
+  return true;
 }
 
 void FrameAssembler::assembleHdlc(const RecordCursor& c, Frame* s, int32_t n) {

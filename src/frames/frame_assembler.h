@@ -34,6 +34,11 @@ class FrameAssembler {
   void assembleAsync(const RecordCursor& cursor, Frame* slots, int32_t slotCount);
   void assembleSpi(const RecordCursor& cursor, Frame* slots, int32_t slotCount);
   void assemble(FrameFamily family, const RecordCursor& cursor, Frame* slots, int32_t slotCount);
+  // The same walk into one slot, handling at most wordBudget words. Returns false when
+  // the walk would have to go further (the frame is then incomplete); wordsWalked
+  // tells how many words were handled.
+  bool assembleWithin(FrameFamily family, const RecordCursor& cursor, Frame& frame,
+                      uint64_t wordBudget, uint64_t& wordsWalked);
 
   bool nextHdlcFrame(RecordCursor& cursor) const;
   bool nextPppFrame(RecordCursor& cursor) const;
@@ -48,6 +53,8 @@ class FrameAssembler {
   bool isStampDelimited(FrameFamily family) const;
 
  private:
+  bool walk(FrameFamily family, const RecordCursor& cursor, Frame* slots, int32_t slotCount,
+            uint64_t wordBudget, uint64_t& wordsWalked);
   void resetSlots(Frame* slots, int32_t slotCount, int32_t checkLength);
   void openFrameAt(LaneState& lane, const uint8_t* word, uint32_t stamp);
   static void appendCell(LaneState& lane, const uint8_t* word, uint16_t cell);

@@ -42,14 +42,13 @@ ptrdiff_t FrameDeliveryFilter::walkOffset(const uint8_t* word) const {
   return offset < 0 ? offset + ringBytes_ : offset;
 }
 
-bool FrameDeliveryFilter::shouldPrint(const Frame& frame) {
-  const uint8_t direction = frame.direction;
+bool FrameDeliveryFilter::shouldPrint(uint8_t direction, const uint8_t* firstWord) {
   if (direction != DirectionSd && direction != DirectionRd) {
     if (emptyPrinted_) return false;
     emptyPrinted_ = true;
     return true;
   }
-  const ptrdiff_t offset = walkOffset(frame.firstWord);
+  const ptrdiff_t offset = walkOffset(firstWord);
   if (offset <= lastOffset_[direction]) return false;
   lastOffset_[direction] = offset;
   if (dataLine_ == 1 && direction == DirectionRd) return false;
@@ -89,14 +88,16 @@ bool FrameConverter::writeColumnHead(FrameTranslator& translator) {
 void FrameConverter::writeFrameLines(FrameTranslator& translator) {
   FrameDeliveryFilter filter(options.dataLine, cursor.position, captureFile->chunkStart(),
                              captureFile->chunkEnd());
+  // Only the frames that reach the report are assembled in full.
+  FrameStream frames(*captureFile, assembler, family_, cursor);
   do {
-    assembler.assemble(family_, cursor, &frame_, 1);
-    if (filter.shouldPrint(frame_)) {
-      translator.translate(frame_);
-      printFile.putString(lineBuffer_);
-      if (endLine()) return;
-    }
-  } while (assembler.nextFrame(family_, cursor));
+    const FrameIdentity identity = frames.identify();
+    if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
+    frames.assemble(frame_);
+    translator.translate(frame_);
+    printFile.putString(lineBuffer_);
+    if (endLine()) return;
+  } while (frames.advance());
 }
 
 // ---- translator choice of each runner ----

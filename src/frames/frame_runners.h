@@ -5,6 +5,7 @@
 
 #include "driver/converter.h"
 #include "frames/frame_assembler.h"
+#include "frames/frame_stream.h"
 #include "frames/translator_set.h"
 
 namespace qv {
@@ -25,7 +26,8 @@ class FrameDeliveryFilter {
   FrameDeliveryFilter(uint8_t dataLine, const uint8_t* walkStart, const uint8_t* chunkStart,
                       const uint8_t* chunkEnd)
       : dataLine_(dataLine), walkStart_(walkStart), ringBytes_(chunkEnd - chunkStart) {}
-  bool shouldPrint(const Frame& frame);
+  bool shouldPrint(const Frame& frame) { return shouldPrint(frame.direction, frame.firstWord); }
+  bool shouldPrint(uint8_t direction, const uint8_t* firstWord);
 
  private:
   // Distance of a word from the start of the walk, in ring order.
