@@ -1,22 +1,15 @@
 #include "frames/frame_assembler.h"
 
+#include "frames/framing_rules.h"
+
 #include <cstring>
 
 namespace qv {
 
+using namespace framing;
+
 namespace {
 
-constexpr uint16_t kEscapeXor = 0x2000;  // XOR 0x20 on the byte of a cell
-constexpr uint8_t kControlEscape = 0x7D;
-constexpr uint8_t kPppFlag = 0x7E;
-constexpr uint8_t kSirEnd = 0xC1;
-constexpr uint8_t kSirBegin = 0xC0;
-constexpr unsigned kGoodCheckStatus = 16;
-constexpr unsigned kBadCheckStatus = 20;
-// IrDA speed codes: above this the line uses HDLC-type framing, from kFcs32Speed on a
-// four-byte check sequence.
-constexpr int kSirTopSpeed = 5;
-constexpr int kFcs32Speed = 8;
 
 int32_t irdaCheckLength(int speed) { return speed >= kFcs32Speed ? 4 : 2; }
 

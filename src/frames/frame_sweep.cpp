@@ -1,16 +1,15 @@
 #include "frames/frame_sweep.h"
 
+#include "frames/framing_rules.h"
+
 #include <algorithm>
 
 namespace qv {
 
+using namespace framing;
+
 namespace {
 
-constexpr uint16_t kEscapeXor = 0x2000;  // XOR 0x20 on the byte of a cell
-constexpr unsigned kGoodCheckStatus = 16;
-constexpr unsigned kBadCheckStatus = 20;
-constexpr int kSirTopSpeed = 5;
-constexpr int kFcs32Speed = 8;
 constexpr int kLanes = 2;
 
 uint16_t laneCell(int lane, uint32_t word) { return lane == 0 ? sdCell(word) : rdCell(word); }
@@ -63,9 +62,9 @@ LaneEvent byteEvent(CellRule rule, uint16_t cell) {
   if (cellStatus(cell) == 7) return LaneEvent::EndB;
   if (!holdsCharacter(cell)) return LaneEvent::None;
   const uint8_t byte = cellByte(cell);
-  if (rule == CellRule::Sir && byte == 0xC0) return LaneEvent::None;
-  if (byte == 0x7D) return LaneEvent::EscByte;
-  if (byte == (rule == CellRule::Sir ? 0xC1 : 0x7E)) return LaneEvent::CloseByte;
+  if (rule == CellRule::Sir && byte == kSirBegin) return LaneEvent::None;
+  if (byte == kControlEscape) return LaneEvent::EscByte;
+  if (byte == (rule == CellRule::Sir ? kSirEnd : kPppFlag)) return LaneEvent::CloseByte;
   return LaneEvent::EscAppend;
 }
 
