@@ -15,19 +15,6 @@
 namespace qv::test {
 namespace {
 
-using build::cell;
-using build::clockStamp;
-using build::dataWord;
-using build::markerWord;
-using build::rdChar;
-using build::sdChar;
-using build::speedWord;
-using Bytes = std::vector<uint8_t>;
-
-constexpr uint32_t kSdOpen = dataWord(cell(4, 0), 0);
-constexpr uint32_t kSdClose = dataWord(cell(5, 0), 0);
-constexpr uint32_t kRdOpen = dataWord(0, cell(4, 0));
-constexpr uint32_t kRdClose = dataWord(0, cell(5, 0));
 
 class AssemblerState : public CaptureFixture {};
 

@@ -11,6 +11,22 @@
 
 namespace qv::test {
 
+using build::cell;
+using build::clockStamp;
+using build::counterStamp;
+using build::dataWord;
+using build::markerWord;
+using build::rdChar;
+using build::sdChar;
+using build::speedWord;
+using Bytes = std::vector<uint8_t>;
+
+// In-band HDLC opening and closing cells of either direction.
+constexpr uint32_t kSdOpen = dataWord(cell(4, 0), 0);
+constexpr uint32_t kSdClose = dataWord(cell(5, 0), 0);
+constexpr uint32_t kRdOpen = dataWord(0, cell(4, 0));
+constexpr uint32_t kRdClose = dataWord(0, cell(5, 0));
+
 class CaptureFixture : public ::testing::Test {
  protected:
   void load(const std::vector<uint32_t>& words, const build::Conditions& conditions) {
