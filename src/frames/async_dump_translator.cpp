@@ -17,7 +17,7 @@ void AsyncDumpTranslator::writeCell(uint16_t cell) {
   const int code = captureFile != nullptr ? captureFile->code() : static_cast<int>(CodeHex);
   const uint8_t byte = cellByte(cell);
   if (code == CodeHex) {
-    writePos = hexField(writePos, 2, byte);
+    writePos = hexDigits(writePos, 2, byte) + 2;
     return;
   }
   const DisplayCell shown = displayCell(code, byte, usesAlternateTable(cellStatus(cell)));

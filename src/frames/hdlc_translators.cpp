@@ -187,7 +187,7 @@ int usableCount(const Frame& frame) {
 }
 
 char* hexOrBlanks(char* position, int width, int value) {
-  return value < 0 ? fillChars(position, width, ' ') : hexField(position, width, value);
+  return value < 0 ? fillChars(position, width, ' ') : hexDigits(position, width, value) + width;
 }
 
 char* decimalOrBlanks(char* position, int width, int value) {
@@ -198,12 +198,12 @@ char* digitOrBlank(char* position, int value) {
   return fillChars(position, 1, value < 0 ? ' ' : static_cast<char>('0' + value % 10));
 }
 
-char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int hexDigits) {
+char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int digits) {
   if (name != nullptr) return fixedText(position, width, name);
   position = fillChars(position, 1, '(');
-  position = hexField(position, hexDigits, value);
+  position = hexDigits(position, digits, value) + digits;
   position = fillChars(position, 1, ')');
-  return fillChars(position, width - hexDigits - 2, ' ');
+  return fillChars(position, width - digits - 2, ' ');
 }
 
 char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
@@ -221,7 +221,7 @@ void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, 
   const int lastColumn = std::min<int>(translator.lineWidth, kLineBufferSize - 1);
   const int room = (lastColumn - static_cast<int>(position - translator.lineBuffer)) / 2;
   const int shown = std::min({count, room, kFrameCells - start});
-  for (int i = 0; i < shown; ++i) position = hexField(position, 2, frameByte(frame, start + i));
+  for (int i = 0; i < shown; ++i) position = hexDigits(position, 2, frameByte(frame, start + i)) + 2;
   translator.writePos = position;
 }
 

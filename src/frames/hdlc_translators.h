@@ -75,9 +75,9 @@ char* hexOrBlanks(char* position, int width, int value);
 char* decimalOrBlanks(char* position, int width, int value);
 char* digitOrBlank(char* position, int value);
 
-// A name column of `width`: the name, or when there is none the value's `hexDigits`
+// A name column of `width`: the name, or when there is none the value's `digits`
 // hex digits in parentheses, padded with blanks. Returns the position after it.
-char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int hexDigits);
+char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int digits);
 
 // The 6-character frame type column: the name, or the control byte(s) in hex
 // ("(0D)  ", "(0D23)") when the frame type has none; blanks when there is no control

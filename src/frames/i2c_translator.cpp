@@ -120,7 +120,7 @@ class I2cLineBuilder {
   bool address7(uint16_t cell) {
     if (!fits(kAddress7Length)) return false;
     const uint8_t b = byteOf(cell);
-    pos_ = hexField(pos_, 2, b & 0xFE);
+    pos_ = hexDigits(pos_, 2, b & 0xFE) + 2;
     pos_ = fillChars(pos_, 1, ackChar(cell));
     pos_ = fixedText(pos_, 2, transferArrow(b & 1));
     room_ -= kAddress7Length;
@@ -129,9 +129,9 @@ class I2cLineBuilder {
 
   bool address10(bool read) {
     if (!fits(kAddress10Length)) return false;
-    pos_ = hexField(pos_, 2, (byteOf(first_) >> 1) & 0x03);
+    pos_ = hexDigits(pos_, 2, (byteOf(first_) >> 1) & 0x03) + 2;
     pos_ = fillChars(pos_, 1, ackChar(first_));
-    pos_ = hexField(pos_, 2, byteOf(second_));
+    pos_ = hexDigits(pos_, 2, byteOf(second_)) + 2;
     pos_ = fillChars(pos_, 1, ackChar(second_));
     pos_ = fixedText(pos_, 2, transferArrow(read));
     room_ -= kAddress10Length;
@@ -140,7 +140,7 @@ class I2cLineBuilder {
 
   bool data(uint16_t cell) {
     if (!fits(kDataLength)) return false;
-    pos_ = hexField(pos_, 2, byteOf(cell));
+    pos_ = hexDigits(pos_, 2, byteOf(cell)) + 2;
     pos_ = fillChars(pos_, 1, ackChar(cell));
     room_ -= kDataLength;
     return true;

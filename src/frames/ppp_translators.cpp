@@ -99,10 +99,10 @@ const char* PppTranslator::title() { return "(PPP TRANSLATION)"; }
 void PppTranslator::writeColumnHead() { writeHead(kTranslateHead, "DATA"); }
 
 // Blanks when the frame ends before the field.
-void PppTranslator::writeNameColumn(int32_t value, const char* name, int hexDigits) {
+void PppTranslator::writeNameColumn(int32_t value, const char* name, int digits) {
   writePos = value < 0 ? fillChars(writePos, kNameWidth, ' ')
                        : nameOrHexColumn(writePos, kNameWidth, name,
-                                         static_cast<uint32_t>(value), hexDigits);
+                                         static_cast<uint32_t>(value), digits);
 }
 
 int PppTranslator::translate(const Frame& frame) {

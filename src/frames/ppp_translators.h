@@ -35,7 +35,7 @@ class PppTranslator : public FrameTranslator {
   static const char* codeName(int code);
 
  private:
-  void writeNameColumn(int32_t value, const char* name, int hexDigits);
+  void writeNameColumn(int32_t value, const char* name, int digits);
 };
 
 // One line per frame: check mark and every byte of the frame in hex.

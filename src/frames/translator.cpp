@@ -62,10 +62,6 @@ char* decimalBlanks(char* position, int width, uint32_t value) {
   return end;
 }
 
-char* hexField(char* position, int width, uint32_t value) {
-  return lastDigits(position, width, value, 16);
-}
-
 // ---- virtual defaults ----
 
 void FrameTranslator::parseHeader(void*, const Frame&) {}

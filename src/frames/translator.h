@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "frames/frame.h"
+#include "report/header.h"  // hexDigits, the hex field of the report and the translators
 
 namespace qv {
 
@@ -74,12 +75,12 @@ class WholeFrameTranslator : public FrameTranslator {
 };
 
 // Formatting helpers: each writes exactly the given width at position and a
-// terminating zero right after it; they return the position after the field.
+// terminating zero right after it; they return the position after the field. Hex
+// fields are written with hexDigits of the report header.
 char* fillChars(char* position, int n, char ch);
 char* fixedText(char* position, int width, const char* text);
 char* decimalZeros(char* position, int width, uint32_t value);
 char* decimalBlanks(char* position, int width, uint32_t value);
-char* hexField(char* position, int width, uint32_t value);
 
 // Program-wide flag of the HDLC translator choice: two-byte control fields for SDLC
 // and X.25 link frames.
