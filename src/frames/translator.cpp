@@ -11,14 +11,12 @@ uint8_t mod128Mode = 0;
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-// Writes the last `width` digits of value in the given base, zero-padded.
-char* lastDigits(char* position, int width, uint32_t value, uint32_t base) {
+// Writes the last `width` decimal digits of value, zero-padded.
+char* lastDigits(char* position, int width, uint32_t value) {
   if (width < 0) width = 0;
   for (int i = width - 1; i >= 0; --i) {
-    position[i] = kHexDigits[value % base];
-    value /= base;
+    position[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
   }
   position[width] = '\0';
   return position + width;
@@ -53,11 +51,11 @@ char* fixedText(char* position, int width, const char* text) {
 }
 
 char* decimalZeros(char* position, int width, uint32_t value) {
-  return lastDigits(position, width, value, 10);
+  return lastDigits(position, width, value);
 }
 
 char* decimalBlanks(char* position, int width, uint32_t value) {
-  char* end = lastDigits(position, width, value, 10);
+  char* end = lastDigits(position, width, value);
   for (char* p = position; p + 1 < end && *p == '0'; ++p) *p = ' ';
   return end;
 }
