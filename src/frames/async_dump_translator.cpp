@@ -26,11 +26,8 @@ void AsyncDumpTranslator::writeCell(uint16_t cell) {
 }
 
 int AsyncDumpTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
   BodyExtent extent;
-  parseHeader(&extent, frame);
-  writeTime(frame.stampWord);
+  if (!beginFrameLine(frame, &extent)) return 1;
   *writePos++ = ' ';
   int first = extent.bodyStart < 0 ? 0 : extent.bodyStart;
   int shown = extent.bodyCount < cellRoom() ? extent.bodyCount : cellRoom();

@@ -226,11 +226,8 @@ void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, 
 }
 
 int LinkFrameTranslator::translateWith(const Frame& frame, ColumnWriter writeColumns) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
   HdlcHeader header;
-  parseHeader(&header, frame);
-  writeTime(frame.stampWord);
+  if (!beginFrameLine(frame, &header)) return 1;
   char* p = fillChars(writePos, 1, ' ');
   p = writeColumns(p, *this, frame.direction == DirectionSd, header);
   writePos = fillChars(p, 1, ' ');

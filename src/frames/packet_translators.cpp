@@ -240,11 +240,8 @@ void HdlcPacketTranslator::parseHeader(void* header, const Frame& frame) {
 void HdlcPacketTranslator::writeColumnHead() { writeHead(kGnCnHead, "DATA"); }
 
 int HdlcPacketTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
   X25PacketHeader packet;
-  parseHeader(&packet, frame);
-  writeTime(frame.stampWord);
+  if (!beginFrameLine(frame, &packet)) return 1;
   const bool isSd = frame.direction == DirectionSd;
   char* p = fillChars(writePos, 1, ' ');
   if (packet.frameClass == FrameClassI) {
@@ -322,11 +319,8 @@ const char* LapdPacketTranslator::title() { return "(LAPD PACKET)"; }
 void LapdPacketTranslator::writeColumnHead() { writeHead(kPdMessageHead, "DATA"); }
 
 int LapdPacketTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
   Q931Header message;
-  parseHeader(&message, frame);
-  writeTime(frame.stampWord);
+  if (!beginFrameLine(frame, &message)) return 1;
   const bool isSd = frame.direction == DirectionSd;
   char* p = fillChars(writePos, 1, ' ');
   if (message.frameClass == FrameClassI) {

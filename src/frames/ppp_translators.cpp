@@ -106,11 +106,8 @@ void PppTranslator::writeNameColumn(int32_t value, const char* name, int digits)
 }
 
 int PppTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
   PppHeader header;
-  parseHeader(&header, frame);
-  writeTime(frame.stampWord);
+  if (!beginFrameLine(frame, &header)) return 1;
   writePos = fillChars(writePos, 1, ' ');
   writeNameColumn(header.protocol, protocolName(header.protocol), 4);
   writeNameColumn(header.code, codeName(header.code), 2);
@@ -134,11 +131,8 @@ const char* PppDumpTranslator::title() { return "(PPP FRAME DUMP)"; }
 void PppDumpTranslator::writeColumnHead() { writeHead(kDumpHead, "DATA"); }
 
 int PppDumpTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
   PppHeader header;
-  parseHeader(&header, frame);
-  writeTime(frame.stampWord);
+  if (!beginFrameLine(frame, &header)) return 1;
   writePos = fillChars(writePos, 1, ' ');
   writeEndMark(frame.endStatus);
   writeDataBytes(*this, frame, header.dataStart, header.dataCount);

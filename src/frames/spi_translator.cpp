@@ -10,11 +10,8 @@ const char* SpiDumpTranslator::title() { return "(SPI FRAME DUMP)"; }
 void SpiDumpTranslator::writeColumnHead() { writeHead("-----TM---", "DATA"); }
 
 int SpiDumpTranslator::translate(const Frame& frame) {
-  writePos = lineBuffer;
-  if (writeDirection(frame.direction) != 0) return 1;
   BodyExtent extent;
-  parseHeader(&extent, frame);
-  writeTime(frame.stampWord);
+  if (!beginFrameLine(frame, &extent)) return 1;
   writeDataBytes(*this, frame, extent.bodyStart, extent.bodyCount);
   finishLine();
   return 0;

@@ -84,6 +84,14 @@ void FrameTranslator::clearLine() {
   if (lineBuffer != nullptr) lineBuffer[0] = '\0';
 }
 
+bool FrameTranslator::beginFrameLine(const Frame& frame, void* header) {
+  writePos = lineBuffer;
+  if (writeDirection(frame.direction) != 0) return false;
+  parseHeader(header, frame);
+  writeTime(frame.stampWord);
+  return true;
+}
+
 int FrameTranslator::writeDirection(int direction) {
   if (direction == DirectionSd || direction == DirectionRd) {
     writePos = fixedText(writePos, 3, direction == DirectionSd ? "SD:" : "RD:");

@@ -63,6 +63,10 @@ class FrameTranslator {
   int cellRoom() const;
   // Ends the line at writePos and cuts its trailing blanks.
   void finishLine();
+  // The start every frame line shares: the direction, the translator's header record
+  // parsed into `header`, the time column. False (the line left empty) when the
+  // frame's direction is neither SD nor RD.
+  bool beginFrameLine(const Frame& frame, void* header);
   // Makes lineBuffer the empty line and puts writePos at its start.
   void clearLine();
 };
