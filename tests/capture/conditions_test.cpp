@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <tuple>
 #include <vector>
 
 #include "capture/conditions.h"
@@ -80,6 +81,16 @@ uint32_t wordAt(const MeasureConditions& conditions, int offset) {
   return readLe32(&conditions.image[offset]);
 }
 
+// Expects the given bytes and little-endian words of the decoded image, by offset.
+void expectBytes(const MeasureConditions& conditions,
+                 std::initializer_list<std::pair<int, uint8_t>> bytes) {
+  for (auto [offset, value] : bytes) EXPECT_EQ(conditions.image[offset], value) << "byte " << offset;
+}
+void expectWords(const MeasureConditions& conditions,
+                 std::initializer_list<std::pair<int, uint32_t>> words) {
+  for (auto [offset, value] : words) EXPECT_EQ(wordAt(conditions, offset), value) << "word " << offset;
+}
+
 MeasureConditions initialConditions() {
   MeasureConditions conditions;
   resetConditions(conditions);
@@ -104,61 +115,34 @@ TEST(ConditionsReset, WritesOnlyTheProgramsSizeWords) {
 }
 
 TEST(ConditionsDecode, ImageInTheProgramsOwnSizesReadsBackEveryField) {
-  build::Conditions in;
-  in.measureMode = 3;
-  in.protocol = 2;
-  in.stampFlag1 = 1;
-  in.stampFlag2 = 2;
-  in.lineStateRecorded = 1;
-  in.sendSpeed = 640000;
-  in.receiveSpeed = 192000;
-  in.code = 4;
-  in.charBits = 2;
-  in.parity = 5;
-  in.stopBitsOrClock = 3;
-  in.format = 2;
-  in.checkKind = 2;
-  in.sendAddressEnabled = 1;
-  in.sendAddress = 0xC1;
-  in.receiveAddressEnabled = 1;
-  in.receiveAddress = 0x03;
-  in.frameProtocol = 4;
-  in.packetProtocol = 1;
-  in.filterMask[3] = 0xF0;
-  in.filterPattern[3] = 0xA5;
-  in.filterMask[2] = 0x0F;
-  in.filterPattern[2] = 0x05;
+  const build::Conditions in{.measureMode = 3, .protocol = 2, .stampFlag1 = 1, .stampFlag2 = 2,
+                             .lineStateRecorded = 1, .sendSpeed = 640000, .receiveSpeed = 192000,
+                             .code = 4, .charBits = 2, .parity = 5, .stopBitsOrClock = 3,
+                             .format = 2, .checkKind = 2, .sendAddressEnabled = 1,
+                             .sendAddress = 0xC1, .receiveAddressEnabled = 1,
+                             .receiveAddress = 0x03, .frameProtocol = 4, .packetProtocol = 1,
+                             .filterMask = {0, 0, 0x0F, 0xF0}, .filterPattern = {0, 0, 0x05, 0xA5}};
 
   const Decoded out = decodeFresh(build::dinfData(in));
   const MeasureConditions& c = out.conditions;
   EXPECT_EQ(out.result, 1);
-  EXPECT_EQ(c.measureMode(), 3);
-  EXPECT_EQ(c.protocol(), 2);
-  EXPECT_EQ(c.stampFlag1(), 1);
-  EXPECT_EQ(c.stampFlag2(), 2);
-  EXPECT_EQ(c.lineStateRecorded(), 1);
-  EXPECT_EQ(c.sendSpeed(), 640000);
-  EXPECT_EQ(c.receiveSpeed(), 192000);
-  EXPECT_EQ(c.code(), 4);
-  EXPECT_EQ(c.charBits(), 2);
-  EXPECT_EQ(c.parity(), 5);
-  EXPECT_EQ(c.clock(), 3);
-  EXPECT_EQ(c.format(), 2);
-  EXPECT_EQ(c.checkKind(), 2);
-  EXPECT_EQ(c.sendAddressEnabled(), 1);
-  EXPECT_EQ(c.sendAddress(), 0xC1);
-  EXPECT_EQ(c.receiveAddressEnabled(), 1);
-  EXPECT_EQ(c.receiveAddress(), 0x03);
-  EXPECT_EQ(c.frameProtocol(), 4);
-  EXPECT_EQ(c.packetProtocol(), 1);
-  EXPECT_EQ(c.frameFilter(3).mask, 0xF0);
-  EXPECT_EQ(c.frameFilter(3).pattern, 0xA5);
-  EXPECT_EQ(c.frameFilter(2).mask, 0x0F);
-  EXPECT_EQ(c.frameFilter(2).pattern, 0x05);
+  const std::tuple<const char*, int, int> fields[] = {
+      {"mode", c.measureMode(), 3},          {"protocol", c.protocol(), 2},
+      {"stamp1", c.stampFlag1(), 1},         {"stamp2", c.stampFlag2(), 2},
+      {"lines", c.lineStateRecorded(), 1},   {"send", c.sendSpeed(), 640000},
+      {"receive", c.receiveSpeed(), 192000}, {"code", c.code(), 4},
+      {"bits", c.charBits(), 2},             {"parity", c.parity(), 5},
+      {"clock", c.clock(), 3},               {"format", c.format(), 2},
+      {"check", c.checkKind(), 2},           {"sdOn", c.sendAddressEnabled(), 1},
+      {"sd", c.sendAddress(), 0xC1},         {"rdOn", c.receiveAddressEnabled(), 1},
+      {"rd", c.receiveAddress(), 0x03},      {"frame", c.frameProtocol(), 4},
+      {"packet", c.packetProtocol(), 1},     {"mask3", c.frameFilter(3).mask, 0xF0},
+      {"pattern3", c.frameFilter(3).pattern, 0xA5}, {"mask2", c.frameFilter(2).mask, 0x0F},
+      {"pattern2", c.frameFilter(2).pattern, 0x05},
+  };
+  for (auto [name, actual, expected] : fields) EXPECT_EQ(actual, expected) << name;
   // Size words are the program's own for the decoded protocol and mode.
-  EXPECT_EQ(wordAt(c, 32), 52u);
-  EXPECT_EQ(wordAt(c, 88), 12u);
-  EXPECT_EQ(wordAt(c, 700), 48u);
+  expectWords(c, {{32, 52}, {88, 12}, {700, 48}});
 }
 
 TEST(ConditionsDecode, LongerLineBlockIsTruncatedAndTheWalkGoesOnAfterItsContainer) {
@@ -175,19 +159,13 @@ TEST(ConditionsDecode, LongerLineBlockIsTruncatedAndTheWalkGoesOnAfterItsContain
   EXPECT_EQ(c.sendSpeed(), 96000);
   EXPECT_EQ(c.receiveSpeed(), 48000);
   EXPECT_EQ(c.frameProtocol(), 4);
-  EXPECT_EQ(c.image[83], 0x5A);
-  EXPECT_EQ(wordAt(c, 84), 496u);
-  EXPECT_EQ(wordAt(c, 32), 52u);
-  EXPECT_EQ(c.image[92], 0x11);
-  EXPECT_EQ(c.image[95], 0x44);
+  expectBytes(c, {{83, 0x5A}, {92, 0x11}, {95, 0x44}});
+  expectWords(c, {{84, 496}, {32, 52}});
 }
 
 TEST(ConditionsDecode, ShortLineBlockLeavesTheRestOfTheLineCleared) {
   MeasureConditions conditions = initialConditions();
-  build::Conditions earlier;
-  earlier.code = 7;
-  earlier.parity = 2;
-  decodeInto(conditions, build::dinfData(earlier));
+  decodeInto(conditions, build::dinfData({.code = 7, .parity = 2}));
   ASSERT_EQ(conditions.code(), 7);
 
   // A second chunk with a 12-byte ASYNC line block: only the speeds arrive.
@@ -202,12 +180,8 @@ TEST(ConditionsDecode, ShortLineBlockLeavesTheRestOfTheLineCleared) {
 
 TEST(ConditionsDecode, SecondChunkOverridesWhatItCarriesAndKeepsTheRest) {
   MeasureConditions conditions = initialConditions();
-  build::Conditions first;
-  first.protocol = 2;
-  first.stampFlag1 = 1;
-  first.lineStateRecorded = 1;
-  first.sendAddress = 0x42;
-  decodeInto(conditions, build::dinfData(first));
+  decodeInto(conditions, build::dinfData({.protocol = 2, .stampFlag1 = 1, .lineStateRecorded = 1,
+                                          .sendAddress = 0x42}));
 
   // The second chunk's recording block is only 6 bytes long: payload bytes 2-3 are kept.
   const Bytes recording = block({0, 0});
@@ -262,12 +236,7 @@ TEST(ConditionsDecode, SubBlock5LosesItsLastThreeBytes) {
   const Decoded out = decodeFresh(image({setup({basic(0, 0), block({}), container(block({})),
                                                 container(block({})), sub5, sub6})}));
   EXPECT_EQ(out.result, 1);
-  EXPECT_EQ(out.conditions.image[584], 0x66);
-  EXPECT_EQ(out.conditions.image[608], 0x66);
-  EXPECT_EQ(out.conditions.image[609], 0);
-  EXPECT_EQ(out.conditions.image[611], 0);
-  EXPECT_EQ(out.conditions.image[620], 0x77);
-  EXPECT_EQ(out.conditions.image[631], 0x77);
+  expectBytes(out.conditions, {{584, 0x66}, {608, 0x66}, {609, 0}, {611, 0}, {620, 0x77}, {631, 0x77}});
 }
 
 TEST(ConditionsDecode, ShortSetupBlockContributesNothingButTheExtensionIsRead) {
@@ -334,15 +303,8 @@ TEST(ConditionsDecode, ExtensionEntriesAndFinalBlockBySelector) {
   // Mode 3 keeps 48 bytes of the final block; the entries are clamped to their sizes.
   Decoded out = decodeFresh(image({setup({basic(3, 0)}), extension(bigFinal)}));
   EXPECT_EQ(out.result, 1);
-  EXPECT_EQ(wordAt(out.conditions, 644), 3u);
-  EXPECT_EQ(out.conditions.image[652], 0xA1);
-  EXPECT_EQ(wordAt(out.conditions, 660), 4u);
-  EXPECT_EQ(out.conditions.image[675], 0xA2);
-  EXPECT_EQ(wordAt(out.conditions, 688), 6u);
-  EXPECT_EQ(out.conditions.image[696], 0xA4);
-  EXPECT_EQ(wordAt(out.conditions, 700), 48u);
-  EXPECT_EQ(out.conditions.image[747], 0xF1);
-  EXPECT_EQ(out.conditions.image[748], 0);
+  expectWords(out.conditions, {{644, 3}, {660, 4}, {688, 6}, {700, 48}});
+  expectBytes(out.conditions, {{652, 0xA1}, {675, 0xA2}, {696, 0xA4}, {747, 0xF1}, {748, 0}});
 
   // Mode 9 sizes the final block by the mode block's first payload byte.
   const auto mode9 = [&](uint8_t selector) {
@@ -351,36 +313,28 @@ TEST(ConditionsDecode, ExtensionEntriesAndFinalBlockBySelector) {
     return image({setup({basic(9, 0), block({}), container(block({})), container(block(modeBlock))}),
                   extension(bigFinal)});
   };
-  out = decodeFresh(mode9(1));
-  EXPECT_EQ(wordAt(out.conditions, 700), 516u);
-  EXPECT_EQ(out.conditions.image[1215], 0xF1);
-  out = decodeFresh(mode9(0));
-  EXPECT_EQ(wordAt(out.conditions, 700), 12u);
-  EXPECT_EQ(out.conditions.image[712], 0);
-  out = decodeFresh(mode9(2));
-  EXPECT_EQ(out.result, 1);
-  EXPECT_EQ(wordAt(out.conditions, 700), 0u);
-  EXPECT_EQ(out.conditions.image[704], 0);
+  // {selector, final block size word, a byte just inside or beyond it, its value}
+  const std::tuple<uint8_t, uint32_t, int, uint8_t> mode9Cases[] = {
+      {1, 516, 1215, 0xF1}, {0, 12, 712, 0}, {2, 0, 704, 0}};
+  for (auto [selector, size, offset, value] : mode9Cases) {
+    out = decodeFresh(mode9(selector));
+    EXPECT_EQ(out.result, 1) << int(selector);
+    expectWords(out.conditions, {{700, size}});
+    expectBytes(out.conditions, {{offset, value}});
+  }
 }
 
 TEST(WordKind, ByProtocolAndParity) {
-  const std::pair<int, uint8_t> kinds[] = {{1, 4}, {2, 0}, {8, 0}, {3, 3}, {4, 3},
-                                           {5, 2}, {10, 5}, {0, 0}, {6, 0}, {7, 0}, {-3, 0}};
-  for (auto [protocol, kind] : kinds) {
+  // {protocol, parity, word kind}: the MP parity (5) matters only outside the other kinds.
+  const std::tuple<int, uint8_t, uint8_t> kinds[] = {
+      {1, 0, 4}, {2, 0, 0}, {8, 0, 0}, {3, 0, 3}, {4, 0, 3}, {5, 0, 2}, {10, 0, 5}, {0, 0, 0},
+      {6, 0, 0}, {7, 0, 0}, {-3, 0, 0}, {0, 5, 1}, {6, 5, 1}, {9, 5, 1}, {1, 5, 4}};
+  for (auto [protocol, parity, kind] : kinds) {
     MeasureConditions conditions = initialConditions();
     conditions.image[field::protocol] = static_cast<uint8_t>(protocol);
-    EXPECT_EQ(wordKindOf(conditions), kind) << protocol;
+    conditions.image[field::parity] = parity;
+    EXPECT_EQ(wordKindOf(conditions), kind) << protocol << "/" << int(parity);
   }
-  for (int protocol : {0, 6, 9}) {
-    MeasureConditions conditions = initialConditions();
-    conditions.image[field::protocol] = static_cast<uint8_t>(protocol);
-    conditions.image[field::parity] = 5;
-    EXPECT_EQ(wordKindOf(conditions), 1) << protocol;
-  }
-  MeasureConditions sync = initialConditions();
-  sync.image[field::protocol] = 1;
-  sync.image[field::parity] = 5;
-  EXPECT_EQ(wordKindOf(sync), 4);
 }
 
 }  // namespace

@@ -96,52 +96,44 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"Spi", &CaptureFile::nextSpiBoundary, cell(10, 0x41), cell(9, 0x41), cell(2, 0)}),
     [](const testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
 
-// The character search first leaves the data word it starts on, even one without a
-// character, so that it cannot stop twice on the same word.
-TEST(BoundarySearch, CharacterSearchLeavesAnyDataWordFirst) {
-  const auto file = loadRing({dataWord(cell(1, 0), 0), idleWord(2), sdChar('A'), markerWord(0), rdChar('B')});
-  RecordCursor cursor = file->startCursor();
-  ASSERT_TRUE(file->nextCharacterBoundary(cursor));
-  EXPECT_EQ(wordIndex(*file, cursor), 2);
-  ASSERT_TRUE(file->nextCharacterBoundary(cursor));
-  EXPECT_EQ(wordIndex(*file, cursor), 4);  // a marker is no line-state word: nothing moves back
-}
+// Where a search stops, step after step from the start of a ring.
+struct StopsCase {
+  const char* what;
+  std::vector<uint32_t> words;
+  test::Search search;
+  std::vector<std::pair<int, int>> stops;  // {word index, pair pending}
+};
 
-TEST(BoundarySearch, CharacterPairNeedsCharactersInBothCells) {
-  const auto file = loadRing({dataWord(cell(8, 'A'), cell(1, 0)), dataWord(cell(8, 'B'), cell(8, 'C'))});
-  RecordCursor cursor = file->startCursor();
-  ASSERT_TRUE(file->nextCharacterBoundary(cursor));
-  EXPECT_EQ(wordIndex(*file, cursor), 1);
-  EXPECT_EQ(cursor.pairPending, 0);
-  ASSERT_TRUE(file->nextCharacterBoundary(cursor));
-  EXPECT_EQ(wordIndex(*file, cursor), 1);
-  EXPECT_EQ(cursor.pairPending, 1);
-}
-
-// Each cell of a pair passes the search's test on its own: an IrDA pair may mix an
-// opening cell with a flagged character, while an I2C status-4 cell with byte 1 is
-// no boundary at all.
-TEST(BoundarySearch, PairTestAppliesTheBoundaryTestToEachCell) {
-  const auto irda = loadRing({sdChar(1), dataWord(cell(4, 0), cell(9, 0x41))});
-  RecordCursor cursor = irda->startCursor();
-  ASSERT_TRUE(irda->nextIrdaBoundary(cursor));
-  EXPECT_EQ(wordIndex(*irda, cursor), 1);
-  EXPECT_EQ(cursor.pairPending, 1);
-
-  const auto i2c = loadRing({dataWord(cell(4, 1), cell(4, 0)), dataWord(cell(4, 0), cell(4, 1))});
-  cursor = i2c->startCursor();
-  ASSERT_TRUE(i2c->nextI2cBoundary(cursor));
-  EXPECT_EQ(wordIndex(*i2c, cursor), 1);
-  EXPECT_EQ(cursor.pairPending, 0);
-}
-
-TEST(BoundarySearch, ControlWordsAreNeverBoundaries) {
-  // Control words whose halves look like opening cells.
-  const auto file =
-      loadRing({sdChar(0x7E, 4), markerWord(0), clockStamp(1, 2, 3), markerWord(0) | 0x00040000u, sdChar(0x7E, 4)});
-  RecordCursor cursor = file->startCursor();
-  ASSERT_TRUE(file->nextHdlcBoundary(cursor));
-  EXPECT_EQ(wordIndex(*file, cursor), 4);
+TEST(BoundarySearch, StopsOnlyWhereTheSearchesOwnTestHolds) {
+  const StopsCase cases[] = {
+      // So that it cannot stop twice on the same word; a marker is no line-state word, so
+      // nothing moves back before 'B'.
+      {"the character search first leaves the data word it starts on, even an empty one",
+       {dataWord(cell(1, 0), 0), idleWord(2), sdChar('A'), markerWord(0), rdChar('B')},
+       &CaptureFile::nextCharacterBoundary, {{2, 0}, {4, 0}}},
+      {"a character pair needs characters in both cells",
+       {dataWord(cell(8, 'A'), cell(1, 0)), dataWord(cell(8, 'B'), cell(8, 'C'))},
+       &CaptureFile::nextCharacterBoundary, {{1, 0}, {1, 1}}},
+      // Each cell of a pair passes the search's test on its own.
+      {"an IrDA pair may mix an opening cell with a flagged character",
+       {sdChar(1), dataWord(cell(4, 0), cell(9, 0x41))}, &CaptureFile::nextIrdaBoundary, {{1, 1}}},
+      {"an I2C status-4 cell with byte 1 is no boundary",
+       {dataWord(cell(4, 1), cell(4, 0)), dataWord(cell(4, 0), cell(4, 1))},
+       &CaptureFile::nextI2cBoundary, {{1, 0}}},
+      {"control words whose halves look like opening cells are never boundaries",
+       {sdChar(0x7E, 4), markerWord(0), clockStamp(1, 2, 3), markerWord(0) | 0x00040000u, sdChar(0x7E, 4)},
+       &CaptureFile::nextHdlcBoundary, {{4, 0}}},
+  };
+  for (const StopsCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto file = loadRing(c.words);
+    RecordCursor cursor = file->startCursor();
+    for (auto [index, pairPending] : c.stops) {
+      ASSERT_TRUE(((*file).*c.search)(cursor));
+      EXPECT_EQ(wordIndex(*file, cursor), index);
+      EXPECT_EQ(cursor.pairPending, pairPending);
+    }
+  }
 }
 
 TEST(StampDelimited, EndsAheadOfTheLineStateRunBeforeTheNextStamp) {

@@ -90,8 +90,7 @@ TEST(MonitorRing, LineStateComesFromTheNearestChange) {
 }
 
 TEST(MonitorRing, SpeedCodeIsKnownOnlyForIrda) {
-  Conditions irda;
-  irda.protocol = ProtocolIrda;
+  const Conditions irda{.protocol = ProtocolIrda};
   const std::vector<uint32_t> words = {sdChar('A'), speedWord(1, 2, 7), speedWord(3, 4), sdChar('B')};
   const auto file = loadRing(words, irda);
   const uint8_t* at = file->chunkStart();
@@ -100,9 +99,7 @@ TEST(MonitorRing, SpeedCodeIsKnownOnlyForIrda) {
   EXPECT_EQ(file->speedCodeAt(at + 12), 4);
 
   for (int protocol : {ProtocolAsync, ProtocolHdlc, ProtocolPpp, ProtocolSpi}) {
-    Conditions other;
-    other.protocol = protocol;
-    const auto notIrda = loadRing(words, other);
+    const auto notIrda = loadRing(words, {.protocol = protocol});
     EXPECT_EQ(notIrda->speedCodeAt(notIrda->chunkStart()), -1) << "protocol " << protocol;
     EXPECT_EQ(notIrda->startCursor().speedCode, 0xFF);
   }
@@ -124,13 +121,16 @@ TEST(MonitorRing, SeekClampsToTheRingAndRebuildsTheStartCursor) {
   EXPECT_EQ(file->startCursor().position, file->chunkStart() + 8);
 }
 
-// An empty chunk, or one too short for a whole word, holds no records; placed last in
-// the file, any read of its word would leave the buffer.
+// An empty chunk, or one too short for a whole word, is an empty ring; placed last in the
+// file, any read of its word would leave the buffer.
 TEST(MonitorRing, RingWithoutWholeWordsHasNoRecords) {
   const Conditions irda = withLineStates(ProtocolIrda);
   for (const std::vector<uint8_t>& data : {std::vector<uint8_t>{}, std::vector<uint8_t>{0x30, 0x41, 0x00}}) {
     CaptureFile file;
     ASSERT_EQ(file.loadImage(CaptureBuilder().dinf(irda).chunk("MOND", data).bytes()), 1);
+    EXPECT_EQ(file.byteLength(), data.size());
+    EXPECT_NE(file.chunkStart(), nullptr);
+    EXPECT_EQ(file.chunkEnd(), file.chunkStart());
     RecordCursor cursor = file.startCursor();
     EXPECT_FALSE(file.advance(cursor));
     EXPECT_FALSE(file.advanceColumn(cursor));

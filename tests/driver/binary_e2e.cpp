@@ -47,11 +47,9 @@ class Binary : public ::testing::Test {
 };
 
 TEST_F(Binary, WholeHdlcFrameSession) {
-  build::Conditions hdlc;
-  hdlc.protocol = 2;
   const std::string data = test::tempPath("binary-hdlc.cap");
   const std::string report = test::tempPath("binary-hdlc.txt");
-  test::writeFile(data, build::CaptureBuilder().dinf(hdlc).mond({build::sdChar(0x41)}).bytes());
+  test::writeFile(data, build::CaptureBuilder().dinf({.protocol = 2}).mond({build::sdChar(0x41)}).bytes());
 
   const ProgramRun run = runProgram(data + "\n" + report + "\n2\n1\n1\n");
   EXPECT_EQ(run.status, 0);

@@ -66,10 +66,7 @@ DialogueRun dialogue(const build::Conditions& conditions, const std::string& lat
 }
 
 build::Conditions withProtocol(int protocol, uint8_t lineStateRecorded = 0) {
-  build::Conditions conditions;
-  conditions.protocol = protocol;
-  conditions.lineStateRecorded = lineStateRecorded;
-  return conditions;
+  return {.protocol = protocol, .lineStateRecorded = lineStateRecorded};
 }
 
 // ---- Questions asked per protocol ----
@@ -84,8 +81,7 @@ struct QuestionCase {
 };
 
 TEST(DialogueQuestions, QuestionsDependOnTheProtocolAndTheFormat) {
-  build::Conditions stamped = withProtocol(0, 1);
-  stamped.stampFlag2 = 1;
+  const build::Conditions stamped{.stampFlag2 = 1, .lineStateRecorded = 1};
   const QuestionCase cases[] = {
       {"ASYNC without stamps translates BSC", withProtocol(0), "2\n1\n2\n1\n",
        {kFormat2, kDataLine, kSkip, kGuide}, 1,
@@ -266,8 +262,7 @@ TEST(LineStateAnswers, DigitsZeroToSevenUpToEight) {
 // ---- End of input ----
 
 TEST(EndOfInput, EveryQuestionEndsTheDialogueSilently) {
-  build::Conditions stamped = withProtocol(0, 1);
-  stamped.stampFlag1 = 1;
+  const build::Conditions stamped{.stampFlag1 = 1, .lineStateRecorded = 1};
   struct Path {
     build::Conditions conditions;
     std::vector<std::string> answers;

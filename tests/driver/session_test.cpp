@@ -17,11 +17,8 @@ namespace {
 using test::kBanner;
 
 std::vector<uint8_t> captureOf(int protocol, uint8_t lineStateRecorded = 0) {
-  build::Conditions conditions;
-  conditions.protocol = protocol;
-  conditions.lineStateRecorded = lineStateRecorded;
   return build::CaptureBuilder()
-      .dinf(conditions)
+      .dinf({.protocol = protocol, .lineStateRecorded = lineStateRecorded})
       .mond({build::sdChar('H'), build::rdChar('i')})
       .bytes();
 }
@@ -114,9 +111,7 @@ TEST(Dispatch, RunnerByProtocolAndTranslationKind) {
     EXPECT_EQ(secondLine(run.report), c.title) << c.protocol << " " << c.answers;
   }
 
-  build::Conditions stamped;
-  stamped.stampFlag1 = 1;
-  const auto asyncFrames = build::CaptureBuilder().dinf(stamped).mond({build::sdChar('a')}).bytes();
+  const auto asyncFrames = build::CaptureBuilder().dinf({.stampFlag1 = 1}).mond({build::sdChar('a')}).bytes();
   const test::Conversion run = test::convert(asyncFrames, "2\n1\n2\n");
   EXPECT_EQ(secondLine(run.report), frameTitle("(ASYNC FRAME DATA)"));
 }

@@ -164,12 +164,6 @@ class BscRunTest : public ::testing::Test {
     return test::bodyOf(translate(words, options, conditions));
   }
 
-  static ConvertOptions sdOnly() {
-    ConvertOptions options;
-    options.dataLine = 1;
-    return options;
-  }
-
   std::ostringstream console;
   PrintFile printFile;
   CaptureFile capture;
@@ -186,60 +180,75 @@ TEST_F(BscRunTest, ExampleBlockWithTheWholeHeader) {
   EXPECT_EQ(console.str(), "");
 }
 
-TEST_F(BscRunTest, ControlRecordsKeepTheirFourColumnForm) {
-  EXPECT_EQ(body({sdChar(0x05), build::idleWord(12), build::markerWord(1), rdChar(0x15),
-                  build::clockStamp(12, 34, 56), build::counterStamp(123456, true)}),
-            "SD:EQ[ IDLE ]LD  [ TMSP ][ TMSP ]\n"
-            "RD:  [ 0012 ]||NK[123456][123456]\n"
-            "\n");
-  // Line-state and speed records and other markers take no column.
-  EXPECT_EQ(body({sdChar(0x05), build::lineStateWord(1, 2), build::lineStateWord(2, 1, 17),
-                  build::speedWord(1, 2), build::markerWord(2), sdChar(0x15)}),
-            "SD:EQNK\n"
-            "RD:\n"
-            "\n");
-}
+struct BodyCase {
+  const char* what;
+  std::vector<uint32_t> words;
+  ConvertOptions options;
+  build::Conditions conditions;
+  std::string body;
+};
 
-TEST_F(BscRunTest, SkipOptionsDropIdleCountsOrTimeStamps) {
-  const std::vector<uint32_t> words = {build::idleWord(3), sdChar(0x05), build::clockStamp(1, 2, 3)};
-  ConvertOptions noIdle;
-  noIdle.skipIdle = 1;
-  EXPECT_EQ(body(words, noIdle), "SD:EQ[ TMSP ]\nRD:  [010203]\n\n");
-  ConvertOptions noStamps;
-  noStamps.skipTimeStamp = 1;
-  EXPECT_EQ(body(words, noStamps), "SD:[ IDLE ]EQ\nRD:[ 0003 ]\n\n");
-}
-
-TEST_F(BscRunTest, MarkerInsideTextResetsTheRecognizers) {
-  // After the marker 'B' and ETX are outside a block; the next STX starts afresh.
-  EXPECT_EQ(body({sdChar(0x02), sdChar('A'), build::markerWord(0), sdChar('B'), sdChar(0x03),
-                  sdChar(0x02), sdChar('C'), sdChar(0x03)}),
-            "SD:SX -OESX -EX\n"
-            "RD:    ||\n"
-            "\n");
-  // In transparent EBCDIC text, a marker also ends the transparency.
-  build::Conditions ebcdic;
-  ebcdic.code = CodeEbcdic;
-  EXPECT_EQ(body({sdChar(0x10), sdChar(0x02), build::markerWord(1), sdChar(0x10), sdChar(0x37)},
-                 sdOnly(), ebcdic),
-            "SD:DLSX||DLET\n\n");
+TEST_F(BscRunTest, BodiesByRecordKindDirectionOptionAndCode) {
+  using build::idleWord;
+  using build::markerWord;
+  const ConvertOptions sd{.dataLine = 1};
+  const build::Conditions ebcdic{.code = CodeEbcdic};
+  const BodyCase cases[] = {
+      {"control records keep their four-column form",
+       {sdChar(0x05), idleWord(12), markerWord(1), rdChar(0x15), build::clockStamp(12, 34, 56),
+        build::counterStamp(123456, true)},
+       {}, {},
+       "SD:EQ[ IDLE ]LD  [ TMSP ][ TMSP ]\n"
+       "RD:  [ 0012 ]||NK[123456][123456]\n\n"},
+      {"line-state and speed records and other markers take no column",
+       {sdChar(0x05), build::lineStateWord(1, 2), build::lineStateWord(2, 1, 17),
+        build::speedWord(1, 2), markerWord(2), sdChar(0x15)},
+       {}, {}, "SD:EQNK\nRD:\n\n"},
+      {"skipped idle counts", {idleWord(3), sdChar(0x05), build::clockStamp(1, 2, 3)},
+       {.skipIdle = 1}, {}, "SD:EQ[ TMSP ]\nRD:  [010203]\n\n"},
+      {"skipped time stamps", {idleWord(3), sdChar(0x05), build::clockStamp(1, 2, 3)},
+       {.skipTimeStamp = 1}, {}, "SD:[ IDLE ]EQ\nRD:[ 0003 ]\n\n"},
+      // After the marker 'B' and ETX are outside a block; the next STX starts afresh.
+      {"marker inside text resets the recognizers",
+       {sdChar(0x02), sdChar('A'), markerWord(0), sdChar('B'), sdChar(0x03), sdChar(0x02),
+        sdChar('C'), sdChar(0x03)},
+       {}, {}, "SD:SX -OESX -EX\nRD:    ||\n\n"},
+      {"marker ends EBCDIC transparency",
+       {sdChar(0x10), sdChar(0x02), markerWord(1), sdChar(0x10), sdChar(0x37)}, sd, ebcdic,
+       "SD:DLSX||DLET\n\n"},
+      {"SD only, with the values of control records",
+       {sdChar(0x05), rdChar(0x02), rdChar('A'), rdChar(0x03), idleWord(5),
+        build::dataWord(cell(8, 0x15), cell(8, 0x10)), rdChar('0')},
+       sd, {}, "SD:EQ[ 0005 ]NK\n\n"},
+      {"RD only, with the values of control records",
+       {sdChar(0x05), rdChar(0x02), rdChar('A'), rdChar(0x03), idleWord(5),
+        build::dataWord(cell(8, 0x15), cell(8, 0x10)), rdChar('0')},
+       {.dataLine = 2}, {}, "RD:SX -EX[ 0005 ]AK 0\n\n"},
+      {"both directions of one word: SD first", {build::dataWord(cell(8, 0x05), cell(8, 0x15))},
+       {}, {}, "SD:EQ\nRD:  NK\n\n"},
+      // Were RD fed, its DLE 0 would queue AK 0 and take two blank columns of the SD row.
+      {"SD only never feeds the RD recognizer",
+       {rdChar(0x10), sdChar(0x05), rdChar('0'), sdChar(0x15)}, sd, {}, "SD:EQNK\n\n"},
+      {"symbols show through EBCDIC whatever the code",
+       {sdChar(0x0A), sdChar(0x01), sdChar(0x2E), rdChar(0x1F), rdChar(0x20)}, {},
+       {.protocol = 1, .code = CodeTransc}, "SD:SX -EX\nRD:      AK 0\n\n"},
+      {"codes without BSC list only control records",
+       {sdChar(0x02), sdChar('A'), sdChar(0x03), idleWord(9), rdChar(0x05), markerWord(0)}, {},
+       {.code = CodeHex}, "SD:[ IDLE ]OE\nRD:[ 0009 ]||\n\n"},
+  };
+  for (const BodyCase& c : cases) EXPECT_EQ(body(c.words, c.options, c.conditions), c.body) << c.what;
 }
 
 TEST_F(BscRunTest, TextRunAcrossBlocksGivesOneDash) {
-  ConvertOptions narrow = sdOnly();
-  narrow.printColumns = 79;  // 14 columns per block
+  const ConvertOptions narrow{.dataLine = 1, .printColumns = 79};  // 14 columns per block
   std::vector<uint32_t> words(13, sdChar(0x05));
   // The 14th symbol (STX) fills the block; its dash waits for the next block.
-  for (uint32_t w : {sdChar(0x02), sdChar('A'), sdChar('B'), sdChar('C'), sdChar(0x03)}) {
-    words.push_back(w);
-  }
+  words.insert(words.end(), {sdChar(0x02), sdChar('A'), sdChar('B'), sdChar('C'), sdChar(0x03)});
   EXPECT_EQ(body(words, narrow), "SD:" + repeat("EQ", 13) + "SX\n\nSD: -EX\n\n");
 
   // The text run goes on after a full block of control records.
-  std::vector<uint32_t> straddle = {sdChar(0x02), sdChar('A')};
-  for (int i = 0; i < 3; ++i) straddle.push_back(build::idleWord(7));
-  straddle.push_back(sdChar('B'));
-  straddle.push_back(sdChar(0x03));
+  const std::vector<uint32_t> straddle = {sdChar(0x02), sdChar('A'), build::idleWord(7), build::idleWord(7),
+                                          build::idleWord(7), sdChar('B'), sdChar(0x03)};
   EXPECT_EQ(body(straddle, narrow),
             "SD:SX -[ 0007 ][ 0007 ][ 0007 ]\n"
             "\n"
@@ -248,8 +257,7 @@ TEST_F(BscRunTest, TextRunAcrossBlocksGivesOneDash) {
 }
 
 TEST_F(BscRunTest, BlockEndingInsideAFourColumnRecordGoesOnInTheNext) {
-  ConvertOptions narrow;
-  narrow.printColumns = 79;
+  const ConvertOptions narrow{.printColumns = 79};
   std::vector<uint32_t> words(12, rdChar(0x15));
   words.push_back(build::idleWord(42));
   words.push_back(sdChar(0x05));
@@ -262,54 +270,14 @@ TEST_F(BscRunTest, BlockEndingInsideAFourColumnRecordGoesOnInTheNext) {
             "\n");
 }
 
-TEST_F(BscRunTest, OneDirectionShowsOnlyThatDirectionWithValues) {
-  const std::vector<uint32_t> words = {
-      sdChar(0x05), rdChar(0x02), rdChar('A'), rdChar(0x03), build::idleWord(5),
-      build::dataWord(cell(8, 0x15), cell(8, 0x10)), rdChar('0')};
-  EXPECT_EQ(body(words, sdOnly()), "SD:EQ[ 0005 ]NK\n\n");
-  ConvertOptions rdOnly;
-  rdOnly.dataLine = 2;
-  EXPECT_EQ(body(words, rdOnly), "RD:SX -EX[ 0005 ]AK 0\n\n");
-  // Both directions of one word: the SD symbol comes first.
-  EXPECT_EQ(body({build::dataWord(cell(8, 0x05), cell(8, 0x15))}), "SD:EQ\nRD:  NK\n\n");
-}
-
-TEST_F(BscRunTest, SdOnlyNeverFeedsTheRdRecognizer) {
-  // Were RD fed, its DLE 0 would queue AK 0 and take two blank columns of the SD row.
-  const std::vector<uint32_t> words = {rdChar(0x10), sdChar(0x05), rdChar('0'), sdChar(0x15)};
-  EXPECT_EQ(body(words, sdOnly()), "SD:EQNK\n\n");
-}
-
 TEST_F(BscRunTest, DisplayIsForcedToCharactersOnly) {
-  ConvertOptions hexOnly;
-  hexOnly.codeDisplay = 2;
-  hexOnly.printCode = CodeHex;
+  const ConvertOptions hexOnly{.codeDisplay = 2, .printCode = CodeHex};
   EXPECT_EQ(body({sdChar(0x05), rdChar(0x06)}, hexOnly), "SD:EQ\nRD:  AK\n\n");
   EXPECT_EQ(converter.runOptions().codeDisplay, 1);
 }
 
-TEST_F(BscRunTest, SymbolsShowThroughEbcdicWhateverTheCode) {
-  build::Conditions transc;
-  transc.protocol = 1;
-  transc.code = CodeTransc;
-  EXPECT_EQ(body({sdChar(0x0A), sdChar(0x01), sdChar(0x2E), rdChar(0x1F), rdChar(0x20)},
-                 ConvertOptions{}, transc),
-            "SD:SX -EX\nRD:      AK 0\n\n");
-}
-
-TEST_F(BscRunTest, InertCodesListOnlyControlRecords) {
-  build::Conditions hex;
-  hex.code = CodeHex;
-  EXPECT_EQ(body({sdChar(0x02), sdChar('A'), sdChar(0x03), build::idleWord(9), rdChar(0x05),
-                  build::markerWord(0)},
-                 ConvertOptions{}, hex),
-            "SD:[ IDLE ]OE\nRD:[ 0009 ]||\n\n");
-}
-
 TEST_F(BscRunTest, SkippedGuideLeavesOutHeaderPrefixesAndEmptyLines) {
-  ConvertOptions bare;
-  bare.skipGuide = 1;
-  bare.printColumns = 79;
+  ConvertOptions bare{.skipGuide = 1, .printColumns = 79};
   std::vector<uint32_t> words(15, sdChar(0x05));
   // Each block is an SD row and an (empty) RD row, with no line between blocks.
   EXPECT_EQ(translate(words, bare), repeat("EQ", 14) + "\n\nEQ\n\n");

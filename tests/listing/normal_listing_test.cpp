@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "capture_builder.h"
 #include "capture/capture_file.h"
+#include "report/code_tables.h"
 #include "report/print_file.h"
 #include "report_text.h"
 #include "test_support.h"
@@ -56,13 +59,20 @@ Listing runListing(const std::vector<uint32_t>& words, const ConvertOptions& opt
 }
 
 // Options for a listing without the guide, so that the report holds only the rows.
-ConvertOptions bare(uint8_t dataLine, uint8_t codeDisplay) {
-  ConvertOptions options;
-  options.dataLine = dataLine;
-  options.codeDisplay = codeDisplay;
-  options.skipGuide = 1;
+ConvertOptions bare(uint8_t dataLine, uint8_t codeDisplay, int32_t printColumns = 80,
+                    int8_t printCode = -1) {
+  return {.dataLine = dataLine, .codeDisplay = codeDisplay, .printCode = printCode, .skipGuide = 1,
+          .printColumns = printColumns};
+}
+
+// Options for the Line state format listing SD in hex, with the lines selected in order.
+ConvertOptions lineStateOptions(std::initializer_list<int8_t> selection) {
+  ConvertOptions options{.dataLine = 1, .codeDisplay = 2, .lineStateFormat = 1};
+  std::copy(selection.begin(), selection.end(), options.lineStateSelection);
   return options;
 }
+
+const build::Conditions kLineStatesRecorded{.lineStateRecorded = 1};
 
 std::string rowsOf(const std::vector<uint32_t>& words, const ConvertOptions& options,
                    const build::Conditions& conditions = {}) {
@@ -75,40 +85,59 @@ TEST(NormalListing, WorkedExampleWithHeader) {
   EXPECT_EQ(test::maskTopLine(listing.report), test::testData("listing/golden/normal_worked_example.txt"));
 }
 
-TEST(NormalListing, ControlRecordLabelsAndValues) {
-  const std::vector<uint32_t> words = {idleWord(9999), idleWord(10000), clockStamp(99, 200, 7),
-                                       counterStamp(524287), counterStamp(5)};
-  // Two rows (both directions, characters only): labels on the SD row, values on the RD row.
-  EXPECT_EQ(rowsOf(words, bare(0, 1)),
-            "[ IDLE ][ IDLE ][ TMSP ][ TMSP ][ TMSP ]\n"
-            "[ 9999 ][ OVER ][990007][524287][000005]\n");
-  // Four rows: the hex and character rows of RD stay blank under control records.
-  EXPECT_EQ(rowsOf({idleWord(12), sdChar('A')}, bare(0, 0)), "[ IDLE ]41\n[ 0012 ] A\n         -\n\n");
-}
+struct RowsCase {
+  const char* what;
+  std::vector<uint32_t> words;
+  ConvertOptions options;
+  std::string rows;
+};
 
-TEST(NormalListing, OneRowBlocksShowValuesWithoutLabels) {
-  const std::vector<uint32_t> words = {sdChar('A'), idleWord(12), clockStamp(12, 34, 56),
+TEST(NormalListing, RowsByRecordKindDataLineDisplayAndWidth) {
+  using build::cell;
+  using build::dataWord;
+  const std::vector<uint32_t> controls = {idleWord(9999), idleWord(10000), clockStamp(99, 200, 7),
+                                          counterStamp(524287), counterStamp(5)};
+  const std::vector<uint32_t> mixed = {sdChar('A'), idleWord(12), clockStamp(12, 34, 56),
                                        idleWord(123456), markerWord(0), rdChar('B')};
-  EXPECT_EQ(rowsOf(words, bare(1, 1)), " A[ 0012 ][123456][ OVER ]||\n");
-  EXPECT_EQ(rowsOf(words, bare(2, 2)), "[ 0012 ][123456][ OVER ]||42\n");
-}
-
-TEST(NormalListing, DataLineSelectsWhichDataWordsAreListed) {
-  const std::vector<uint32_t> words = {sdChar('A'), rdChar('B'),
-                                       build::dataWord(build::cell(8, 'C'), build::cell(8, 'D')),
-                                       build::dataWord(0, 0)};
-  EXPECT_EQ(rowsOf(words, bare(1, 2)), "4143\n");
-  EXPECT_EQ(rowsOf(words, bare(2, 2)), "4244\n");
-  EXPECT_EQ(rowsOf(words, bare(0, 2)), "41 -43\n -4244\n");
+  const std::vector<uint32_t> data = {sdChar('A'), rdChar('B'), dataWord(cell(8, 'C'), cell(8, 'D')),
+                                      dataWord(0, 0)};
+  std::vector<uint32_t> straddle(12, sdChar('A'));
+  straddle.insert(straddle.end(), {idleWord(12), sdChar('B'), clockStamp(1, 2, 3)});
+  const RowsCase cases[] = {
+      {"two rows: labels on the SD row, values on the RD row", controls, bare(0, 1),
+       "[ IDLE ][ IDLE ][ TMSP ][ TMSP ][ TMSP ]\n"
+       "[ 9999 ][ OVER ][990007][524287][000005]\n"},
+      {"four rows: the hex and character rows of RD stay blank under control records",
+       {idleWord(12), sdChar('A')}, bare(0, 0), "[ IDLE ]41\n[ 0012 ] A\n         -\n\n"},
+      {"one-row blocks show values without labels (SD)", mixed, bare(1, 1),
+       " A[ 0012 ][123456][ OVER ]||\n"},
+      {"one-row blocks show values without labels (RD)", mixed, bare(2, 2),
+       "[ 0012 ][123456][ OVER ]||42\n"},
+      {"SD data only", data, bare(1, 2), "4143\n"},
+      {"RD data only", data, bare(2, 2), "4244\n"},
+      {"both directions", data, bare(0, 2), "41 -43\n -4244\n"},
+      {"markers take a column, other control records none",
+       {markerWord(0), markerWord(1), markerWord(2), lineStateWord(1, 0, 16), lineStateWord(1, 0, 17),
+        build::speedWord(1, 2), sdChar('A')},
+       bare(0, 0), "OELD41\n|||| A\n|||| -\n||||\n"},
+      {"four-column records continue into the next block (14 records a block)", straddle,
+       bare(1, 0, 40),
+       "414141414141414141414141[ ID\n"
+       " A A A A A A A A A A A A[ 00\n"
+       "LE ]42[ TMSP ]\n"
+       "12 ] B[010203]\n"},
+      {"the print code overrides the capture's ASCII", {sdChar(0x01), sdChar(0x01, 12)},
+       bare(1, 1, 80, 9), " E 3\n"},
+      {"HEX shows the digits in the character row too", {sdChar(0x01)}, bare(1, 1, 80, 5), "01\n"},
+  };
+  for (const RowsCase& c : cases) EXPECT_EQ(rowsOf(c.words, c.options), c.rows) << c.what;
 }
 
 TEST(NormalListing, BlockCapacityFollowsTheReportWidth) {
   std::vector<uint32_t> words(60, sdChar(0x30));
   auto rowLengths = [&](int32_t columns, size_t count) {
-    ConvertOptions options = bare(1, 2);
-    options.printColumns = columns;
     std::vector<size_t> lengths;
-    for (const std::string& line : linesOf(rowsOf({words.begin(), words.begin() + count}, options)))
+    for (const std::string& line : linesOf(rowsOf({words.begin(), words.begin() + count}, bare(1, 2, columns))))
       lengths.push_back(line.size());
     return lengths;
   };
@@ -118,20 +147,6 @@ TEST(NormalListing, BlockCapacityFollowsTheReportWidth) {
   EXPECT_EQ(rowLengths(136, 60), (std::vector<size_t>{112, 8}));
   // A listing that fills its blocks exactly ends without an empty block.
   EXPECT_EQ(rowLengths(80, 56), (std::vector<size_t>{56, 56}));
-}
-
-TEST(NormalListing, FourColumnRecordsContinueIntoTheNextBlock) {
-  std::vector<uint32_t> words(12, sdChar('A'));
-  words.push_back(idleWord(12));
-  words.push_back(sdChar('B'));
-  words.push_back(clockStamp(1, 2, 3));
-  ConvertOptions options = bare(1, 0);
-  options.printColumns = 40;  // 14 records per block
-  EXPECT_EQ(rowsOf(words, options),
-            "414141414141414141414141[ ID\n"
-            " A A A A A A A A A A A A[ 00\n"
-            "LE ]42[ TMSP ]\n"
-            "12 ] B[010203]\n");
 }
 
 TEST(NormalListing, SkipFlagsDropWholeRecords) {
@@ -147,28 +162,13 @@ TEST(NormalListing, SkipFlagsDropWholeRecords) {
   EXPECT_EQ(rowsOf(words, options), "41OE42\n A|| B\n");
 }
 
-TEST(NormalListing, MarkersAndUnlistedControlRecords) {
-  const std::vector<uint32_t> words = {markerWord(0), markerWord(1), markerWord(2),
-                                       lineStateWord(1, 0, 16), lineStateWord(1, 0, 17),
-                                       build::speedWord(1, 2), sdChar('A')};
-  EXPECT_EQ(rowsOf(words, bare(0, 0)), "OELD41\n|||| A\n|||| -\n||||\n");
-}
-
 TEST(NormalListing, LineStateRowsAroundAListedChange) {
-  build::Conditions conditions;
-  conditions.lineStateRecorded = 1;
+  const build::Conditions& conditions = kLineStatesRecorded;
   // Lines RS (bit 0) and CS (bit 1) are active at the start; the listed change clears
   // CS and a later unlisted change clears RS.
   const std::vector<uint32_t> words = {sdChar('A'), sdChar('B'), lineStateWord(0x003, 0x001, 17),
                                        sdChar('C'), lineStateWord(0x001, 0x000, 16), sdChar('D')};
-  ConvertOptions options;
-  options.dataLine = 1;
-  options.codeDisplay = 2;
-  options.lineStateFormat = 1;
-  options.lineStateSelection[0] = 1;
-  options.lineStateSelection[1] = -1;
-  options.lineStateSelection[2] = 0;
-  options.lineStateSelection[3] = 7;
+  ConvertOptions options = lineStateOptions({1, -1, 0, 7});
   Listing listing = runListing(words, options, conditions);
   EXPECT_EQ(bodyOf(listing.report),
             "SD:4142  4344\n"
@@ -188,15 +188,8 @@ TEST(NormalListing, LineStateRowsAroundAListedChange) {
 }
 
 TEST(NormalListing, UnnamedLinesShowBlankNames) {
-  build::Conditions conditions;
-  conditions.lineStateRecorded = 1;
-  ConvertOptions options;
-  options.dataLine = 1;
-  options.codeDisplay = 2;
-  options.lineStateFormat = 1;
-  options.lineStateSelection[0] = 11;
-  const Listing listing =
-      runListing({lineStateWord(0x800, 0x000, 17), sdChar('A')}, options, conditions);
+  const Listing listing = runListing({lineStateWord(0x800, 0x000, 17), sdChar('A')},
+                                     lineStateOptions({11}), kLineStatesRecorded);
   EXPECT_EQ(bodyOf(listing.report), "SD:  41\n\n  :0111\n\n");
 }
 
@@ -213,9 +206,8 @@ std::vector<uint32_t> everyStatus() {
 }
 
 TEST(NormalListing, HexRowStatusTable) {
-  ConvertOptions options = bare(0, 2);
-  options.printColumns = 136;  // every cell in one block
-  const std::string sdHexRow = linesOf(rowsOf(everyStatus(), options))[0];
+  // 136 columns put every cell in one block.
+  const std::string sdHexRow = linesOf(rowsOf(everyStatus(), bare(0, 2, 136)))[0];
   EXPECT_EQ(sdHexRow,
             " -******"  "    0101"  "01010101"  "01010101"
             "01010101"  "01010101"  "********"  "01010101"
@@ -239,26 +231,11 @@ TEST(NormalListing, CharacterRowStatusTableForEveryWordKind) {
       {0, 0, " E?1?2?3 3?1?2?3{}?1?2?3???1?2?3********  ?1?2?3"},   // ASYNC reads as 0
   };
   for (const CharRowCase& c : cases) {
-    build::Conditions conditions;
-    conditions.protocol = c.protocol;
-    conditions.parity = c.parity;
-    conditions.code = 9;  // BAUDOT
-    ConvertOptions options = bare(0, 1);
-    options.printColumns = 136;
-    const std::string sdCharRow = linesOf(rowsOf(everyStatus(), options, conditions))[0];
+    const build::Conditions conditions{.protocol = c.protocol, .code = CodeBaudot, .parity = c.parity};
+    const std::string sdCharRow = linesOf(rowsOf(everyStatus(), bare(0, 1, 136), conditions))[0];
     EXPECT_EQ(sdCharRow, std::string("  ******>>^^?5AA") + c.statuses8to31 + ">>^^<<BB^^^^")
         << "protocol " << c.protocol << " parity " << c.parity;
   }
-}
-
-TEST(NormalListing, PrintCodeOverridesTheCaptureCode) {
-  build::Conditions conditions;
-  conditions.code = 0;
-  ConvertOptions options = bare(1, 1);
-  options.printCode = 9;
-  EXPECT_EQ(rowsOf({sdChar(0x01), sdChar(0x01, 12)}, options, conditions), " E 3\n");
-  options.printCode = 5;  // HEX shows the digits in the character row too
-  EXPECT_EQ(rowsOf({sdChar(0x01)}, options, conditions), "01\n");
 }
 
 TEST(NormalListing, EmptyMonitorDataGivesTheHeaderAlone) {

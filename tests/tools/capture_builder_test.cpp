@@ -26,14 +26,8 @@ std::vector<uint8_t> expectedImage(const Conditions& conditions) {
 TEST(CaptureBuilder, ConditionsImageLoadsUnchangedForEveryProtocolAndMode) {
   for (int protocol : {0, 1, 2, 3, 4, 5, 6, 8, 10}) {
     for (int mode = 0; mode <= 9; ++mode) {
-      Conditions c;
-      c.protocol = protocol;
-      c.measureMode = mode;
-      c.stampFlag2 = 1;
-      c.code = 4;
-      c.checkKind = 2;
-      c.frameProtocol = 3;
-      c.filterMask[3] = 0xF0;
+      const Conditions c{.measureMode = mode, .protocol = protocol, .stampFlag2 = 1, .code = 4,
+                         .checkKind = 2, .frameProtocol = 3, .filterMask = {0, 0, 0, 0xF0}};
       CaptureFile file;
       ASSERT_EQ(file.loadImage(CaptureBuilder().dinf(c).mond({}).bytes()), 1);
       const std::vector<uint8_t> expected = expectedImage(c);
@@ -58,26 +52,13 @@ TEST(CaptureBuilder, ChunksFollowTheMagicInCallOrder) {
 // Every statement of the text format (tools/captures/every_statement.qvcap) against the
 // API calls that write the same bytes.
 TEST(CaptureText, DescribesTheSameBytesAsTheApi) {
-  Conditions c;
-  c.measureMode = 2;
-  c.protocol = ProtocolHdlc;
-  c.code = 1;
-  c.receiveSpeed = 12000;
-  c.charBits = 2;
-  c.parity = 5;
-  c.stopBitsOrClock = 2;  // "clock rt" overrides "stopbits 2"
-  c.format = 3;
-  c.checkKind = 2;
-  c.stampFlag1 = 1;
-  c.lineStateRecorded = 1;
-  c.sendAddressEnabled = 1;
-  c.sendAddress = 0xC1;
-  c.receiveAddressEnabled = 1;
-  c.receiveAddress = 3;
-  c.frameProtocol = 3;
-  c.packetProtocol = 1;
-  c.filterMask[3] = 0xF0;
-  c.filterPattern[3] = 0x50;
+  const Conditions c{.measureMode = 2, .protocol = ProtocolHdlc, .stampFlag1 = 1,
+                     .lineStateRecorded = 1, .receiveSpeed = 12000, .code = 1, .charBits = 2,
+                     .parity = 5, .stopBitsOrClock = 2,  // "clock rt" overrides "stopbits 2"
+                     .format = 3, .checkKind = 2, .sendAddressEnabled = 1, .sendAddress = 0xC1,
+                     .receiveAddressEnabled = 1, .receiveAddress = 3, .frameProtocol = 3,
+                     .packetProtocol = 1, .filterMask = {0, 0, 0, 0xF0},
+                     .filterPattern = {0, 0, 0, 0x50}};
   const std::vector<uint32_t> words = {
       sdChar(0x41), sdChar(0x7E, 4), sdChar('A', 12), sdChar('"', 12), sdChar(0x7E, 12), rdChar(0x42),
       dataWord(cell(8, 0x41), cell(8, 0x42)), dataWord(cell(4, 0x7E), cell(5, 0x7E)), idleWord(12),
