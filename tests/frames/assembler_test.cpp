@@ -7,7 +7,6 @@
 namespace qv::test {
 namespace {
 
-
 constexpr int kFcs16 = 1;
 constexpr int kFcs32 = 2;
 
@@ -113,6 +112,26 @@ TEST_F(AssemblerTest, PppEscapedFlagAbortsAndStatusSevenEndsWithB) {
   EXPECT_EQ(1, slots[2].count);  // three cells less the two check bytes
 }
 
+// PPP escape state is kept by the lane whether or not a frame is open, so a control
+// escape ahead of an opening changes the opening byte; a marker that ends frames
+// (sub-kind 0 or 1) or a status-7 cell clears it, another marker does not.
+TEST_F(AssemblerTest, PppEscapeBeforeTheOpeningCarriesIntoTheFrame) {
+  struct Case {
+    uint32_t between;
+    uint8_t firstByte;
+  };
+  const Case cases[] = {
+      {markerWord(2), 0x61}, {markerWord(0), 0x41}, {markerWord(1), 0x41}, {dataWord(cell(7, 0), 0), 0x41},
+      {rdChar(0x7E), 0x61},  // the other lane's bytes leave this lane's state alone
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.between);
+    load({sdChar(0x7D), c.between, sdChar(0x41, 9), sdChar(0x42), sdChar(0x7E)}, conditionsFor(3));
+    EXPECT_EQ(Bytes({c.firstByte, 0x42}), bytesOf(first(FrameFamily::Ppp, cursorAt(0))));
+    EXPECT_EQ(Bytes({0x41, 0x42}), bytesOf(first(FrameFamily::Ppp, cursorAt(2))));
+  }
+}
+
 TEST_F(AssemblerTest, SirDropsBeginBytesKeepsFlagBytesAndClosesOnEnd) {
   load({sdChar(0xC0, 9), sdChar(0x7E), sdChar(0xC0), sdChar(0x7D), sdChar(0xE1), sdChar(0xC1)},
        conditionsFor(4));
@@ -138,8 +157,24 @@ TEST_F(AssemblerTest, IrdaSpeedWordSwitchesToHdlcFramingAndCheckLength) {
   // Without the speed words the status-4 cells open nothing in SIR framing.
   load({kSdOpen, sdChar(1), kSdClose}, conditionsFor(4));
   EXPECT_EQ(DirectionNone, first(FrameFamily::Irda, cursorAt(0, 0, 2)).direction);
-  // The cursor's speed code alone selects the framing.
-  EXPECT_EQ(DirectionSd, first(FrameFamily::Irda, cursorAt(0, 0, 6)).direction);
+}
+
+// The cursor's speed code is read as a signed byte (0xFF: none known), while a speed
+// word's new code counts from 0 to 255.
+TEST_F(AssemblerTest, CursorSpeedIsSignedSpeedWordIsNot) {
+  load({kSdOpen, sdChar(1), sdChar(2), sdChar(3, 16), kSdClose, speedWord(0, 200), kSdOpen,
+        sdChar(4), sdChar(5), sdChar(6), sdChar(7, 16), kSdClose},
+       conditionsFor(4));
+  // Code 200 in the cursor is below zero: SIR framing, where status 4 opens nothing
+  // and the first frame is the one after the speed word.
+  const Frame afterWord = first(FrameFamily::Irda, cursorAt(0, 0, 200));
+  EXPECT_EQ(word(6), afterWord.firstWord);
+  EXPECT_EQ(FcsGood, afterWord.endStatus);
+  EXPECT_EQ(0, afterWord.count);  // speed 200 from the word: four check bytes
+  // Code 6 in the cursor alone selects HDLC framing: the first status-4 cell opens.
+  const Frame fast = first(FrameFamily::Irda, cursorAt(0, 0, 6));
+  EXPECT_EQ(word(0), fast.firstWord);
+  EXPECT_EQ(1, fast.count);  // two check bytes below speed 8
 }
 
 // ---- markers ----

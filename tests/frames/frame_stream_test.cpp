@@ -6,19 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "capture_builder.h"
+#include "frame_test_support.h"
 #include "frames/frame_runners.h"
 #include "frames/frame_stream.h"
 
 namespace qv::test {
 namespace {
-
-using build::cell;
-using build::clockStamp;
-using build::counterStamp;
-using build::dataWord;
-using build::markerWord;
-using build::speedWord;
 
 // ---- random captures ----
 
@@ -118,43 +111,33 @@ std::string describe(const Frame& f, const uint8_t* base) {
   return text;
 }
 
-// The runner's loop, recording the frames it would translate.
-std::vector<std::string> reported(const CaptureFile& capture, FrameFamily family, uint8_t dataLine,
-                                  FrameStream::Method method, uint32_t* refusals = nullptr) {
+// The runner's loop over the frames it would translate: their descriptions (when
+// asked for), how many, and what the stream spent on them.
+struct Delivery {
+  std::vector<std::string> frames;
+  size_t count = 0;
+  uint32_t refusals = 0;
+  uint64_t walked = 0;
+};
+
+Delivery deliver(const CaptureFile& capture, FrameFamily family, uint8_t dataLine,
+                 FrameStream::Method method, bool describeFrames = true) {
   FrameAssembler assembler(capture);
   const RecordCursor start = capture.startCursor();
   FrameDeliveryFilter filter(dataLine, start.position, capture.chunkStart(), capture.chunkEnd());
   FrameStream frames(capture, assembler, family, start, method);
-  std::vector<std::string> lines;
+  Delivery delivery;
   Frame frame;
   do {
     const FrameIdentity identity = frames.identify();
     if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
     frames.assemble(frame);
-    lines.push_back(describe(frame, capture.chunkStart()));
+    ++delivery.count;
+    if (describeFrames) delivery.frames.push_back(describe(frame, capture.chunkStart()));
   } while (frames.advance());
-  if (refusals != nullptr) *refusals = frames.refusals();
-  return lines;
-}
-
-// The same loop in the runner's own way, only counting the frames.
-size_t countReported(const CaptureFile& capture, FrameFamily family, uint32_t& refusals,
-                     uint64_t& walked) {
-  FrameAssembler assembler(capture);
-  const RecordCursor start = capture.startCursor();
-  FrameDeliveryFilter filter(0, start.position, capture.chunkStart(), capture.chunkEnd());
-  FrameStream frames(capture, assembler, family, start);
-  size_t count = 0;
-  Frame frame;
-  do {
-    const FrameIdentity identity = frames.identify();
-    if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
-    frames.assemble(frame);
-    ++count;
-  } while (frames.advance());
-  refusals = frames.refusals();
-  walked = frames.wordsWalked();
-  return count;
+  delivery.refusals = frames.refusals();
+  delivery.walked = frames.wordsWalked();
+  return delivery;
 }
 
 std::vector<uint8_t> captureImage(const std::vector<uint32_t>& words, int protocol, Random& r) {
@@ -176,16 +159,13 @@ bool sameFrames(const std::vector<uint8_t>& image, FrameFamily family, uint8_t d
     return false;
   }
   if (startIndex > 0) capture.seek(startIndex);
-  const std::vector<std::string> walked = reported(capture, family, dataLine, FrameStream::Method::Walk);
-  uint32_t refusals = 0;
-  const std::vector<std::string> swept =
-      reported(capture, family, dataLine, FrameStream::Method::Sweep, &refusals);
-  const std::vector<std::string> adaptive =
-      reported(capture, family, dataLine, FrameStream::Method::Adaptive);
-  EXPECT_EQ(0u, refusals) << label;
-  EXPECT_EQ(walked, swept) << label;
+  const std::vector<std::string> walked = deliver(capture, family, dataLine, FrameStream::Method::Walk).frames;
+  const Delivery swept = deliver(capture, family, dataLine, FrameStream::Method::Sweep);
+  const std::vector<std::string> adaptive = deliver(capture, family, dataLine, FrameStream::Method::Adaptive).frames;
+  EXPECT_EQ(0u, swept.refusals) << label;
+  EXPECT_EQ(walked, swept.frames) << label;
   EXPECT_EQ(walked, adaptive) << label;
-  return walked == swept && walked == adaptive && refusals == 0;
+  return walked == swept.frames && walked == adaptive && swept.refusals == 0;
 }
 
 void compareRandomCaptures(const Mix& mix, uint64_t seed, int capturesPerFamily, size_t maxWords) {
@@ -204,26 +184,20 @@ void compareRandomCaptures(const Mix& mix, uint64_t seed, int capturesPerFamily,
 }
 
 TEST(FrameStreamTest, RandomCapturesGiveTheWalkedFrames) {
-  compareRandomCaptures(Mix{}, 1, 400, 120);
-}
-
-TEST(FrameStreamTest, CapturesWithFewEndingsGiveTheWalkedFrames) {
-  Mix rare;
-  rare.closings = false;
-  compareRandomCaptures(rare, 2, 200, 200);
-  Mix sparse = rare;
-  sparse.emptyCellPercent = 85;
-  sparse.dataPercent = 80;
-  compareRandomCaptures(sparse, 3, 200, 300);
-}
-
-TEST(FrameStreamTest, EscapeRunsGiveTheWalkedFrames) {
-  Mix escapes;
-  escapes.escapePercent = 70;
-  escapes.emptyCellPercent = 20;
-  compareRandomCaptures(escapes, 4, 200, 200);
-  escapes.closings = false;
-  compareRandomCaptures(escapes, 5, 150, 300);
+  struct Run {
+    Mix mix;
+    uint64_t seed;
+    int capturesPerFamily;
+    size_t maxWords;
+  };
+  const Run runs[] = {
+      {Mix{}, 1, 400, 120},
+      {Mix{.closings = false}, 2, 200, 200},  // frames that rarely end
+      {Mix{.closings = false, .dataPercent = 80, .emptyCellPercent = 85}, 3, 200, 300},
+      {Mix{.emptyCellPercent = 20, .escapePercent = 70}, 4, 200, 200},  // escape runs
+      {Mix{.closings = false, .emptyCellPercent = 20, .escapePercent = 70}, 5, 150, 300},
+  };
+  for (const Run& run : runs) compareRandomCaptures(run.mix, run.seed, run.capturesPerFamily, run.maxWords);
 }
 
 // ---- hostile captures ----
@@ -379,21 +353,26 @@ std::vector<std::vector<uint32_t>> hostileCaptures(size_t n) {
   return captures;
 }
 
-TEST(FrameStreamTest, HostileCapturesGiveTheWalkedFrames) {
-  Random r(7);
-  for (const std::vector<uint32_t>& words : hostileCaptures(300)) {
-    for (const Family& family : kFamilies) {
+// Calls check(family, image) for every hostile capture in every family, with and
+// without stamp-delimited framing, until it returns false.
+template <typename Check>
+void forEachHostileImage(size_t wordCount, Check check) {
+  for (const std::vector<uint32_t>& words : hostileCaptures(wordCount))
+    for (const Family& family : kFamilies)
       for (uint8_t stampFlag = 0; stampFlag < 2; ++stampFlag) {
         build::Conditions conditions;
         conditions.protocol = family.protocol;
         conditions.stampFlag1 = stampFlag;
-        const std::vector<uint8_t> image = build::CaptureBuilder().dinf(conditions).mond(words).bytes();
-        if (!sameFrames(image, family.family, static_cast<uint8_t>(r.below(3)), 0,
-                        "hostile, protocol " + std::to_string(family.protocol)))
-          return;
+        if (!check(family, build::CaptureBuilder().dinf(conditions).mond(words).bytes())) return;
       }
-    }
-  }
+}
+
+TEST(FrameStreamTest, HostileCapturesGiveTheWalkedFrames) {
+  Random r(7);
+  forEachHostileImage(300, [&](const Family& family, const std::vector<uint8_t>& image) {
+    return sameFrames(image, family.family, static_cast<uint8_t>(r.below(3)), 0,
+                      "hostile, protocol " + std::to_string(family.protocol));
+  });
 }
 
 // A speed code of 128 or more is read as a signed byte by the walks from cursors after
@@ -432,22 +411,17 @@ TEST(FrameStreamTest, IrdaHighSpeedCodesAreReadAsEachWalkReadsThem) {
 // other frame: walking each frame there would handle about n * n / 2 words.
 TEST(FrameStreamTest, HostileCapturesAreNotWalkedFrameByFrame) {
   constexpr size_t kWords = 30000;
-  for (const std::vector<uint32_t>& words : hostileCaptures(kWords)) {
-    for (const Family& family : kFamilies) {
-      for (uint8_t stampFlag = 0; stampFlag < 2; ++stampFlag) {
-        build::Conditions conditions;
-        conditions.protocol = family.protocol;
-        conditions.stampFlag1 = stampFlag;
-        CaptureFile capture;
-        ASSERT_EQ(1, capture.loadImage(build::CaptureBuilder().dinf(conditions).mond(words).bytes()));
-        uint32_t refusals = 0;
-        uint64_t walked = 0;
-        countReported(capture, family.family, refusals, walked);
-        EXPECT_EQ(0u, refusals);
-        EXPECT_LE(walked, (1u << 16) + 16 * kWords) << "protocol " << family.protocol;
-      }
+  forEachHostileImage(kWords, [](const Family& family, const std::vector<uint8_t>& image) {
+    CaptureFile capture;
+    if (capture.loadImage(image) != 1) {
+      ADD_FAILURE() << "capture not loaded";
+      return false;
     }
-  }
+    const Delivery delivery = deliver(capture, family.family, 0, FrameStream::Method::Adaptive, false);
+    EXPECT_EQ(0u, delivery.refusals);
+    EXPECT_LE(delivery.walked, (1u << 16) + 16 * kWords) << "protocol " << family.protocol;
+    return true;
+  });
 }
 
 }  // namespace

@@ -60,19 +60,6 @@ TEST_F(HdlcLineTest, ShortOrMiscountedFramesShowOnlyTheFieldsPresent) {
   EXPECT_EQ(header.infoCount, kFrameCells - 2);
 }
 
-TEST_F(HdlcLineTest, FrameWithoutDirectionLeavesAnEmptyLine) {
-  char buffer[kLineBufferSize] = "stale";
-  const Frame frame = makeFrame(DirectionNone, {0xC1, 0x10});
-  for (FrameTranslator* translator : {static_cast<FrameTranslator*>(&sdlc),
-                                      static_cast<FrameTranslator*>(&lapd)}) {
-    translator->prepare(79, buffer, nullptr);
-    EXPECT_EQ(translator->translate(frame), 1);
-    EXPECT_STREQ(buffer, "");
-  }
-  sdlc.prepare(79, buffer, nullptr);
-  EXPECT_EQ(sdlc.translate(makeFrame(DirectionSd, {0xC1})), 0);
-}
-
 TEST_F(HdlcLineTest, Modulo128ControlFields) {
   mod128Mode = 1;
   // I frame cut after its first control byte: N(S) only.

@@ -24,6 +24,14 @@ inline Frame makeFrame(int direction, std::initializer_list<uint8_t> bytes,
   return append(frame, bytes);
 }
 
+// A frame of the given cells, stored as they are.
+inline Frame frameOfCells(int direction, std::initializer_list<uint16_t> cells) {
+  Frame frame;
+  frame.direction = static_cast<uint8_t>(direction);
+  for (uint16_t c : cells) frame.cells[frame.count++] = c;
+  return frame;
+}
+
 // The line the translator makes for the frame; the buffer starts out stale so that a
 // translator that leaves it untouched is caught.
 inline std::string lineOf(FrameTranslator& translator, const Frame& frame, int width = 79) {

@@ -75,10 +75,6 @@ TEST_F(PacketLineTest, FramesWithoutAPacket) {
   EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01})), "SD:" + blanks(29) + "G");
   EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0x01, 0x00})), "RD:" + blanks(33) + "G");
   EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {})), "RD:" + blanks(33) + "G");
-  char buffer[kLineBufferSize] = "stale";
-  x25Packet.prepare(79, buffer, nullptr);
-  EXPECT_EQ(x25Packet.translate(makeFrame(DirectionNone, {0x01, 0x00})), 1);
-  EXPECT_STREQ(buffer, "");
   // Without a link translator the fields stay blank.
   x25Packet.lowerTranslator = nullptr;
   lapdPacket.lowerTranslator = nullptr;

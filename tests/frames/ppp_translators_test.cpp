@@ -102,18 +102,6 @@ TEST_F(PppLines, CountOutsideTheStoredCellsReadsNothingBeyondThem) {
   EXPECT_EQ(dump(frame, 135).size(), 13u + 2 * 61);
 }
 
-TEST_F(PppLines, NoDirectionGivesAnEmptyLine) {
-  Frame frame = kLcpConfReq;
-  frame.direction = DirectionNone;
-  char buffer[kLineBufferSize] = "stale";
-  for (FrameTranslator* translator : {static_cast<FrameTranslator*>(&ppp),
-                                      static_cast<FrameTranslator*>(&pppDump)}) {
-    translator->prepare(79, buffer, nullptr);
-    EXPECT_EQ(translator->translate(frame), 1);
-    EXPECT_STREQ(buffer, "");
-  }
-}
-
 TEST_F(PppLines, ColumnHeads) {
   EXPECT_EQ(columnHeadOf(ppp, 79), "-----TM---PROTOCOL-CODE------ID-FC-" + dashes(20) + "DATA" + dashes(20));
   EXPECT_EQ(columnHeadOf(ppp, 39), "-----TM---PROTOCOL-CODE------ID-FC-DATA");

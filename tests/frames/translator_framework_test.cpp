@@ -15,9 +15,6 @@
 namespace qv::test {
 namespace {
 
-using build::clockStamp;
-using build::counterStamp;
-
 // Exposes the protected line helpers.
 class Probe : public FrameTranslator {
  public:
@@ -163,10 +160,8 @@ class AsyncDumpTest : public CaptureFixture {
     return buffer;
   }
   static Frame frameOf(uint8_t direction, uint32_t stamp, std::initializer_list<uint16_t> cells) {
-    Frame frame;
-    frame.direction = direction;
+    Frame frame = frameOfCells(direction, cells);
     frame.stampWord = stamp;
-    for (uint16_t c : cells) frame.cells[frame.count++] = c;
     return frame;
   }
   AsyncDumpTranslator dump;
@@ -240,6 +235,27 @@ TEST(TranslatorChoiceTest, HdlcAndPacketChoicesSetMod128AndFallBackToTheFirstEnt
   EXPECT_EQ(&set.x25Packet, choosePacketTranslator(set, 2, 0));
   EXPECT_EQ(&set.x25Packet, choosePacketTranslator(set, -1, 0));
   mod128Mode = 0;
+}
+
+// An empty slot gives an empty line and 1 from every translator (the runner writes the
+// line as it is); a frame of either direction gives 0.
+TEST(TranslatorSetTest, EveryTranslatorLeavesAnEmptySlotEmpty) {
+  TranslatorSet set;
+  set.x25Packet.lowerTranslator = &set.x25Frame;
+  set.lapdPacket.lowerTranslator = &set.lapdFrame;
+  FrameTranslator* const translators[] = {&set.sdlcFrame, &set.x25Frame, &set.lapdFrame,
+                                          &set.x25Packet, &set.lapdPacket, &set.ppp,
+                                          &set.pppDump,   &set.irlap,     &set.i2c,
+                                          &set.spiDump};
+  for (FrameTranslator* translator : translators) {
+    SCOPED_TRACE(translator->title());
+    char buffer[kLineBufferSize] = "stale";
+    translator->prepare(79, buffer, nullptr);
+    EXPECT_EQ(1, translator->translate(makeFrame(DirectionNone, {0xC1, 0x10})));
+    EXPECT_STREQ("", buffer);
+    EXPECT_EQ(0, translator->translate(makeFrame(DirectionSd, {0xC1, 0x10})));
+    EXPECT_EQ(0, translator->translate(makeFrame(DirectionRd, {0xC1, 0x10})));
+  }
 }
 
 TEST(LineWidthTest, WidthClassesOfThePrintColumns) {
