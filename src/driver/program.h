@@ -6,7 +6,7 @@
 #include <string>
 
 #include "capture/capture_file.h"
-#include "driver/options.h"
+#include "convert/options.h"
 #include "frames/frame_assembler.h"
 #include "frames/frame_runners.h"
 #include "frames/translator_set.h"

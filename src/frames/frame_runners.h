@@ -3,7 +3,7 @@
 // box and title, column head, then assemble / translate / step to the next frame.
 #include <cstddef>
 
-#include "driver/converter.h"
+#include "convert/converter.h"
 #include "frames/frame_assembler.h"
 #include "frames/frame_stream.h"
 #include "frames/translator_set.h"

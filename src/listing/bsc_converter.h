@@ -2,7 +2,7 @@
 // BSC translation of ASYNC and SYNC traffic: the BSC control characters and sequences of
 // each direction, one column per symbol and one dash per run of text, with idle counts,
 // time stamps and markers in the four-column form of the record listing.
-#include "driver/converter.h"
+#include "convert/converter.h"
 #include "listing/bsc_recognizers.h"
 #include "listing/listing_cells.h"
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "capture/record_word.h"
-#include "driver/options.h"
+#include "convert/options.h"
 
 namespace qv {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Record-by-record listing in the Normal and Line state print formats.
-#include "driver/converter.h"
+#include "convert/converter.h"
 #include "listing/listing_cells.h"
 
 namespace qv {

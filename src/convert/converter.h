@@ -4,7 +4,7 @@
 
 #include "capture/capture_file.h"
 #include "capture/record_word.h"
-#include "driver/options.h"
+#include "convert/options.h"
 
 namespace qv {
 

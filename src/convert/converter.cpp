@@ -1,4 +1,4 @@
-#include "driver/converter.h"
+#include "convert/converter.h"
 
 #include "report/header.h"
 #include "report/print_file.h"
