@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "line_test_support.h"
@@ -37,10 +38,37 @@ TEST_F(HdlcLineTest, Modulo8Lines) {
 TEST_F(HdlcLineTest, UnnumberedNamesDependOnDirection) {
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x53})), "SD:       C1 DISC      1      G");
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1, 0x53})), "RD:       C1 RD        1      G");
-  EXPECT_EQ(lineOf(x25, makeFrame(DirectionSd, {0x03, 0x1F})), "SD:       03 SARM      1      G");
-  EXPECT_EQ(lineOf(x25, makeFrame(DirectionRd, {0x03, 0x1F})), "RD:       03 DM        1      G");
   // UI exists in SDLC but not in X.25.
   EXPECT_EQ(lineOf(x25, makeFrame(DirectionSd, {0x03, 0x03})), "SD:       03 (03)      0      G");
+}
+
+// The analyzer names LAPB and LAPD unnumbered frames by the line they were seen on, SD
+// with the command name and RD with the response name, not by the LAPB address or the
+// LAPD C/R bit. Reports are compared with the analyzer's, so these names stay as they are.
+TEST_F(HdlcLineTest, UnnumberedNamesFollowTheLineNotTheAddressOrCrBit) {
+  struct Case {
+    FrameTranslator* translator;
+    int direction;
+    std::initializer_list<uint8_t> bytes;
+    const char* line;
+  };
+  const Case cases[] = {
+      // LAPB DM response with F set, sent by the DTE: the SD name of the same control byte.
+      {&x25, DirectionSd, {0x03, 0x1F}, "SD:       03 SARM      1      G"},
+      {&x25, DirectionRd, {0x03, 0x1F}, "RD:       03 DM        1      G"},
+      // LAPB SABM command with P set, sent by the DCE: RD has no name for it.
+      {&x25, DirectionRd, {0x03, 0x3F}, "RD:       03 (3F)      1      G"},
+      {&x25, DirectionSd, {0x01, 0x3F}, "SD:       01 SABM      1      G"},
+      // LAPD UI commands: from the user (C/R 0) on SD, and a broadcast from the network
+      // (C/R 1, TEI 127) on RD, where UI has no name.
+      {&lapd, DirectionSd, {0x00, 0x81, 0x03, 0x08}, "SD:        0  64 0 UI        0      G 08"},
+      {&lapd, DirectionRd, {0x02, 0xFF, 0x03, 0x08, 0x01, 0x01, 0x05},
+       "RD:        0 127 1 (03)      0      G 08010105"},
+      // A LAPD DM response from the user (C/R 1) on SD: no SD name either.
+      {&lapd, DirectionSd, {0x02, 0x81, 0x1F}, "SD:        0  64 1 (1F)      1      G"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(lineOf(*c.translator, makeFrame(c.direction, c.bytes)), c.line);
 }
 
 TEST_F(HdlcLineTest, ShortOrMiscountedFramesShowOnlyTheFieldsPresent) {

@@ -50,6 +50,35 @@ TEST_F(PacketLineTest, LapdMessageLines) {
             "RD:       08 (85)      0  05    G");
 }
 
+// The analyzer reads every LAPD I frame as a Q.931 message, whatever its SAPI and protocol
+// discriminator, names the message type from the one Q.931 table and leaves UI frames
+// undecoded. Reports are compared with the analyzer's, so these lines stay as they are.
+TEST_F(PacketLineTest, MessagesAreReadAsTheAnalyzerDoes) {
+  struct Case {
+    int direction;
+    std::initializer_list<uint8_t> bytes;
+    const char* line;
+  };
+  const Case cases[] = {
+      // ALERTING keeps the analyzer's spelling.
+      {DirectionRd, {0x02, 0x81, 0x00, 0x02, 0x08, 0x01, 0x81, 0x01},
+       "RD:       08 ALAERT    1  01    G"},
+      // A maintenance SERVICE message (discriminator 03, type 0F) takes the Q.931 name of 0F.
+      {DirectionSd, {0x00, 0x81, 0x02, 0x02, 0x03, 0x01, 0x01, 0x0F, 0x01, 0x01, 0xC0},
+       "SD:       03 CONN ACK  0  01    G 0101C0"},
+      // An X.25 CALL REQUEST on SAPI 16: GFI and channel fill PD, CR length and CR.
+      {DirectionSd, {0x40, 0x81, 0x04, 0x02, 0x10, 0x01, 0x0B, 0x55, 0x12, 0x34, 0x56, 0x78, 0x00},
+       "SD:       10 (55)      0  0B    G 1234567800"},
+      // A SETUP broadcast in a UI frame shows only the frame type, unnamed on RD.
+      {DirectionRd, {0x02, 0xFF, 0x03, 0x08, 0x01, 0x01, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA3},
+       "RD:       [(03)  ]              G"},
+      {DirectionSd, {0x00, 0x81, 0x03, 0x08, 0x01, 0x01, 0x05},
+       "SD:       [UI    ]              G"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(lineOf(lapdPacket, makeFrame(c.direction, c.bytes)), c.line);
+}
+
 TEST_F(PacketLineTest, CallReferenceLengths) {
   EXPECT_EQ(message({0x08, 0x00, 0x05}), "SD:       08 SETUP" + blanks(14) + "G");
   EXPECT_EQ(message({0x08, 0x01, 0x85, 0x07}), "SD:       08 CONN      1  05    G");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "line_test_support.h"
@@ -68,6 +69,39 @@ TEST_F(PppLines, ProtocolCodeAndIdentifierColumns) {
   EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x00, 0x00})), "SD:       LCP      (00)       0  G");
   EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x10, 0xFF})), "SD:       LCP      (10)     255  G");
   EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x21, 0x05, 0x2A})), "SD:       IPCP     TERM-REQ  42  G");
+}
+
+// Where the analyzer's PPP names differ from the assigned ones: code and identifier come
+// from the two bytes after any protocol field, authentication codes take the LCP names,
+// IPv6 sits at 0x004F, and CCP's Reset-Ack is RES-REP. Reports are compared with the
+// analyzer's, so these lines stay as they are.
+TEST_F(PppLines, NamesFollowTheAnalyzer) {
+  struct Case {
+    std::initializer_list<uint8_t> bytes;
+    const char* line;
+  };
+  const Case cases[] = {
+      // An IP datagram: version and header length, then type of service.
+      {{0xFF, 0x03, 0x00, 0x21, 0x45, 0x00, 0x00, 0x1C}, "SD:       IP       (45)       0  G 001C"},
+      // CHAP Challenge, Response, Success, Failure; PAP Authenticate-Nak.
+      {{0xFF, 0x03, 0xC2, 0x23, 0x01, 0x01, 0x00, 0x06, 0x01, 0xAA},
+       "SD:       CHAP     CONF-REQ   1  G 000601AA"},
+      {{0xFF, 0x03, 0xC2, 0x23, 0x02, 0x01, 0x00, 0x06, 0x01, 0xBB},
+       "SD:       CHAP     CONF-ACK   1  G 000601BB"},
+      {{0xFF, 0x03, 0xC2, 0x23, 0x03, 0x01, 0x00, 0x04}, "SD:       CHAP     CONF-NAK   1  G 0004"},
+      {{0xFF, 0x03, 0xC2, 0x23, 0x04, 0x01, 0x00, 0x04}, "SD:       CHAP     CONF-REJ   1  G 0004"},
+      {{0xFF, 0x03, 0xC0, 0x23, 0x03, 0x02, 0x00, 0x05, 0x00},
+       "SD:       PAP      CONF-NAK   2  G 000500"},
+      // A real IPv6 datagram (0x0057) is unnamed; 0x004F and 0x804F carry the IPv6 names.
+      {{0xFF, 0x03, 0x00, 0x57, 0x60, 0x00, 0x00, 0x00, 0x00, 0x08},
+       "SD:       (0057)   (60)       0  G 00000008"},
+      {{0xFF, 0x03, 0x00, 0x4F, 0x01, 0x02, 0x03}, "SD:       IPv6     CONF-REQ   2  G 03"},
+      {{0xFF, 0x03, 0x80, 0x4F, 0x01, 0x03, 0x00, 0x04}, "SD:       IPv6CP   CONF-REQ   3  G 0004"},
+      // CCP Reset-Request and Reset-Ack.
+      {{0xFF, 0x03, 0x80, 0xFD, 0x0E, 0x05, 0x00, 0x04}, "SD:       CCP      RES-REQ    5  G 0004"},
+      {{0xFF, 0x03, 0x80, 0xFD, 0x0F, 0x05, 0x00, 0x04}, "SD:       CCP      RES-REP    5  G 0004"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(translate(makeFrame(DirectionSd, c.bytes)), c.line);
 }
 
 TEST_F(PppLines, NameLookupsCoverBothEndsAndTheGaps) {
