@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build run test sanitize demo bench fuzz clean
+.PHONY: all build run test sanitize clang-test format format-check tidy demo bench fuzz clean
 
 all: build
 
@@ -38,7 +38,22 @@ demo: $(BUILD)/CMakeCache.txt
 	tools/make_demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-sanitize
+	rm -rf $(BUILD) build-sanitize build-clang build-fuzz
+
+# The test suite built with clang++ and warnings as errors.
+clang-test:
+	$(MAKE) test BUILD=build-clang CMAKE_FLAGS="-DCMAKE_CXX_COMPILER=clang++ -DQV_WERROR=ON $(CMAKE_FLAGS)"
+
+# The house style (.clang-format) over every C++ file that git tracks.
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
+format:
+	clang-format -i $(FORMAT_FILES)
+format-check:
+	clang-format --dry-run --Werror $(FORMAT_FILES)
+
+# The checks of .clang-tidy over the program's sources (needs a configured build tree).
+tidy: $(BUILD)/CMakeCache.txt
+	clang-tidy -p $(BUILD) --quiet $(shell git ls-files 'src/*.cpp')
 
 # libFuzzer run over the sample corpus (clang, libclang-rt-14-dev): FUZZ_SECONDS bounds it.
 FUZZ_SECONDS ?= 60
