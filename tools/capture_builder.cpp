@@ -45,14 +45,14 @@ uint32_t lineBlockSize(int protocol) {
 
 uint32_t modeBlockSize(int measureMode) {
   static constexpr std::array<uint32_t, 10> kSizes = {8, 12, 12, 12, 16, 16, 8, 24, 12, 492};
-  return measureMode >= 0 && measureMode <= 9 ? kSizes[measureMode] : 8;
+  return measureMode >= 0 && measureMode <= 9 ? kSizes[static_cast<size_t>(measureMode)] : 8;
 }
 
 // Mode 9 takes the size from the mode block's first payload byte, which the builder
 // leaves at 0 (a 12-byte final block).
 uint32_t finalBlockSize(int measureMode) {
   static constexpr std::array<uint32_t, 10> kSizes = {4, 24, 24, 48, 4, 4, 404, 76, 4, 12};
-  return measureMode >= 0 && measureMode <= 9 ? kSizes[measureMode] : 4;
+  return measureMode >= 0 && measureMode <= 9 ? kSizes[static_cast<size_t>(measureMode)] : 4;
 }
 
 class ImageWriter {

@@ -61,7 +61,7 @@ std::vector<uint8_t> wordBytes(const std::vector<uint32_t>& words);
 
 // Record words.
 constexpr uint16_t cell(unsigned status, uint8_t byte) {
-  return static_cast<uint16_t>((status & 0x1F) | (byte << 8));
+  return static_cast<uint16_t>((status & 0x1Fu) | (unsigned{byte} << 8));
 }
 constexpr uint32_t dataWord(uint16_t sd, uint16_t rd) {
   return static_cast<uint32_t>(sd) | 0x20u | (static_cast<uint32_t>(rd) << 16);

@@ -2,6 +2,7 @@
 // The measurement conditions decoded from a capture's DINF chunk, kept as an image in
 // the program's own block layout, plus the monitor ring bookkeeping the loader fills.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "capture/bytes.h"
@@ -63,9 +64,10 @@ struct MeasureConditions {
   RecordCursor startCursor{};
   RecordCursor savedStartCursor{};
 
-  int8_t s8(int offset) const { return static_cast<int8_t>(image[offset]); }
-  uint8_t u8(int offset) const { return image[offset]; }
-  int32_t s32(int offset) const { return static_cast<int32_t>(readLe32(&image[offset])); }
+  static std::size_t at(int offset) { return static_cast<std::size_t>(offset); }
+  int8_t s8(int offset) const { return static_cast<int8_t>(image[at(offset)]); }
+  uint8_t u8(int offset) const { return image[at(offset)]; }
+  int32_t s32(int offset) const { return static_cast<int32_t>(readLe32(&image[at(offset)])); }
 
   int8_t measureMode() const { return s8(field::measureMode); }
   int8_t protocol() const { return s8(field::protocol); }
@@ -88,8 +90,8 @@ struct MeasureConditions {
   int8_t frameProtocol() const { return s8(field::frameProtocol); }
   int8_t packetProtocol() const { return s8(field::packetProtocol); }
   FilterEntry frameFilter(int index) const {
-    const int at = field::frameFilters + 4 * index;
-    return {image[at], image[at + 1]};
+    const int first = field::frameFilters + 4 * index;
+    return {image[at(first)], image[at(first + 1)]};
   }
 };
 
