@@ -38,7 +38,8 @@ void installCleanupHandlers() {
   installed = true;
   for (int signalNumber : kCleanupSignals) {
     struct sigaction previous {};
-    if (sigaction(signalNumber, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
+    if (sigaction(signalNumber, nullptr, &previous) != 0) continue;
+    if (previous.sa_handler == SIG_IGN) continue;
     struct sigaction action {};
     action.sa_handler = removePendingAndDie;
     sigemptyset(&action.sa_mask);

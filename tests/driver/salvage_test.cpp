@@ -75,7 +75,8 @@ TEST(Salvage, CutCaptureConvertsLikeTheChunkShortenedByHand) {
     for (const size_t shortBy : {size_t{3}, size_t{4}, size_t{5}, size_t{13}, size_t{40}}) {
       const size_t cut = image.size() - shortBy;
       SCOPED_TRACE(std::string(c.sample) + " cut " + std::to_string(shortBy) + " short");
-      const Converted salvaged = convertImage(Bytes(image.begin(), image.begin() + cut), true, c.frameType);
+      const Bytes cutImage(image.begin(), image.begin() + cut);
+      const Converted salvaged = convertImage(cutImage, true, c.frameType);
       const Converted byHand = convertImage(shortenedByHand(image, cut), false, c.frameType);
       ASSERT_EQ(salvaged.loaded, 1);
       ASSERT_EQ(byHand.loaded, 1);
@@ -92,7 +93,7 @@ TEST(Salvage, ConditionsChunkCutInsideABlockIsDecodedAsFarAsItGoes) {
                           .dinf({.protocol = 2, .sendSpeed = 9600, .code = 1})
                           .bytes();
   const size_t dinfData = kMagicSize + kHeadSize + 12 + kHeadSize;
-  for (const size_t into : {size_t{0}, size_t{2}, size_t{7}, size_t{30}, size_t{200}, size_t{1000}}) {
+  for (const size_t into : {0, 2, 7, 30, 200, 1000}) {
     SCOPED_TRACE("cut " + std::to_string(into) + " bytes into the conditions");
     const size_t cut = dinfData + into;
     const Converted salvaged = convertImage(Bytes(image.begin(), image.begin() + cut), true, 0);

@@ -70,7 +70,8 @@ TEST(CommandLine, QvcapFailuresAreMessagesWithStatusOne) {
       {"a-directory out.cap", "", "qvcap: cannot read a-directory: Is a directory\n"},
       {"missing.txt out.cap", "", "qvcap: cannot read missing.txt: No such file or directory\n"},
       // Control characters of the description are shown, not sent to the terminal.
-      {"- out.cap", "records\n\x1B]0;title\x07 1\n", "-: line 2: unknown record '\\x1B]0;title\\x07'\n"},
+      {"- out.cap", "records\n\x1B]0;title\x07 1\n",
+       "-: line 2: unknown record '\\x1B]0;title\\x07'\n"},
       {"- a-directory", "records\n", "qvcap: cannot write a-directory: Is a directory\n"},
   };
   for (const auto& c : cases) {
