@@ -38,7 +38,7 @@ const std::string kQvcap = "'" QV_BINARY_DIR "/qvcap'";
 
 TEST(CommandLine, HelpGoesToStandardOutputWithStatusZero) {
   const fs::path directory = test::tempPath("help");
-  for (const std::string program : {kQvcap, std::string("'" QV_BINARY_DIR "/bench/qvbench'")}) {
+  for (const std::string& program : {kQvcap, std::string("'" QV_BINARY_DIR "/bench/qvbench'")}) {
     const CommandRun run = runIn(directory, program + " --help", "");
     EXPECT_EQ(run.status, 0) << program;
     EXPECT_EQ(run.out.rfind("usage: ", 0), 0u) << program;
