@@ -50,7 +50,7 @@ struct Settings {
 };
 
 
-void usage() {
+void usage(std::FILE* stream) {
   std::fputs(
       "usage: qvbench [options]\n"
       "  --quick            8 MiB realistic captures, adversarial sizes 64/256/1024 KiB, 30 s timeout\n"
@@ -63,8 +63,9 @@ void usage() {
       "  --no-adversarial   skip the adversarial captures\n"
       "  --qvconv PATH      the converter to time (default: the one built beside qvbench)\n"
       "  --keep DIR         keep the captures and reports in DIR\n"
-      "  --list             list the cases and exit\n",
-      stderr);
+      "  --list             list the cases and exit\n"
+      "  --help             show this help and exit\n",
+      stream);
 }
 
 std::vector<std::string> splitList(const std::string& text) {
@@ -113,14 +114,17 @@ std::optional<Settings> parseArguments(int argc, char** argv) {
     } else if (arg == "--list") {
       listCases();
       std::exit(0);
+    } else if (arg == "--help" || arg == "-h") {
+      usage(stdout);
+      std::exit(0);
     } else {
-      usage();
+      usage(stderr);
       return std::nullopt;
     }
   }
   if (settings.realisticMiB <= 0 || settings.adversarialBaseKiB == 0 || settings.timeoutSeconds <= 0 ||
       settings.repeat < 1) {
-    usage();
+    usage(stderr);
     return std::nullopt;
   }
   return settings;

@@ -13,6 +13,22 @@
 
 namespace qv {
 
+struct LoadOptions {
+  // Takes a capture whose last chunk runs past the end of the file as far as it goes:
+  // a MOND chunk shortened to its whole words present, a DINF chunk decoded as far as
+  // its bytes reach. Without it such a file is refused.
+  bool salvage = false;
+};
+
+// What the last load found out about a capture cut short: a chunk whose length runs past
+// the end of the file, with monitor data to show (a ring from an earlier chunk, or the
+// cut chunk itself is the MOND chunk).
+struct CutShort {
+  bool found = false;
+  uint32_t monitorPresent = 0;   // bytes of the ring's MOND data in the file
+  uint32_t monitorDeclared = 0;  // bytes its chunk head declares
+};
+
 class CaptureFile {
  public:
   CaptureFile();
@@ -20,13 +36,24 @@ class CaptureFile {
   CaptureFile(const CaptureFile&) = delete;
   CaptureFile& operator=(const CaptureFile&) = delete;
 
-  // Reads and validates the named file. Returns 1 on success; on failure writes one
-  // message line to the console and returns 0.
-  int loadCaptureFile(const std::string& name, std::ostream& console);
+  // Reads and validates the named file, which must be a regular file. Returns 1 on
+  // success; on failure writes one message line to the console and returns 0.
+  int loadCaptureFile(const std::string& name, std::ostream& console,
+                      const LoadOptions& options = {});
+  // The same for a capture read from an open descriptor to its end (standard input), into
+  // a buffer that grows under the same size limit.
+  int loadCaptureStream(int descriptor, std::ostream& console, const LoadOptions& options = {});
   // Takes an in-memory image as the capture buffer and parses it (tests, fuzzing).
-  int loadImage(std::vector<uint8_t> bytes);
+  int loadImage(std::vector<uint8_t> bytes, const LoadOptions& options = {});
   // Parses an image that stays owned by the caller and must outlive this object's use.
-  int parseCaptureImage(const uint8_t* bytes, int32_t length);
+  int parseCaptureImage(const uint8_t* bytes, int32_t length, const LoadOptions& options = {});
+  // Set by every load: whether the capture was cut short, and how much is present.
+  const CutShort& cutShort() const { return cutShort_; }
+  // "cut short: N of M bytes of monitor data present"
+  std::string cutShortMessage() const;
+  // True when the path names the file the capture was loaded from (the same device and
+  // inode, whatever the spelling, link or symbolic link); false when it does not exist.
+  bool isSameFile(const std::string& path) const;
   // Frees the capture buffer; the ring becomes empty.
   void freeBuffer();
 
@@ -62,8 +89,15 @@ class CaptureFile {
   bool nextSpiBoundary(RecordCursor& cursor) const;
 
  private:
+  int finishLoad(std::ostream& console, const LoadOptions& options);
+  void rememberLoadedFile(int descriptor);
+
   MeasureConditions conditions_;
   std::vector<uint8_t> buffer_;
+  CutShort cutShort_;
+  bool loadedFromFile_ = false;
+  uint64_t loadedDevice_ = 0;
+  uint64_t loadedInode_ = 0;
   const uint8_t* chunkStart_ = nullptr;
   const uint8_t* chunkEnd_ = nullptr;
 };

@@ -108,7 +108,8 @@ int Program::main() {
   writeLine("Convert start.");
   dispatchConversion();
   writeLine("Complete.");
-  return 0;
+  // A report that could not be created or written whole is a failed run.
+  return printFile.failureReported() ? 1 : 0;
 }
 
 void Program::exitCleanup() {
@@ -142,7 +143,12 @@ bool Program::askFilesAndLoad() {
   if (!askFileName("Data filename ? ", dataName)) return false;
   if (!capture.loadCaptureFile(dataName, out_)) return false;
   std::string saveName;
-  if (!askFileName("Save filename ? ", saveName)) return false;
+  for (;;) {
+    if (!askFileName("Save filename ? ", saveName)) return false;
+    // The report must never take the place of the capture it is made from.
+    if (!capture.isSameFile(saveName)) break;
+    writeLine("Save file is the data file.");
+  }
   printFile.setSavePath(std::move(saveName));
   writeLine("");
   return true;
@@ -267,7 +273,17 @@ bool Program::readPiece(AnswerPiece& piece) {
     piece.lineEnded = in_.peek() == std::istream::traits_type::eof();
     in_.clear(in_.rdstate() & ~std::ios::failbit);
   }
+  if (piece.lineEnded) dropCarriageReturn(piece);
   return true;
+}
+
+// Lines typed or saved on systems that end them with CR LF: the CR goes with the LF.
+void Program::dropCarriageReturn(AnswerPiece& piece) {
+  const bool newline = piece.length > 0 && piece.text[piece.length - 1] == '\n';
+  const int crAt = piece.length - (newline ? 2 : 1);
+  if (crAt < 0 || piece.text[crAt] != '\r') return;
+  if (newline) piece.text[crAt] = '\n';
+  piece.text[--piece.length] = '\0';
 }
 
 void Program::discardRestOfLine() {
@@ -276,7 +292,8 @@ void Program::discardRestOfLine() {
   }
 }
 
-void Program::writeLine(const char* text) { out_ << text << '\n'; }
+// Each line is flushed at once: "Convert start." must show while the conversion runs.
+void Program::writeLine(const char* text) { out_ << text << '\n' << std::flush; }
 
 void Program::writePrompt(const char* prompt) { out_ << prompt << std::flush; }
 

@@ -21,7 +21,8 @@ class Program {
   Program(std::istream& in, std::ostream& out);
   ~Program();
 
-  // Banner, dialogue, conversion; returns the exit status (0, or 1 when the dialogue failed).
+  // Banner, dialogue, conversion; returns the exit status (0, or 1 when the dialogue failed
+  // or the report could not be created or written).
   int main();
   // Returns 1 when every needed answer was taken and the capture is loaded, else 0.
   int runDialogue();
@@ -66,6 +67,7 @@ class Program {
   };
 
   bool readPiece(AnswerPiece& piece);
+  static void dropCarriageReturn(AnswerPiece& piece);
   void discardRestOfLine();
   void writeLine(const char* text);
   void writePrompt(const char* prompt);

@@ -31,8 +31,10 @@ int PrintFile::open() {
   lineOnPage_ = 0;
   pageCount_ = 0;
   pending_.clear();
-  stream_ = std::fopen(savePath_.c_str(), "w");
+  failureReported_ = false;
+  stream_ = output_.open(savePath_);
   if (stream_ == nullptr) {
+    failureReported_ = true;
     console_ << "Can't create print data file.\n";
     console_.flush();
     return 0;
@@ -46,13 +48,13 @@ int PrintFile::close() {
   if (stream_ == nullptr) return 0;
   // While the file is open, failed_ is set only by a write that did not go through.
   const bool flushed = flushBuffer() && !failed_;
-  const int result = std::fclose(stream_);
   stream_ = nullptr;
+  const int result = flushed && output_.commit() ? 0 : EOF;
+  if (!flushed) output_.discard();
   if (result != 0) reportWriteFailure();
   // Nothing is open for writing any more: later writes must be no-ops.
   failed_ = 1;
-  // Data that never reached the file is a failed close, whatever fclose says.
-  return flushed ? result : EOF;
+  return result;
 }
 
 void PrintFile::putChar(int ch) {
@@ -138,6 +140,7 @@ bool PrintFile::flushBuffer() {
 void PrintFile::reportWriteFailure() {
   if (failed_) return;
   failed_ = 1;
+  failureReported_ = true;
   console_ << "Can't write print data file.\n";
   console_.flush();
 }

@@ -8,6 +8,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "report/report_output.h"
+
 namespace qv {
 
 class PrintFile {
@@ -23,9 +25,13 @@ class PrintFile {
 
   // 1 on success; 0 after telling the console that the file cannot be created.
   int open();
-  // 0 when the report was written whole, nonzero when data was lost, 0 when nothing is
-  // open. Afterwards every write is a no-op until the next open.
+  // 0 when the report was written whole and put in place, nonzero when data was lost (an
+  // earlier report at the path is then kept), 0 when nothing is open. Afterwards every
+  // write is a no-op until the next open.
   int close();
+  // True when the report of the last open could not be created or written whole (the
+  // console has been told).
+  bool failureReported() const { return failureReported_; }
   void putChar(int ch);
   void putString(const char* text);
   // Formats into a 256-byte buffer (longer text is cut); returns the length written.
@@ -46,8 +52,10 @@ class PrintFile {
 
   std::ostream& console_;
   std::string savePath_;
+  ReportOutput output_;
   std::FILE* stream_ = nullptr;
   int failed_ = 1;
+  bool failureReported_ = false;
   int lineOnPage_ = 0;
   int pageCount_ = 0;
   std::string pending_;  // bytes not yet handed to the stream

@@ -67,21 +67,115 @@ TEST(Session, FailedDialogueWritesNothingAfterIt) {
   EXPECT_EQ(eof.console, std::string(kBanner) + "Data filename ? Save filename ? ");
 }
 
-TEST(Session, UnwritableReportStillCompletes) {
+// The console lines stay those of a completed run; the status tells that the report is
+// missing or incomplete.
+TEST(Session, ReportThatCannotBeCreatedOrWrittenEndsWithStatusOne) {
   const std::string data = test::tempPath("session-unwritable.cap");
   test::writeFile(data, captureOf(2));
-  const std::string report = test::tempPath("no-such-directory/report.txt");
-  const test::SessionResult run = test::runSession(data + "\n" + report + "\n2\n1\n1\n");
+  const std::string directory = test::tempPath("session-a-directory");
+  std::filesystem::create_directories(directory);
+  const struct {
+    std::string report;
+    const char* message;
+  } cases[] = {
+      {test::tempPath("no-such-directory/report.txt"), "Can't create print data file.\n"},
+      {directory, "Can't create print data file.\n"},
+      {"/dev/full", "Can't write print data file.\n"},
+  };
+  for (const auto& c : cases) {
+    const test::SessionResult run = test::runSession(data + "\n" + c.report + "\n2\n1\n1\n");
+    EXPECT_EQ(run.status, 1) << c.report;
+    EXPECT_EQ(run.console, std::string(kBanner) +
+                               "Data filename ? Save filename ? \n"
+                               "Print format (1:Normal, 2:Translate) ? "
+                               "Select data line (1:SD & RD, 2:SD, 3:RD) ? "
+                               "Translate level (1:Frame, 2:Packet) ? "
+                               "Convert start.\n" +
+                               c.message + "Complete.\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(test::tempPath("no-such-directory/report.txt")));
+}
+
+// Every spelling of the capture's own file is refused as the report and asked again; the
+// capture keeps its bytes.
+TEST(Session, SaveFileThatIsTheDataFileIsAskedAgain) {
+  namespace fs = std::filesystem;
+  const fs::path directory = test::tempPath("session-victim");
+  fs::create_directories(directory);
+  const std::string data = (directory / "victim.cap").string();
+  const std::vector<uint8_t> capture = captureOf(2);
+  test::writeFile(data, capture);
+  fs::remove(directory / "symlink.cap");
+  fs::remove(directory / "hardlink.cap");
+  fs::create_symlink(data, directory / "symlink.cap");
+  fs::create_hard_link(data, directory / "hardlink.cap");
+  const std::string report = (directory / "report.txt").string();
+
+  const std::string sameFile[] = {data, (directory / "symlink.cap").string(),
+                                  (directory / "hardlink.cap").string(),
+                                  (directory / ".." / "session-victim" / "victim.cap").string()};
+  for (const std::string& spelling : sameFile) {
+    const test::SessionResult run =
+        test::runSession(data + "\n" + spelling + "\n" + report + "\n2\n1\n1\n");
+    EXPECT_EQ(run.status, 0) << spelling;
+    EXPECT_EQ(run.console, std::string(kBanner) +
+                               "Data filename ? Save filename ? Save file is the data file.\n"
+                               "Save filename ? \n"
+                               "Print format (1:Normal, 2:Translate) ? "
+                               "Select data line (1:SD & RD, 2:SD, 3:RD) ? "
+                               "Translate level (1:Frame, 2:Packet) ? "
+                               "Convert start.\n"
+                               "Complete.\n")
+        << spelling;
+    const std::string kept = test::readFile(data);
+    EXPECT_EQ(std::vector<uint8_t>(kept.begin(), kept.end()), capture) << spelling;
+    EXPECT_EQ(test::readFile(report).rfind("*=[KOVREN]", 0), 0u) << spelling;
+  }
+}
+
+// Answers typed or saved with CR LF line ends give the run of LF line ends.
+TEST(Session, CarriageReturnsBeforeLineFeedsAreDropped) {
+  const std::vector<uint8_t> capture = captureOf(0, 1);
+  const std::string answers = "2\n1\n0257\n1\n1\n2\n";
+  std::string crlf;
+  for (const char ch : answers) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+  const test::Conversion plain = test::convert(capture, answers);
+  ASSERT_EQ(plain.session.status, 0);
+  const std::string data = test::tempPath("session-crlf.cap");
+  const std::string report = test::tempPath("session-crlf.txt");
+  test::writeFile(data, capture);
+  const test::SessionResult run = test::runSession(data + "\r\n" + report + "\r\n" + crlf);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.console, std::string(kBanner) +
-                             "Data filename ? Save filename ? \n"
-                             "Print format (1:Normal, 2:Translate) ? "
-                             "Select data line (1:SD & RD, 2:SD, 3:RD) ? "
-                             "Translate level (1:Frame, 2:Packet) ? "
-                             "Convert start.\n"
-                             "Can't create print data file.\n"
-                             "Complete.\n");
-  EXPECT_FALSE(std::filesystem::exists(report));
+  EXPECT_EQ(run.console, plain.session.console);
+  EXPECT_EQ(test::maskTopLine(test::readFile(report)), plain.report);
+}
+
+// A console that remembers what had been flushed each time it was flushed.
+class FlushLog : public std::stringbuf {
+ public:
+  std::vector<std::string> flushed;
+
+ protected:
+  int sync() override {
+    flushed.push_back(str());
+    return 0;
+  }
+};
+
+TEST(Session, ConvertStartIsOnTheConsoleBeforeTheConversionRuns) {
+  const std::string data = test::tempPath("session-flush.cap");
+  test::writeFile(data, captureOf(2));
+  std::istringstream in(data + "\n" + test::tempPath("session-flush.txt") + "\n2\n1\n1\n");
+  FlushLog log;
+  std::ostream console(&log);
+  {
+    auto program = std::make_unique<Program>(in, console);
+    ASSERT_EQ(program->main(), 0);
+  }
+  const auto endsWithConvertStart = [](const std::string& text) {
+    return text.size() >= 15 && text.compare(text.size() - 15, 15, "Convert start.\n") == 0;
+  };
+  EXPECT_TRUE(std::any_of(log.flushed.begin(), log.flushed.end(), endsWithConvertStart));
 }
 
 // Which runner the dispatch starts, told apart by the title line each one writes.

@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "test_support.h"
 
@@ -148,6 +156,115 @@ TEST_F(PrintFileTest, WriteFailureDetectedAtCloseWhenTheDataFitOneBlock) {
   EXPECT_NE(file.close(), 0);
   EXPECT_TRUE(file.isFailed());
   EXPECT_EQ(console.str(), "Can't write print data file.\n");
+}
+
+// ---- Replacing an earlier report ----
+
+namespace fs = std::filesystem;
+
+// The names in a directory other than the given ones: temporary files left behind.
+std::vector<std::string> strayFiles(const fs::path& directory, std::vector<std::string> known) {
+  std::vector<std::string> stray;
+  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(known.begin(), known.end(), name) == known.end()) stray.push_back(name);
+  }
+  return stray;
+}
+
+class ReplaceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int sequence = 0;
+    directory = test::tempPath("replace-" + std::to_string(++sequence));
+    fs::create_directories(directory);
+    report = (directory / "report.txt").string();
+    test::writeFile(report, {'o', 'l', 'd', '\n'});
+    ::chmod(report.c_str(), 0640);
+    file.setSavePath(report);
+  }
+
+  fs::path directory;
+  std::string report;
+  std::ostringstream console;
+  PrintFile file{console};
+};
+
+TEST_F(ReplaceTest, EarlierReportStaysUntilTheNewOneIsClosedAndKeepsItsMode) {
+  ASSERT_EQ(file.open(), 1);
+  file.putString(std::string(100000, 'x').c_str());
+  file.putChar('\n');
+  EXPECT_EQ(test::readFile(report), "old\n");
+  EXPECT_EQ(strayFiles(directory, {"report.txt"}).size(), 1u);  // the report being written
+  EXPECT_EQ(file.close(), 0);
+  EXPECT_EQ(test::readFile(report), std::string(100000, 'x') + "\n");
+  EXPECT_TRUE(strayFiles(directory, {"report.txt"}).empty());
+  struct stat status {};
+  ASSERT_EQ(::stat(report.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0640u);
+}
+
+TEST_F(ReplaceTest, FailedWriteKeepsTheEarlierReportAndLeavesNoTemporaryFile) {
+  // A file size limit makes the write fail as a full disk would.
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &previous);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limited = saved;
+  limited.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  ASSERT_EQ(file.open(), 1);
+  for (int i = 0; i < 2000 && !file.isFailed(); ++i) file.putString("a line of the report\n");
+  const int closed = file.close();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &previous, nullptr);
+
+  EXPECT_NE(closed, 0);
+  EXPECT_TRUE(file.failureReported());
+  EXPECT_EQ(console.str(), "Can't write print data file.\n");
+  EXPECT_EQ(test::readFile(report), "old\n");
+  EXPECT_TRUE(strayFiles(directory, {"report.txt"}).empty());
+}
+
+TEST_F(ReplaceTest, SymbolicLinkKeepsPointingAtTheReplacedReport) {
+  const fs::path link = directory / "link.txt";
+  fs::create_symlink(report, link);
+  file.setSavePath(link.string());
+  ASSERT_EQ(file.open(), 1);
+  file.putString("new\n");
+  EXPECT_EQ(file.close(), 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(test::readFile(report), "new\n");
+  EXPECT_TRUE(strayFiles(directory, {"report.txt", "link.txt"}).empty());
+}
+
+TEST_F(ReplaceTest, NewReportGetsTheModeOfANewFile) {
+  const mode_t mask = ::umask(022);
+  file.setSavePath((directory / "new.txt").string());
+  ASSERT_EQ(file.open(), 1);
+  file.putString("new\n");
+  EXPECT_EQ(file.close(), 0);
+  ::umask(mask);
+  struct stat status {};
+  ASSERT_EQ(::stat((directory / "new.txt").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0644u);
+  EXPECT_TRUE(strayFiles(directory, {"report.txt", "new.txt"}).empty());
+}
+
+// A FIFO is written as it stands: the reader sees the report while it is written.
+TEST_F(ReplaceTest, FifoIsWrittenDirectly) {
+  const fs::path fifo = directory / "pipe";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = test::readFile(fifo.string()); });
+  file.setSavePath(fifo.string());
+  ASSERT_EQ(file.open(), 1);
+  file.putString("streamed\n");
+  EXPECT_EQ(file.close(), 0);
+  reader.join();
+  EXPECT_EQ(received, "streamed\n");
+  EXPECT_TRUE(strayFiles(directory, {"report.txt", "pipe"}).empty());
 }
 
 }  // namespace
