@@ -6,20 +6,17 @@
 namespace qv {
 
 FrameTranslator* chooseHdlcFrameTranslator(TranslatorSet& set, int frameProtocol) {
-  struct HdlcChoice {
-    FrameTranslator* translator;
-    uint8_t mod128;  // two-byte control fields
+  const auto choose = [](HdlcFrameTranslator& translator, bool modulo128) {
+    translator.setModulo128(modulo128);
+    return &translator;
   };
-  // Indexed by frameProtocol.
-  const HdlcChoice choices[] = {
-      {&set.sdlcFrame, 0}, {&set.sdlcFrame, 1}, {&set.x25Frame, 0},
-      {&set.x25Frame, 1},  {&set.lapdFrame, 0},
-  };
-  constexpr int kChoiceCount = sizeof choices / sizeof choices[0];
-  const bool known = frameProtocol >= 0 && frameProtocol < kChoiceCount;
-  const HdlcChoice& choice = choices[known ? frameProtocol : 0];
-  mod128Mode = choice.mod128;
-  return choice.translator;
+  switch (frameProtocol) {
+    case 1: return choose(set.sdlcFrame, true);
+    case 2: return choose(set.x25Frame, false);
+    case 3: return choose(set.x25Frame, true);
+    case 4: return &set.lapdFrame;
+    default: return choose(set.sdlcFrame, false);
+  }
 }
 
 FrameTranslator* choosePacketTranslator(TranslatorSet& set, int packetProtocol, int frameProtocol) {
