@@ -59,27 +59,27 @@ int FrameConverter::run(int32_t limit) {
   if (!beginRun(limit)) return 0;
   if (options.translator == nullptr) options.translator = chooseTranslator();
   FrameTranslator& translator = *options.translator;
-  if (options.skipGuide == 0 && writeGuide(translator)) return finishRun();
+  if (options.skipGuide == 0 && writeGuide(translator) == Flow::Stop) return finishRun();
   if (captureFile->byteLength() == 0) return finishRun();
   translator.prepare(frameLineWidth(options.printColumns), lineBuffer_, captureFile);
-  if (options.skipGuide == 0 && writeColumnHead(translator)) return finishRun();
+  if (options.skipGuide == 0 && writeColumnHead(translator) == Flow::Stop) return finishRun();
   writeFrameLines(translator);
   return finishRun();
 }
 
-bool FrameConverter::writeGuide(FrameTranslator& translator) {
+Flow FrameConverter::writeGuide(FrameTranslator& translator) {
   writeHeaderLine(printFile);
   printFile.print("* MONITOR DATA %-22s *\n", translator.title());
   writeConditionsBox();
   writeExtraHeaderLines();
   writeBoxEnd(printFile);
-  return endLine();
+  return endStep();
 }
 
-bool FrameConverter::writeColumnHead(FrameTranslator& translator) {
+Flow FrameConverter::writeColumnHead(FrameTranslator& translator) {
   translator.writeColumnHead();
   printFile.putString(lineBuffer_);
-  return endLine();
+  return endStep();
 }
 
 void FrameConverter::writeFrameLines(FrameTranslator& translator) {
