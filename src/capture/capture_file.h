@@ -16,7 +16,6 @@ namespace qv {
 class CaptureFile {
  public:
   CaptureFile();
-  virtual ~CaptureFile() = default;
   CaptureFile(const CaptureFile&) = delete;
   CaptureFile& operator=(const CaptureFile&) = delete;
 
