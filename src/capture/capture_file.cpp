@@ -50,6 +50,10 @@ class OpenFile {
 
 void writeLine(std::ostream& console, const char* text) { console << text << '\n'; }
 
+size_t readBytes(std::FILE* file, uint8_t* into, size_t length) {
+  return std::fread(into, 1, length, file);
+}
+
 }  // namespace
 
 CaptureFile::CaptureFile() { resetConditions(conditions_); }
@@ -74,8 +78,8 @@ int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console)
     writeLine(console, "Not enough memory.");
     return 0;
   }
-  if (!buffer_.empty() &&
-      std::fread(buffer_.data(), 1, buffer_.size(), file.get()) != buffer_.size()) {
+  const FileReader read = fileReader_ != nullptr ? fileReader_ : readBytes;
+  if (!buffer_.empty() && read(file.get(), buffer_.data(), buffer_.size()) != buffer_.size()) {
     writeLine(console, "Data file read error.");
     return 0;
   }

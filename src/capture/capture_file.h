@@ -2,6 +2,7 @@
 // The loaded capture file: one buffer holding the whole file, the decoded measurement
 // conditions, and the MOND chunk seen as a circular ring of record words.
 #include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -22,6 +23,10 @@ class CaptureFile {
   // Reads and validates the named file. Returns 1 on success; on failure writes one
   // message line to the console and returns 0.
   int loadCaptureFile(const std::string& name, std::ostream& console);
+  // How loadCaptureFile reads the file's bytes: std::fread unless set. A reader that
+  // delivers less than asked stands for a file that is shorter than its length.
+  using FileReader = size_t (*)(std::FILE* file, uint8_t* into, size_t length);
+  void setFileReader(FileReader reader) { fileReader_ = reader; }
   // Takes an in-memory image as the capture buffer and parses it (tests, fuzzing).
   int loadImage(std::vector<uint8_t> bytes);
   // Parses an image that stays owned by the caller and must outlive this object's use.
@@ -65,6 +70,7 @@ class CaptureFile {
   std::vector<uint8_t> buffer_;
   const uint8_t* chunkStart_ = nullptr;
   const uint8_t* chunkEnd_ = nullptr;
+  FileReader fileReader_ = nullptr;
 };
 
 }  // namespace qv

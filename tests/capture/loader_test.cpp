@@ -88,20 +88,23 @@ TEST(Loader, ShortOrForeignFilesAreDataFileErrors) {
   }
 }
 
+// Kernel attribute files, for one, report a whole page as their length but deliver less.
 TEST(Loader, FileShorterThanItsReportedLengthIsAReadError) {
-  // Kernel attribute files report a whole page as their length but deliver less.
-  const char* candidates[] = {"/sys/kernel/mm/transparent_hugepage/enabled",
-                              "/sys/kernel/profiling", "/sys/power/state"};
-  for (const char* path : candidates) {
-    struct stat status {};
-    if (stat(path, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size != 4096) continue;
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) continue;
+  const std::string path = test::tempPath("short-read.cap");
+  test::writeFile(path, validCapture());
+  const CaptureFile::FileReader shortReaders[] = {
+      [](std::FILE* file, uint8_t* into, size_t length) {
+        return std::fread(into, 1, length - 1, file);
+      },
+      [](std::FILE*, uint8_t*, size_t) { return size_t{0}; },
+  };
+  for (const CaptureFile::FileReader reader : shortReaders) {
     CaptureFile capture;
-    EXPECT_EQ(loadPath(capture, path).console, "Data file read error.\n");
-    return;
+    capture.setFileReader(reader);
+    const Load load = loadPath(capture, path);
+    EXPECT_EQ(load.result, 0);
+    EXPECT_EQ(load.console, "Data file read error.\n");
   }
-  GTEST_SKIP() << "no file that reads shorter than its length on this machine";
 }
 
 TEST(Loader, FileOfTwoGibibytesIsRefusedBeforeAnythingIsAllocated) {
