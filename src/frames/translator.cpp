@@ -59,11 +59,13 @@ char* decimalBlanks(char* position, int width, uint32_t value) {
 }
 
 char* hexOrBlanks(char* position, int width, int value) {
-  return value < 0 ? fillChars(position, width, ' ') : hexDigits(position, width, value) + width;
+  if (value < 0) return fillChars(position, width, ' ');
+  return hexDigits(position, width, static_cast<uint32_t>(value)) + width;
 }
 
 char* decimalOrBlanks(char* position, int width, int value) {
-  return value < 0 ? fillChars(position, width, ' ') : decimalBlanks(position, width, value);
+  if (value < 0) return fillChars(position, width, ' ');
+  return decimalBlanks(position, width, static_cast<uint32_t>(value));
 }
 
 char* digitOrBlank(char* position, int value) {

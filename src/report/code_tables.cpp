@@ -244,7 +244,7 @@ static_assert(indexedByCode());
 DisplayCell displayCell(int code, uint8_t byte, bool alternate) {
   if (code == CodeHex) return {kUpperHexDigits[byte >> 4], kUpperHexDigits[byte & 0xF]};
   if (code < 0 || code >= static_cast<int>(codeDisplays.size())) return {' ', ' '};
-  const CodeDisplay& display = codeDisplays[code];
+  const CodeDisplay& display = codeDisplays[static_cast<size_t>(code)];
   return (*(alternate ? display.alternate : display.primary))[byte];
 }
 
