@@ -92,7 +92,9 @@ void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, 
   const int lastColumn = std::min<int>(translator.lineWidth, kLineBufferSize - 1);
   const int room = (lastColumn - static_cast<int>(position - translator.lineBuffer)) / 2;
   const int shown = std::min({count, room, kFrameCells - start});
-  for (int i = 0; i < shown; ++i) position = hexDigits(position, 2, frameByte(frame, start + i)) + 2;
+  for (int i = 0; i < shown; ++i) {
+    position = hexDigits(position, 2, frameByte(frame, start + i)) + 2;
+  }
   translator.writePos = position;
 }
 
