@@ -87,8 +87,9 @@ constexpr uint32_t speedWord(uint8_t before, uint8_t after, uint8_t subKind = 0)
          (static_cast<uint32_t>(after) << 24);
 }
 
-// Parses the text description that qvcap reads (documented in tools/qvcap.md) into a
-// capture image. On a syntax error returns false and sets error to "line N: reason".
+// Parses the text description that qvcap reads (its syntax is in the README's qvcap
+// section) into a capture image. On a syntax error returns false and sets error to
+// "line N: reason".
 bool buildFromText(std::string_view text, std::vector<uint8_t>& image, std::string& error);
 
 }  // namespace qv::build

@@ -92,6 +92,7 @@ bool allocate(std::vector<uint8_t>& buffer, size_t length) {
 
 void writeLine(std::ostream& console, const char* text) { console << text << '\n' << std::flush; }
 
+
 }  // namespace
 
 CaptureFile::CaptureFile() { resetConditions(conditions_); }
@@ -126,7 +127,10 @@ int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console,
   }
   std::memcpy(buffer_.data(), head, sizeof head);
   const size_t rest = buffer_.size() - sizeof head;
-  if (readUpTo(file.get(), buffer_.data() + sizeof head, rest, failed) != rest) {
+  const size_t got = fileReader_ != nullptr
+                         ? fileReader_(file.get(), buffer_.data() + sizeof head, rest)
+                         : readUpTo(file.get(), buffer_.data() + sizeof head, rest, failed);
+  if (got != rest) {
     writeLine(console, "Data file read error.");
     return 0;
   }

@@ -2,6 +2,7 @@
 // The loaded capture file: one buffer holding the whole file, the decoded measurement
 // conditions, and the MOND chunk seen as a circular ring of record words.
 #include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -32,7 +33,6 @@ struct CutShort {
 class CaptureFile {
  public:
   CaptureFile();
-  virtual ~CaptureFile() = default;
   CaptureFile(const CaptureFile&) = delete;
   CaptureFile& operator=(const CaptureFile&) = delete;
 
@@ -43,6 +43,10 @@ class CaptureFile {
   // The same for a capture read from an open descriptor to its end (standard input), into
   // a buffer that grows under the same size limit.
   int loadCaptureStream(int descriptor, std::ostream& console, const LoadOptions& options = {});
+  // How loads read the file's bytes after its head: read(2) unless set. A reader that
+  // delivers less than asked stands for a file that is shorter than its length.
+  using FileReader = size_t (*)(int descriptor, uint8_t* into, size_t length);
+  void setFileReader(FileReader reader) { fileReader_ = reader; }
   // Takes an in-memory image as the capture buffer and parses it (tests, fuzzing).
   int loadImage(std::vector<uint8_t> bytes, const LoadOptions& options = {});
   // Parses an image that stays owned by the caller and must outlive this object's use.
@@ -100,6 +104,7 @@ class CaptureFile {
   uint64_t loadedInode_ = 0;
   const uint8_t* chunkStart_ = nullptr;
   const uint8_t* chunkEnd_ = nullptr;
+  FileReader fileReader_ = nullptr;
 };
 
 }  // namespace qv

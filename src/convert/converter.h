@@ -13,6 +13,10 @@ class PrintFile;
 // The page limit the driver passes to every run.
 constexpr int32_t kPageLimit = 999999999;
 
+// What a step of a run tells the run: go on, or stop (the report file failed or the
+// page limit was reached).
+enum class Flow { Continue, Stop };
+
 class Converter {
  public:
   Converter(PrintFile& printFile, const CaptureFile& capture)
@@ -24,6 +28,8 @@ class Converter {
   // Writes the newline ending a report line; true means the run must stop (the
   // report file failed or the page limit was reached).
   bool endLine();
+  // endLine for the steps that return a Flow.
+  Flow endStep() { return endLine() ? Flow::Stop : Flow::Continue; }
   virtual int run(int32_t limit) = 0;
   void setOptions(const ConvertOptions& driverOptions) { options = driverOptions; }
   const ConvertOptions& runOptions() const { return options; }

@@ -6,20 +6,17 @@
 namespace qv {
 
 FrameTranslator* chooseHdlcFrameTranslator(TranslatorSet& set, int frameProtocol) {
-  struct HdlcChoice {
-    FrameTranslator* translator;
-    uint8_t mod128;  // two-byte control fields
+  const auto choose = [](HdlcFrameTranslator& translator, bool modulo128) {
+    translator.setModulo128(modulo128);
+    return &translator;
   };
-  // Indexed by frameProtocol.
-  const HdlcChoice choices[] = {
-      {&set.sdlcFrame, 0}, {&set.sdlcFrame, 1}, {&set.x25Frame, 0},
-      {&set.x25Frame, 1},  {&set.lapdFrame, 0},
-  };
-  constexpr int kChoiceCount = sizeof choices / sizeof choices[0];
-  const bool known = frameProtocol >= 0 && frameProtocol < kChoiceCount;
-  const HdlcChoice& choice = choices[known ? frameProtocol : 0];
-  mod128Mode = choice.mod128;
-  return choice.translator;
+  switch (frameProtocol) {
+    case 1: return choose(set.sdlcFrame, true);
+    case 2: return choose(set.x25Frame, false);
+    case 3: return choose(set.x25Frame, true);
+    case 4: return &set.lapdFrame;
+    default: return choose(set.sdlcFrame, false);
+  }
 }
 
 FrameTranslator* choosePacketTranslator(TranslatorSet& set, int packetProtocol, int frameProtocol) {
@@ -62,27 +59,27 @@ int FrameConverter::run(int32_t limit) {
   if (!beginRun(limit)) return 0;
   if (options.translator == nullptr) options.translator = chooseTranslator();
   FrameTranslator& translator = *options.translator;
-  if (options.skipGuide == 0 && writeGuide(translator)) return finishRun();
+  if (options.skipGuide == 0 && writeGuide(translator) == Flow::Stop) return finishRun();
   if (captureFile->byteLength() == 0) return finishRun();
   translator.prepare(frameLineWidth(options.printColumns), lineBuffer_, captureFile);
-  if (options.skipGuide == 0 && writeColumnHead(translator)) return finishRun();
+  if (options.skipGuide == 0 && writeColumnHead(translator) == Flow::Stop) return finishRun();
   writeFrameLines(translator);
   return finishRun();
 }
 
-bool FrameConverter::writeGuide(FrameTranslator& translator) {
+Flow FrameConverter::writeGuide(FrameTranslator& translator) {
   writeHeaderLine(printFile);
   printFile.print("* MONITOR DATA %-22s *\n", translator.title());
   writeConditionsBox();
   writeExtraHeaderLines();
   writeBoxEnd(printFile);
-  return endLine();
+  return endStep();
 }
 
-bool FrameConverter::writeColumnHead(FrameTranslator& translator) {
+Flow FrameConverter::writeColumnHead(FrameTranslator& translator) {
   translator.writeColumnHead();
   printFile.putString(lineBuffer_);
-  return endLine();
+  return endStep();
 }
 
 void FrameConverter::writeFrameLines(FrameTranslator& translator) {

@@ -59,9 +59,8 @@ class FrameConverter : public Converter {
   TranslatorSet& translators;
 
  private:
-  // Each returns true when the run must stop.
-  bool writeGuide(FrameTranslator& translator);
-  bool writeColumnHead(FrameTranslator& translator);
+  Flow writeGuide(FrameTranslator& translator);
+  Flow writeColumnHead(FrameTranslator& translator);
   void writeFrameLines(FrameTranslator& translator);
 
   FrameFamily family_;

@@ -1,21 +1,19 @@
 #include "frames/hdlc_translators.h"
 
-#include <algorithm>
-
 namespace qv {
 
 namespace {
 
 // Supervisory functions, the same for SDLC, X.25 and LAPD (control byte for modulo 8
 // with P/F and N(R) zero). Function 3 (0x0D) has no name.
-constexpr DirectionalName kSupervisoryNames[] = {
+constexpr ValueName kSupervisoryNames[] = {
     {0, "RR", "RR"},    // 0x01
     {1, "RNR", "RNR"},  // 0x05
     {2, "REJ", "REJ"},  // 0x09
 };
 
 // Unnumbered modifiers (the five modifier bits without P/F) by protocol.
-constexpr DirectionalName kSdlcUnnumberedNames[] = {
+constexpr ValueName kSdlcUnnumberedNames[] = {
     {0, "UI", "UI"},         // 0x03
     {1, "SIM", "RIM"},       // 0x07
     {3, nullptr, "DM"},      // 0x0F
@@ -31,7 +29,7 @@ constexpr DirectionalName kSdlcUnnumberedNames[] = {
     {31, nullptr, "BCN"},    // 0xEF
 };
 
-constexpr DirectionalName kX25UnnumberedNames[] = {
+constexpr ValueName kX25UnnumberedNames[] = {
     {3, "SARM", "DM"},       // 0x0F
     {7, "SABM", nullptr},    // 0x2F
     {8, "DISC", nullptr},    // 0x43
@@ -40,7 +38,7 @@ constexpr DirectionalName kX25UnnumberedNames[] = {
     {17, nullptr, "FRMR"},   // 0x87
 };
 
-constexpr DirectionalName kLapdUnnumberedNames[] = {
+constexpr ValueName kLapdUnnumberedNames[] = {
     {0, "UI", nullptr},      // 0x03
     {3, nullptr, "DM"},      // 0x0F
     {8, "DISC", nullptr},    // 0x43
@@ -50,24 +48,22 @@ constexpr DirectionalName kLapdUnnumberedNames[] = {
     {23, "XID", "XID"},      // 0xAF
 };
 
-static_assert(sortedByCode(kSupervisoryNames));
-static_assert(sortedByCode(kSdlcUnnumberedNames));
-static_assert(sortedByCode(kX25UnnumberedNames));
-static_assert(sortedByCode(kLapdUnnumberedNames));
+static_assert(ascendingValues(kSupervisoryNames));
+static_assert(ascendingValues(kSdlcUnnumberedNames));
+static_assert(ascendingValues(kX25UnnumberedNames));
+static_assert(ascendingValues(kLapdUnnumberedNames));
 
 constexpr char kAdTypeHead[] = "-----TM---AD-TYPE---NS-PF-NR-FC-";
 constexpr char kSapTeCrHead[] = "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-";
 
-template <int N>
-const char* linkTypeName(bool isSd, int frameClass, int typeIndex,
-                         const DirectionalName (&unnumbered)[N]) {
+const char* linkTypeName(bool isSd, int frameClass, int typeIndex, ValueNames unnumbered) {
   switch (frameClass) {
     case FrameClassI:
       return "INFO";
     case FrameClassS:
-      return lookupName(kSupervisoryNames, typeIndex, isSd);
+      return directionalName(kSupervisoryNames, typeIndex, isSd);
     case FrameClassU:
-      return lookupName(unnumbered, typeIndex, isSd);
+      return directionalName(unnumbered, typeIndex, isSd);
     default:
       return "";
   }
@@ -130,23 +126,25 @@ int decodeControl(HdlcHeader& header, const Frame& frame, int at, int count, boo
 }
 
 // The N(S) and N(R) cells of the AD-TYPE layout: one centred digit in modulo 8.
+template <bool kModulo128>
 char* writeSequence(char* position, int value) {
-  if (mod128Mode != 0) return decimalOrBlanks(position, 3, value);
+  if (kModulo128) return decimalOrBlanks(position, 3, value);
   position = fillChars(position, 1, ' ');
   position = digitOrBlank(position, value);
   return fillChars(position, 1, ' ');
 }
 
 // AD, TYPE, NS, PF and NR (positions 10-27).
+template <bool kModulo128>
 char* writeAdTypeColumns(char* p, FrameTranslator& namer, bool isSd, const HdlcHeader& header) {
   p = hexOrBlanks(p, 2, header.address);
   p = fillChars(p, 1, ' ');
   p = writeFrameTypeColumn(p, namer, isSd, header);
-  p = writeSequence(p, header.ns);
+  p = writeSequence<kModulo128>(p, header.ns);
   p = fillChars(p, 1, ' ');
   p = digitOrBlank(p, header.pf);
   p = fillChars(p, 1, ' ');
-  return writeSequence(p, header.nr);
+  return writeSequence<kModulo128>(p, header.nr);
 }
 
 // SAP, TE, CR, TYPE, NS, PF and NR (positions 10-33).
@@ -169,41 +167,9 @@ char* writeSapTeCrColumns(char* p, FrameTranslator& namer, bool isSd, const Hdlc
 
 // ---- shared helpers ----
 
-const char* lookupName(const DirectionalName* table, int size, int code, bool isSd) {
-  const DirectionalName* end = table + size;
-  const DirectionalName* row = std::lower_bound(
-      table, end, code, [](const DirectionalName& r, int c) { return r.code < c; });
-  if (row == end || row->code != code) return nullptr;
-  return isSd ? row->sdName : row->rdName;
-}
-
 void decodeControlAndInfo(HdlcHeader& header, const Frame& frame, int at, int count, bool mod128) {
   const int headerLength = decodeControl(header, frame, at, count, mod128);
   if (headerLength > 0) setInfo(header, headerLength, count);
-}
-
-int usableCount(const Frame& frame) {
-  return std::clamp(frame.count, 0, static_cast<int32_t>(kFrameCells));
-}
-
-char* hexOrBlanks(char* position, int width, int value) {
-  return value < 0 ? fillChars(position, width, ' ') : hexDigits(position, width, value) + width;
-}
-
-char* decimalOrBlanks(char* position, int width, int value) {
-  return value < 0 ? fillChars(position, width, ' ') : decimalBlanks(position, width, value);
-}
-
-char* digitOrBlank(char* position, int value) {
-  return fillChars(position, 1, value < 0 ? ' ' : static_cast<char>('0' + value % 10));
-}
-
-char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int digits) {
-  if (name != nullptr) return fixedText(position, width, name);
-  position = fillChars(position, 1, '(');
-  position = hexDigits(position, digits, value) + digits;
-  position = fillChars(position, 1, ')');
-  return fillChars(position, width - digits - 2, ' ');
 }
 
 char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
@@ -213,16 +179,6 @@ char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
   const bool twoBytes = header.controlLength >= 2;
   const uint32_t control = twoBytes ? header.control1 << 8 | header.control2 : header.control1;
   return nameOrHexColumn(position, 6, name, control, twoBytes ? 4 : 2);
-}
-
-void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, int count) {
-  char* position = fillChars(translator.writePos, 1, ' ');
-  // The line buffer bounds the room too, whatever width the run asked for.
-  const int lastColumn = std::min<int>(translator.lineWidth, kLineBufferSize - 1);
-  const int room = (lastColumn - static_cast<int>(position - translator.lineBuffer)) / 2;
-  const int shown = std::min({count, room, kFrameCells - start});
-  for (int i = 0; i < shown; ++i) position = hexDigits(position, 2, frameByte(frame, start + i)) + 2;
-  translator.writePos = position;
 }
 
 int LinkFrameTranslator::translateWith(const Frame& frame, ColumnWriter writeColumns) {
@@ -249,33 +205,33 @@ void HdlcFrameTranslator::decode(HdlcHeader& header, const Frame& frame, bool mo
 }
 
 void HdlcFrameTranslator::parseHeader(void* header, const Frame& frame) {
-  decode(*static_cast<HdlcHeader*>(header), frame, mod128Mode != 0);
+  decode(*static_cast<HdlcHeader*>(header), frame, modulo128_);
 }
 
 void HdlcFrameTranslator::writeColumnHead() { writeHead(kAdTypeHead, "DATA"); }
 
 int HdlcFrameTranslator::translate(const Frame& frame) {
-  return translateWith(frame, writeAdTypeColumns);
+  return translateWith(frame, modulo128_ ? writeAdTypeColumns<true> : writeAdTypeColumns<false>);
 }
 
 const char* SdlcFrameTranslator::frameTypeName(bool isSd, int frameClass, int typeIndex) {
   return linkTypeName(isSd, frameClass, typeIndex, kSdlcUnnumberedNames);
 }
 
-const char* SdlcFrameTranslator::shortTag() { return mod128Mode != 0 ? "F-SDLCE-" : "F -SDLC-"; }
+const char* SdlcFrameTranslator::shortTag() { return modulo128() ? "F-SDLCE-" : "F -SDLC-"; }
 
 const char* SdlcFrameTranslator::title() {
-  return mod128Mode != 0 ? "(SDLC MOD128 FRAME)" : "(SDLC FRAME)";
+  return modulo128() ? "(SDLC MOD128 FRAME)" : "(SDLC FRAME)";
 }
 
 const char* X25FrameTranslator::frameTypeName(bool isSd, int frameClass, int typeIndex) {
   return linkTypeName(isSd, frameClass, typeIndex, kX25UnnumberedNames);
 }
 
-const char* X25FrameTranslator::shortTag() { return mod128Mode != 0 ? "F-X.25E-" : "F -X.25-"; }
+const char* X25FrameTranslator::shortTag() { return modulo128() ? "F-X.25E-" : "F -X.25-"; }
 
 const char* X25FrameTranslator::title() {
-  return mod128Mode != 0 ? "(X.25 MOD128 FRAME)" : "(X.25 FRAME)";
+  return modulo128() ? "(X.25 MOD128 FRAME)" : "(X.25 FRAME)";
 }
 
 // ---- LAPD ----

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "frames/translator.h"
+#include "report/value_names.h"
 
 namespace qv {
 
@@ -32,62 +33,23 @@ struct HdlcHeader {
   int8_t infoCount = 0;
 };
 
-// Names of a frame or packet type for both directions: SD frames carry commands, RD
-// frames responses. nullptr means the type has no name in that direction.
-struct DirectionalName {
-  uint8_t code;
-  const char* sdName;
-  const char* rdName;
-};
-
-// The name of `code` in a table sorted by code, or nullptr when it is not listed.
-const char* lookupName(const DirectionalName* table, int size, int code, bool isSd);
-
-template <int N>
-const char* lookupName(const DirectionalName (&table)[N], int code, bool isSd) {
-  return lookupName(table, N, code, isSd);
+// The name of a frame or packet type in a table whose rows name commands (SD frames)
+// first and responses (RD frames) second; nullptr when the type has no name in that
+// direction.
+constexpr const char* directionalName(ValueNames table, int code, bool isSd) {
+  return valueName(table, code, !isSd);
 }
-
-template <int N>
-constexpr bool sortedByCode(const DirectionalName (&table)[N]) {
-  for (int i = 1; i < N; ++i) {
-    if (table[i - 1].code >= table[i].code) return false;
-  }
-  return true;
-}
-
-// The byte of the Frame's n-th cell.
-inline uint8_t frameByte(const Frame& frame, int n) {
-  return static_cast<uint8_t>(frame.cells[n] >> 8);
-}
-
-// The number of bytes a translator may read from the frame: its count, kept within the
-// cells actually stored so that a damaged count never reads past them.
-int usableCount(const Frame& frame);
 
 // Decodes the control field from byte `at` on (one byte for U frames and in modulo 8,
 // two for I and S frames in modulo 128) and places the information field after it. A
 // frame of `count` bytes that ends inside the control field has no information field.
 void decodeControlAndInfo(HdlcHeader& header, const Frame& frame, int at, int count, bool mod128);
 
-// Number cells of the frame lines; a negative (absent) value fills the cell with blanks.
-char* hexOrBlanks(char* position, int width, int value);
-char* decimalOrBlanks(char* position, int width, int value);
-char* digitOrBlank(char* position, int value);
-
-// A name column of `width`: the name, or when there is none the value's `digits`
-// hex digits in parentheses, padded with blanks. Returns the position after it.
-char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int digits);
-
 // The 6-character frame type column: the name, or the control byte(s) in hex
 // ("(0D)  ", "(0D23)") when the frame type has none; blanks when there is no control
 // field. Returns the position after it.
 char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
                            const HdlcHeader& header);
-
-// Writes a blank and then the frame bytes from cell `start` in hex, as many of `count`
-// as fit before the translator's line width.
-void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, int count);
 
 // The line of a link frame: direction, time, the address and control columns of the
 // layout, FC mark and the information field in hex.
@@ -99,7 +61,7 @@ class LinkFrameTranslator : public FrameTranslator {
   int translateWith(const Frame& frame, ColumnWriter writeColumns);
 };
 
-// Shared by SDLC and X.25 link frames: modulo 8 or 128 by mod128Mode, AD-TYPE layout.
+// Shared by SDLC and X.25 link frames: modulo 8 or 128, AD-TYPE layout.
 class HdlcFrameTranslator : public LinkFrameTranslator {
  public:
   // header points to an HdlcHeader.
@@ -107,7 +69,14 @@ class HdlcFrameTranslator : public LinkFrameTranslator {
   void writeColumnHead() override;
   int translate(const Frame& frame) override;
 
+  // Set by the HDLC translator choice: two-byte control fields for I and S frames.
+  void setModulo128(bool modulo128) { modulo128_ = modulo128; }
+  bool modulo128() const { return modulo128_; }
+
   static void decode(HdlcHeader& header, const Frame& frame, bool mod128);
+
+ private:
+  bool modulo128_ = false;
 };
 
 class SdlcFrameTranslator : public HdlcFrameTranslator {

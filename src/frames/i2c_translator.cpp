@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "frames/hdlc_translators.h"
-
 namespace qv {
 namespace {
 

@@ -1,66 +1,38 @@
 // IrLAP frame translator.
 #include "frames/irlap_translator.h"
 
-#include <iterator>
-
 namespace qv {
 namespace {
 
-struct IrlapName {
-  const char* command;   // C/R = 1
-  const char* response;  // C/R = 0
-};
+// Frame types named by the frame's C/R bit: the command name (C/R 1) first, the
+// response name (C/R 0) second.
 
 // Supervisory frames, by function (control bits 2-3).
-constexpr IrlapName kSupervisoryNames[] = {
-    {"RR", "RR"},      // 0x01
-    {"RNR", "RNR"},    // 0x05
-    {"REJ", "REJ"},    // 0x09
-    {"SREJ", "SREJ"},  // 0x0D
+constexpr ValueName kSupervisoryNames[] = {
+    {0, "RR", "RR"},      // 0x01
+    {1, "RNR", "RNR"},    // 0x05
+    {2, "REJ", "REJ"},    // 0x09
+    {3, "SREJ", "SREJ"},  // 0x0D
 };
 
 // Unnumbered frames, by modifier (control bits 5-7 and 2-3); control shown with P/F 0.
-constexpr IrlapName kUnnumberedNames[32] = {
-    {"UI", "UI"},        // 0  0x03
-    {},                  // 1
-    {},                  // 2
-    {nullptr, "DM"},     // 3  0x0F
-    {},                  // 4
-    {},                  // 5
-    {},                  // 6
-    {"XID", nullptr},    // 7  0x2F
-    {"DISC", "RD"},      // 8  0x43
-    {},                  // 9
-    {},                  // 10
-    {},                  // 11
-    {nullptr, "UA"},     // 12 0x63
-    {},                  // 13
-    {},                  // 14
-    {},                  // 15
-    {"SNRM", "RNRM"},    // 16 0x83
-    {nullptr, "FRMR"},   // 17 0x87
-    {},                  // 18
-    {},                  // 19
-    {},                  // 20
-    {},                  // 21
-    {},                  // 22
-    {nullptr, "XID"},    // 23 0xAF
-    {},                  // 24
-    {},                  // 25
-    {},                  // 26
-    {},                  // 27
-    {"TEST", "TEST"},    // 28 0xE3
-    {},                  // 29
-    {},                  // 30
-    {},                  // 31
+constexpr ValueName kUnnumberedNames[] = {
+    {0, "UI", "UI"},        // 0x03
+    {3, nullptr, "DM"},     // 0x0F
+    {7, "XID", nullptr},    // 0x2F
+    {8, "DISC", "RD"},      // 0x43
+    {12, nullptr, "UA"},    // 0x63
+    {16, "SNRM", "RNRM"},   // 0x83
+    {17, nullptr, "FRMR"},  // 0x87
+    {23, nullptr, "XID"},   // 0xAF
+    {28, "TEST", "TEST"},   // 0xE3
 };
+
+static_assert(ascendingValues(kSupervisoryNames));
+static_assert(ascendingValues(kUnnumberedNames));
 
 constexpr const char* kHead = "-----TM---AD-TYPE-NR-PF-NS-FC-";
 constexpr int kTypeWidth = 4;
-
-const char* nameFor(const IrlapName& row, bool isCommand) {
-  return isCommand ? row.command : row.response;
-}
 
 // AD, TYPE, NR, PF and NS. The type is named by the frame's C/R bit, not its direction.
 char* writeIrlapColumns(char* p, FrameTranslator& namer, bool, const HdlcHeader& header) {
@@ -99,13 +71,9 @@ const char* IrlapTranslator::frameTypeName(bool isCommand, int frameClass, int t
     case FrameClassI:
       return "INFO";
     case FrameClassS:
-      return typeIndex >= 0 && typeIndex < static_cast<int>(std::size(kSupervisoryNames))
-                 ? nameFor(kSupervisoryNames[typeIndex], isCommand)
-                 : nullptr;
+      return valueName(kSupervisoryNames, typeIndex, !isCommand);
     case FrameClassU:
-      return typeIndex >= 0 && typeIndex < static_cast<int>(std::size(kUnnumberedNames))
-                 ? nameFor(kUnnumberedNames[typeIndex], isCommand)
-                 : nullptr;
+      return valueName(kUnnumberedNames, typeIndex, !isCommand);
     default:
       return "";  // no control field: the type column stays blank
   }

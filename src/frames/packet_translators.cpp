@@ -4,14 +4,14 @@ namespace qv {
 
 namespace {
 
-constexpr DirectionalName kFlowControlNames[] = {
+constexpr ValueName kFlowControlNames[] = {
     {0, "RR", "RR"},
     {1, "RNR", "RNR"},
     {2, "REJ", nullptr},
 };
 
 // Class 2 packets by type byte >> 2.
-constexpr DirectionalName kControlPacketNames[] = {
+constexpr ValueName kControlPacketNames[] = {
     {2, "CR", "IC"},        // 0x0B call request / incoming call
     {3, "CA", "CC"},        // 0x0F call accepted / call connected
     {4, "CQ", "CI"},        // 0x13 clear request / clear indication
@@ -27,45 +27,45 @@ constexpr DirectionalName kControlPacketNames[] = {
 };
 
 // Class 3 packets by type byte >> 2.
-constexpr DirectionalName kOtherPacketNames[] = {
+constexpr ValueName kOtherPacketNames[] = {
     {60, "DIAG", "DIAG"},  // 0xF1
 };
 
-// Q.931 message types; the same name in both directions.
-constexpr DirectionalName kMessageNames[] = {
-    {0x00, "ESCAPE", "ESCAPE"},
-    {0x01, "ALAERT", "ALAERT"},
-    {0x02, "CALL PROC", "CALL PROC"},
-    {0x03, "PROG", "PROG"},
-    {0x05, "SETUP", "SETUP"},
-    {0x07, "CONN", "CONN"},
-    {0x0D, "SETUP ACK", "SETUP ACK"},
-    {0x0F, "CONN ACK", "CONN ACK"},
-    {0x20, "USER INFO", "USER INFO"},
-    {0x21, "SUSP REJ", "SUSP REJ"},
-    {0x22, "RES REJ", "RES REJ"},
-    {0x25, "SUSP", "SUSP"},
-    {0x26, "RES", "RES"},
-    {0x2D, "SUSP ACK", "SUSP ACK"},
-    {0x2E, "RES ACK", "RES ACK"},
-    {0x45, "DISC", "DISC"},
-    {0x46, "REST", "REST"},
-    {0x4D, "REL", "REL"},
-    {0x4E, "REST ACK", "REST ACK"},
-    {0x5A, "REL COMP", "REL COMP"},
-    {0x60, "SEGMENT", "SEGMENT"},
-    {0x62, "FAC", "FAC"},
-    {0x6E, "NOTIFY", "NOTIFY"},
-    {0x75, "STATUS EN", "STATUS EN"},
-    {0x79, "CON CON", "CON CON"},
-    {0x7B, "INFO", "INFO"},
-    {0x7D, "STATUS", "STATUS"},
+// Q.931 message types, named the same in both directions.
+constexpr ValueName kMessageNames[] = {
+    {0x00, "ESCAPE"},
+    {0x01, "ALAERT"},
+    {0x02, "CALL PROC"},
+    {0x03, "PROG"},
+    {0x05, "SETUP"},
+    {0x07, "CONN"},
+    {0x0D, "SETUP ACK"},
+    {0x0F, "CONN ACK"},
+    {0x20, "USER INFO"},
+    {0x21, "SUSP REJ"},
+    {0x22, "RES REJ"},
+    {0x25, "SUSP"},
+    {0x26, "RES"},
+    {0x2D, "SUSP ACK"},
+    {0x2E, "RES ACK"},
+    {0x45, "DISC"},
+    {0x46, "REST"},
+    {0x4D, "REL"},
+    {0x4E, "REST ACK"},
+    {0x5A, "REL COMP"},
+    {0x60, "SEGMENT"},
+    {0x62, "FAC"},
+    {0x6E, "NOTIFY"},
+    {0x75, "STATUS EN"},
+    {0x79, "CON CON"},
+    {0x7B, "INFO"},
+    {0x7D, "STATUS"},
 };
 
-static_assert(sortedByCode(kFlowControlNames));
-static_assert(sortedByCode(kControlPacketNames));
-static_assert(sortedByCode(kOtherPacketNames));
-static_assert(sortedByCode(kMessageNames));
+static_assert(ascendingValues(kFlowControlNames));
+static_assert(ascendingValues(kControlPacketNames));
+static_assert(ascendingValues(kOtherPacketNames));
+static_assert(ascendingValues(kMessageNames));
 
 constexpr char kGnCnHead[] = "-----TM---GN--CN-PTYPE--PS--PR-MQD-FC-";
 constexpr char kPdMessageHead[] = "-----TM---PD--MESSAGE-CRF-CR---FC-";
@@ -265,12 +265,11 @@ const char* X25PacketTranslator::frameTypeName(bool isSd, int packetClass, int p
     case PacketClassData:
       return "DT";
     case PacketClassFlowControl:
-      return lookupName(kFlowControlNames, packetTypeIndex, isSd);
+      return directionalName(kFlowControlNames, packetTypeIndex, isSd);
     case PacketClassControl:
-      return lookupName(kControlPacketNames, packetTypeIndex,
-                        isSd);
+      return directionalName(kControlPacketNames, packetTypeIndex, isSd);
     case PacketClassOther:
-      return lookupName(kOtherPacketNames, packetTypeIndex, isSd);
+      return directionalName(kOtherPacketNames, packetTypeIndex, isSd);
     default:
       return "";
   }
@@ -306,10 +305,10 @@ void LapdPacketTranslator::parseHeader(void* header, const Frame& frame) {
   keepRest(message, reader);
 }
 
-const char* LapdPacketTranslator::frameTypeName(bool isSd, int, int messageType) {
+const char* LapdPacketTranslator::frameTypeName(bool, int, int messageType) {
   if (messageType < 0) return "";
   if ((messageType & 0x80) != 0) return nullptr;  // the escape range has no names here
-  return lookupName(kMessageNames, messageType, isSd);
+  return valueName(kMessageNames, messageType);
 }
 
 const char* LapdPacketTranslator::shortTag() { return "P -LAPD-"; }

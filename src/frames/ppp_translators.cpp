@@ -1,21 +1,15 @@
 // PPP translation and PPP frame dump.
 #include "frames/ppp_translators.h"
 
-#include <algorithm>
 #include <iterator>
 
-#include "frames/hdlc_translators.h"
+#include "report/value_names.h"
 
 namespace qv {
 namespace {
 
-struct PppProtocol {
-  uint16_t number;
-  const char* name;
-};
-
-// Assigned PPP protocol numbers, sorted by number for the binary search.
-constexpr PppProtocol kProtocols[] = {
+// Assigned PPP protocol numbers.
+constexpr ValueName kProtocols[] = {
     {0x0001, "Padding"},  {0x0021, "IP"},       {0x0023, "OSI"},      {0x0025, "XNS"},
     {0x0027, "DECnet"},   {0x0029, "AT"},       {0x002B, "IPX"},      {0x002D, "VJCTCPIP"},
     {0x002F, "VJUTCPIP"}, {0x0031, "BPDU"},     {0x0033, "ST"},       {0x0035, "VINES"},
@@ -34,14 +28,15 @@ constexpr PppProtocol kProtocols[] = {
     {0xC281, "PropAP"},   {0xC481, "PropNIDA"},
 };
 static_assert(std::size(kProtocols) == 62);
-static_assert(std::ranges::is_sorted(kProtocols, {}, &PppProtocol::number));
+static_assert(ascendingValues(kProtocols));
 
-// LCP/NCP packet codes, indexed by code; code 0 has no name.
-constexpr const char* kCodeNames[] = {
-    nullptr,    "CONF-REQ", "CONF-ACK", "CONF-NAK", "CONF-REJ", "TERM-REQ",
-    "TERM-ACK", "CODE-REJ", "PROT-REJ", "ECHO-REQ", "ECHO-REP", "DISC-REQ",
-    "IDENT",    "TIME-REM", "RES-REQ",  "RES-REP",
+// LCP/NCP packet codes; code 0 has no name.
+constexpr ValueName kCodeNames[] = {
+    {1, "CONF-REQ"},  {2, "CONF-ACK"},  {3, "CONF-NAK"},  {4, "CONF-REJ"},  {5, "TERM-REQ"},
+    {6, "TERM-ACK"},  {7, "CODE-REJ"},  {8, "PROT-REJ"},  {9, "ECHO-REQ"},  {10, "ECHO-REP"},
+    {11, "DISC-REQ"}, {12, "IDENT"},    {13, "TIME-REM"}, {14, "RES-REQ"},  {15, "RES-REP"},
 };
+static_assert(ascendingValues(kCodeNames));
 
 constexpr const char* kTranslateHead = "-----TM---PROTOCOL-CODE------ID-FC-";
 constexpr const char* kDumpHead = "-----TM---FC-";
@@ -82,13 +77,10 @@ void decodePpp(PppHeader& header, const Frame& frame) {
 }  // namespace
 
 const char* PppTranslator::protocolName(int32_t protocol) {
-  const auto row = std::ranges::lower_bound(kProtocols, protocol, {}, &PppProtocol::number);
-  return row != std::end(kProtocols) && row->number == protocol ? row->name : nullptr;
+  return valueName(kProtocols, protocol);
 }
 
-const char* PppTranslator::codeName(int code) {
-  return code >= 0 && code < static_cast<int>(std::size(kCodeNames)) ? kCodeNames[code] : nullptr;
-}
+const char* PppTranslator::codeName(int code) { return valueName(kCodeNames, code); }
 
 void PppTranslator::parseHeader(void* header, const Frame& frame) {
   decodePpp(*static_cast<PppHeader*>(header), frame);

@@ -1,8 +1,6 @@
 // SPI frame dump.
 #include "frames/spi_translator.h"
 
-#include "frames/hdlc_translators.h"
-
 namespace qv {
 
 const char* SpiDumpTranslator::shortTag() { return "-SPI- D "; }

@@ -1,13 +1,11 @@
 #include "frames/translator.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "capture/record_word.h"
-#include "frames/hdlc_translators.h"
 
 namespace qv {
-
-uint8_t mod128Mode = 0;
 
 namespace {
 
@@ -58,6 +56,46 @@ char* decimalBlanks(char* position, int width, uint32_t value) {
   char* end = lastDigits(position, width, value);
   for (char* p = position; p + 1 < end && *p == '0'; ++p) *p = ' ';
   return end;
+}
+
+char* hexOrBlanks(char* position, int width, int value) {
+  if (value < 0) return fillChars(position, width, ' ');
+  return hexDigits(position, width, static_cast<uint32_t>(value)) + width;
+}
+
+char* decimalOrBlanks(char* position, int width, int value) {
+  if (value < 0) return fillChars(position, width, ' ');
+  return decimalBlanks(position, width, static_cast<uint32_t>(value));
+}
+
+char* digitOrBlank(char* position, int value) {
+  return fillChars(position, 1, value < 0 ? ' ' : static_cast<char>('0' + value % 10));
+}
+
+char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int digits) {
+  if (name != nullptr) return fixedText(position, width, name);
+  position = fillChars(position, 1, '(');
+  position = hexDigits(position, digits, value) + digits;
+  position = fillChars(position, 1, ')');
+  return fillChars(position, width - digits - 2, ' ');
+}
+
+// ---- frame bytes ----
+
+int usableCount(const Frame& frame) {
+  return std::clamp(frame.count, 0, static_cast<int32_t>(kFrameCells));
+}
+
+void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, int count) {
+  char* position = fillChars(translator.writePos, 1, ' ');
+  // The line buffer bounds the room too, whatever width the run asked for.
+  const int lastColumn = std::min<int>(translator.lineWidth, kLineBufferSize - 1);
+  const int room = (lastColumn - static_cast<int>(position - translator.lineBuffer)) / 2;
+  const int shown = std::min({count, room, kFrameCells - start});
+  for (int i = 0; i < shown; ++i) {
+    position = hexDigits(position, 2, frameByte(frame, start + i)) + 2;
+  }
+  translator.writePos = position;
 }
 
 // ---- virtual defaults ----

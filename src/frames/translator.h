@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "frames/frame.h"
-#include "report/header.h"  // hexDigits, the hex field of the report and the translators
+#include "report/text_fields.h"
 
 namespace qv {
 
@@ -80,14 +80,32 @@ class WholeFrameTranslator : public FrameTranslator {
 
 // Formatting helpers: each writes exactly the given width at position and a
 // terminating zero right after it; they return the position after the field. Hex
-// fields are written with hexDigits of the report header.
+// fields are written with the report's hexDigits.
 char* fillChars(char* position, int n, char ch);
 char* fixedText(char* position, int width, const char* text);
 char* decimalZeros(char* position, int width, uint32_t value);
 char* decimalBlanks(char* position, int width, uint32_t value);
 
-// Program-wide flag of the HDLC translator choice: two-byte control fields for SDLC
-// and X.25 link frames.
-extern uint8_t mod128Mode;
+// Number cells of the frame lines; a negative (absent) value fills the cell with blanks.
+char* hexOrBlanks(char* position, int width, int value);
+char* decimalOrBlanks(char* position, int width, int value);
+char* digitOrBlank(char* position, int value);
+
+// A name column of `width`: the name, or when there is none the value's `digits`
+// hex digits in parentheses, padded with blanks. Returns the position after it.
+char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int digits);
+
+// The byte of the Frame's n-th cell.
+inline uint8_t frameByte(const Frame& frame, int n) {
+  return static_cast<uint8_t>(frame.cells[n] >> 8);
+}
+
+// The number of bytes a translator may read from the frame: its count, kept within the
+// cells actually stored so that a damaged count never reads past them.
+int usableCount(const Frame& frame);
+
+// Writes a blank and then the frame bytes from cell `start` in hex, as many of `count`
+// as fit before the translator's line width.
+void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, int count);
 
 }  // namespace qv

@@ -24,9 +24,9 @@ struct TranslatorSet {
   SpiDumpTranslator spiDump;
 };
 
-// The frame-level translator for a frameProtocol (0-1 SDLC, 2-3 X.25, 4 LAPD); also
-// sets mod128Mode (protocols 1 and 3). Any other value is taken as 0, so that a
-// capture with an unknown protocol is still reported.
+// The frame-level translator for a frameProtocol (0-1 SDLC, 2-3 X.25, 4 LAPD), set to
+// modulo 128 for protocols 1 and 3 and to modulo 8 for 0 and 2. Any other value is
+// taken as 0, so that a capture with an unknown protocol is still reported.
 FrameTranslator* chooseHdlcFrameTranslator(TranslatorSet& set, int frameProtocol);
 // The packet translator for a packetProtocol (0 X.25, 1 LAPD; any other value as 0),
 // wired to the frame translator of frameProtocol.

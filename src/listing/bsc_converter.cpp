@@ -16,19 +16,19 @@ int BscConverter::run(int32_t limit) {
   if (!beginRun(limit)) return 0;
   // Symbols are characters: the translation never shows hex rows.
   options.codeDisplay = 1;
-  if (options.skipGuide == 0 && !writeGuide()) return finishRun();
+  if (options.skipGuide == 0 && writeGuide() == Flow::Stop) return finishRun();
   // A monitor chunk shorter than one word holds no record: reading one would run past
   // the chunk.
   if (captureFile->chunkStart() != captureFile->chunkEnd()) writeBody();
   return finishRun();
 }
 
-bool BscConverter::writeGuide() {
+Flow BscConverter::writeGuide() {
   writeHeaderLine(printFile);
   printFile.putString(kBscTitleLine);
   writeConditionsBox();
   writeBoxEnd(printFile);
-  return !endLine();
+  return endStep();
 }
 
 void BscConverter::writeBody() {

@@ -15,8 +15,8 @@ class BscConverter : public Converter {
   int run(int32_t limit) override;
 
  private:
-  // Header top line, BSC title, conditions box and closing line; false = stop.
-  bool writeGuide();
+  // Header top line, BSC title, conditions box and closing line.
+  Flow writeGuide();
   void writeBody();
   // Fills the block with symbols and listed control records; an empty block means the
   // translation is finished.

@@ -2,6 +2,8 @@
 
 #include <span>
 
+#include "report/code_tables.h"
+
 namespace qv {
 
 namespace {
@@ -220,18 +222,16 @@ constexpr FamilyMachine kMachines[] = {
       kTransparentDleRules}},
 };
 
-// Family of each character code id 0-9.
-constexpr BscFamily kCodeFamilies[] = {
-    BscFamily::Ascii,   // ASCII
-    BscFamily::Ebcdic,  // EBCDIC
-    BscFamily::Ebcdic,  // EBCDIK
-    BscFamily::Ascii,   // JIS7
-    BscFamily::Ascii,   // JIS8
-    BscFamily::Inert,   // HEX
-    BscFamily::Inert,   // EBCD
-    BscFamily::Transc,  // TRANSC
-    BscFamily::Inert,   // IPARS
-    BscFamily::Inert,   // BAUDOT
+// The codes BSC traffic is read in; every other code leaves the recognizers inert.
+struct CodeFamily {
+  CodeId code;
+  BscFamily family;
+};
+
+constexpr CodeFamily kCodeFamilies[] = {
+    {CodeAscii, BscFamily::Ascii},   {CodeEbcdic, BscFamily::Ebcdic},
+    {CodeEbcdik, BscFamily::Ebcdic}, {CodeJis7, BscFamily::Ascii},
+    {CodeJis8, BscFamily::Ascii},    {CodeTransc, BscFamily::Transc},
 };
 
 // Character statuses: 8 plain, 12 alternate table. Flagged characters are ignored.
@@ -297,8 +297,10 @@ void queueSymbol(Emit what, uint16_t cell, const BscRecognizer& recognizer,
 
 BscFamily bscFamilyFor(int protocol, int code) {
   if (protocol != 0 && protocol != 1) return BscFamily::Inert;
-  if (code < 0 || code >= static_cast<int>(std::size(kCodeFamilies))) return BscFamily::Inert;
-  return kCodeFamilies[code];
+  for (const CodeFamily& row : kCodeFamilies) {
+    if (row.code == code) return row.family;
+  }
+  return BscFamily::Inert;
 }
 
 void BscSymbolQueue::push(RecordWord word) {

@@ -52,7 +52,7 @@ int NormalListingConverter::run(int32_t limit) {
   code_.load(options.printCode);
   hexCells_.build(hexRowForms(), code_);
   charCells_.build(charRowForms(wordKind), code_);
-  if (!options.skipGuide && writeGuide()) return finishRun();
+  if (!options.skipGuide && writeGuide() == Flow::Stop) return finishRun();
   // A monitor chunk shorter than one word holds no record: reading one would run past
   // the end of the file.
   const bool noRecords = captureFile->chunkStart() == captureFile->chunkEnd() ||
@@ -67,8 +67,8 @@ int NormalListingConverter::run(int32_t limit) {
   return finishRun();
 }
 
-// Writes the header box and title; true when the run must stop.
-bool NormalListingConverter::writeGuide() {
+// Writes the header box and title.
+Flow NormalListingConverter::writeGuide() {
   writeHeaderLine(printFile);
   printFile.putString(kTitleStart);
   printFile.putString(options.lineStateFormat ? kTitleLineState : kTitleNormal);
@@ -77,7 +77,7 @@ bool NormalListingConverter::writeGuide() {
   writeConditionsBox();
   writePrintCode(printFile, options.printCode);
   writeBoxEnd(printFile);
-  return endLine();
+  return endStep();
 }
 
 int NormalListingConverter::rowsPerBlock() const {

@@ -13,14 +13,13 @@ class NormalListingConverter : public Converter {
   // The steps of a run; they work on the cursor, options and tables a run has set up.
   // Fills the block from the cursor; an empty block means the listing is finished.
   void collectBlock();
-  const RecordBlock& block() const { return block_; }
   // Each writes one row of the current block into text (kRowTextSize bytes), trailing
   // blanks removed, and returns its length.
   int formatDataRow(char* text, int row) const;
   int formatLineStateRow(char* text, int line) const;
 
  private:
-  bool writeGuide();
+  Flow writeGuide();
   int rowsPerBlock() const;
   bool writeRow(const char* text);
   bool writeBlock(int rows);

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "report/text_fields.h"
+
 namespace qv {
 
 namespace {
@@ -216,23 +218,34 @@ constexpr CodeTable kBaudotShifted =
         .chars(0x1C, 0x1E, ". / ;")
         .table();
 
-constexpr char kHexDigitSet[] = "0123456789ABCDEF";
-
 }  // namespace
 
-// Indexed by code id: ASCII, EBCDIC, EBCDIK, JIS7, JIS8, HEX, EBCD, TRANSC, IPARS, BAUDOT.
-constexpr std::array<const CodeTable*, 10> primaryTables = {
-    &kAscii, &kEbcdic, &kEbcdik, &kJis7, &kJis8, &kAscii, &kEbcd, &kTransc, &kIpars, &kBaudot};
+constexpr std::array<CodeDisplay, 10> codeDisplays = {{
+    {CodeAscii, &kAscii, &kAscii},
+    {CodeEbcdic, &kEbcdic, &kEbcdic},
+    {CodeEbcdik, &kEbcdik, &kEbcdik},
+    {CodeJis7, &kJis7, &kJis7Shifted},
+    {CodeJis8, &kJis8, &kJis8},
+    {CodeHex, &kAscii, &kAscii},
+    {CodeEbcd, &kEbcd, &kEbcdShifted},
+    {CodeTransc, &kTransc, &kTransc},
+    {CodeIpars, &kIpars, &kIpars},
+    {CodeBaudot, &kBaudot, &kBaudotShifted},
+}};
 
-constexpr std::array<const CodeTable*, 10> alternateTables = {
-    &kAscii, &kEbcdic, &kEbcdik, &kJis7Shifted, &kJis8, &kAscii, &kEbcdShifted, &kTransc, &kIpars,
-    &kBaudotShifted};
+consteval bool indexedByCode() {
+  for (size_t i = 0; i < codeDisplays.size(); ++i) {
+    if (codeDisplays[i].code != static_cast<int>(i)) return false;
+  }
+  return true;
+}
+static_assert(indexedByCode());
 
 DisplayCell displayCell(int code, uint8_t byte, bool alternate) {
-  if (code == CodeHex) return {kHexDigitSet[byte >> 4], kHexDigitSet[byte & 0xF]};
-  if (code < 0 || code >= static_cast<int>(primaryTables.size())) return {' ', ' '};
-  const CodeTable& table = alternate ? *alternateTables[code] : *primaryTables[code];
-  return table[byte];
+  if (code == CodeHex) return {kUpperHexDigits[byte >> 4], kUpperHexDigits[byte & 0xF]};
+  if (code < 0 || code >= static_cast<int>(codeDisplays.size())) return {' ', ' '};
+  const CodeDisplay& display = codeDisplays[static_cast<size_t>(code)];
+  return (*(alternate ? display.alternate : display.primary))[byte];
 }
 
 }  // namespace qv

@@ -24,10 +24,17 @@ enum CodeId : int {
 // 256 cells, indexed by the byte value.
 using CodeTable = std::array<DisplayCell, 256>;
 
-// The tables by code id: the one for plain characters and the one for characters the
-// analyzer marked as shifted. The HEX entries are never read (see displayCell).
-extern const std::array<const CodeTable*, 10> primaryTables;
-extern const std::array<const CodeTable*, 10> alternateTables;
+// The display tables of one character code: the one for plain characters and the one
+// for characters the analyzer marked as shifted (the same table when the code has no
+// shift). The HEX tables are never read (see displayCell).
+struct CodeDisplay {
+  CodeId code;
+  const CodeTable* primary;
+  const CodeTable* alternate;
+};
+
+// One row per code, indexed by code id.
+extern const std::array<CodeDisplay, 10> codeDisplays;
 
 // The cell of a byte in a code; code id 5 gives the byte's hex digits. A code id
 // outside 0-9 gives two blanks.

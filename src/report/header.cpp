@@ -1,39 +1,47 @@
 #include "report/header.h"
 
-#include <array>
 #include <cstdio>
 #include <cstring>
 
+#include "report/code_tables.h"
 #include "report/print_file.h"
+#include "report/text_fields.h"
+#include "report/value_names.h"
 
 namespace qv {
 
 namespace {
 
-constexpr char kHexDigitSet[] = "0123456789ABCDEF";
+// Condition names by the value of the condition field.
+constexpr ValueName kCodeNames[] = {
+    {CodeAscii, "ASCII"}, {CodeEbcdic, "EBCDIC"}, {CodeEbcdik, "EBCDIK"}, {CodeJis7, "JIS7"},
+    {CodeJis8, "JIS8"},   {CodeHex, "HEX"},       {CodeEbcd, "EBCD"},     {CodeTransc, "TRANSC"},
+    {CodeIpars, "IPARS"}, {CodeBaudot, "BAUDOT"},
+};
+constexpr ValueName kCharBitNames[] = {{0, "5"}, {1, "6"}, {2, "7"}, {3, "8"}};
+constexpr ValueName kParityNames[] = {{0, "NONE"}, {1, "ODD"},   {2, "EVEN"},
+                                      {3, "MARK"}, {4, "SPACE"}, {5, "MP"}};
+constexpr ValueName kStopBitNames[] = {{0, "1"}, {1, "2"}};
+constexpr ValueName kLineCodingNames[] = {{0, "NRZ"}, {1, "NRZI"}, {2, "FM0"}, {3, "FM1"}};
+constexpr ValueName kClockNames[] = {{0, "ST1"}, {1, "ST2"}, {2, "RT"}, {3, "AR"}};
+constexpr ValueName kBccNames[] = {{0, "NONE"},   {1, "LRC O"}, {2, "LRC E"}, {3, "CRC-16"},
+                                   {4, "ITU-T"},  {5, "CRC-6"}, {6, "CRC-12"}};
+constexpr ValueName kFcsNames[] = {{0, "NONE"}, {1, "FCS16"}, {2, "FCS32"}};
 
-// Condition names, indexed by the value of the condition field.
-constexpr std::array<const char*, 10> kCodeNames = {
-    "ASCII", "EBCDIC", "EBCDIK", "JIS7", "JIS8", "HEX", "EBCD", "TRANSC", "IPARS", "BAUDOT"};
-constexpr std::array<const char*, 4> kCharBitNames = {"5", "6", "7", "8"};
-constexpr std::array<const char*, 6> kParityNames = {"NONE", "ODD", "EVEN", "MARK", "SPACE", "MP"};
-constexpr std::array<const char*, 2> kStopBitNames = {"1", "2"};
-constexpr std::array<const char*, 4> kLineCodingNames = {"NRZ", "NRZI", "FM0", "FM1"};
-constexpr std::array<const char*, 4> kClockNames = {"ST1", "ST2", "RT", "AR"};
-constexpr std::array<const char*, 7> kBccNames = {"NONE",   "LRC O",  "LRC E", "CRC-16",
-                                                  "ITU-T",  "CRC-6",  "CRC-12"};
-constexpr std::array<const char*, 3> kFcsNames = {"NONE", "FCS16", "FCS32"};
+static_assert(ascendingValues(kCodeNames) && ascendingValues(kCharBitNames) &&
+              ascendingValues(kParityNames) && ascendingValues(kStopBitNames) &&
+              ascendingValues(kLineCodingNames) && ascendingValues(kClockNames) &&
+              ascendingValues(kBccNames) && ascendingValues(kFcsNames));
 
 // A value the analyzer never writes still gets a readable field: its decimal value.
 struct FieldText {
   char text[16];
 };
 
-template <size_t N>
-FieldText nameOf(const std::array<const char*, N>& names, int value) {
+FieldText nameOf(ValueNames names, int value) {
   FieldText field{};
-  if (value >= 0 && static_cast<size_t>(value) < N) {
-    std::snprintf(field.text, sizeof field.text, "%s", names[value]);
+  if (const char* name = valueName(names, value)) {
+    std::snprintf(field.text, sizeof field.text, "%s", name);
   } else {
     std::snprintf(field.text, sizeof field.text, "%d", value);
   }
@@ -153,15 +161,6 @@ void writeFilteredHdlcBox(PrintFile& out, const MeasureConditions& c) {
 
 }  // namespace
 
-char* hexDigits(char* buf, int n, uint32_t value) {
-  for (int i = 0; i < n; ++i) {
-    const int shift = 4 * (n - 1 - i);
-    buf[i] = shift < 32 ? kHexDigitSet[(value >> shift) & 0xF] : '0';
-  }
-  buf[n > 0 ? n : 0] = '\0';
-  return buf;
-}
-
 // Speeds are kept in tenths of a bit per second; the text keeps the precision the
 // analyzer shows for each range.
 char* formatSpeed(char* buf, int32_t speed) {
@@ -210,11 +209,6 @@ char* formatFilter(char* buf, FilterEntry entry) {
   }
   buf[8] = '\0';
   return buf;
-}
-
-const char* codeName(int code) {
-  if (code < 0 || static_cast<size_t>(code) >= kCodeNames.size()) return nullptr;
-  return kCodeNames[code];
 }
 
 void formatHeaderLine(char* buf, const std::tm& when) {

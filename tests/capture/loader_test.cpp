@@ -204,6 +204,26 @@ TEST(Loader, CaptureFromAStream) {
   EXPECT_EQ(refused.str(), "Data file error.\n");
 }
 
+// Kernel attribute files, for one, report a whole page as their length but deliver less.
+TEST(Loader, FileShorterThanItsReportedLengthIsAReadError) {
+  const std::string path = test::tempPath("short-read.cap");
+  test::writeFile(path, validCapture());
+  const CaptureFile::FileReader shortReaders[] = {
+      [](int descriptor, uint8_t* into, size_t length) {
+        const ssize_t got = ::read(descriptor, into, length - 1);
+        return got < 0 ? size_t{0} : static_cast<size_t>(got);
+      },
+      [](int, uint8_t*, size_t) { return size_t{0}; },
+  };
+  for (const CaptureFile::FileReader reader : shortReaders) {
+    CaptureFile capture;
+    capture.setFileReader(reader);
+    const Load load = loadPath(capture, path);
+    EXPECT_EQ(load.result, 0);
+    EXPECT_EQ(load.console, "Data file read error.\n");
+  }
+}
+
 TEST(Loader, FileOfTwoGibibytesIsRefusedBeforeAnythingIsAllocated) {
   const std::string path = test::tempPath("huge.cap");
   {

@@ -13,8 +13,6 @@ namespace {
 
 class HdlcLineTest : public ::testing::Test {
  protected:
-  void TearDown() override { mod128Mode = 0; }
-
   SdlcFrameTranslator sdlc;
   X25FrameTranslator x25;
   LapdFrameTranslator lapd;
@@ -89,7 +87,8 @@ TEST_F(HdlcLineTest, ShortOrMiscountedFramesShowOnlyTheFieldsPresent) {
 }
 
 TEST_F(HdlcLineTest, Modulo128ControlFields) {
-  mod128Mode = 1;
+  sdlc.setModulo128(true);
+  x25.setModulo128(true);
   // I frame cut after its first control byte: N(S) only.
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0xFE})), "SD:       C1 INFO  127" + blanks(8) + "G");
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x0A, 0x05, 0xAB})),
@@ -130,7 +129,8 @@ TEST_F(HdlcLineTest, NameTables) {
 TEST_F(HdlcLineTest, TitlesFollowTheModulus) {
   EXPECT_STREQ(sdlc.title(), "(SDLC FRAME)");
   EXPECT_STREQ(x25.shortTag(), "F -X.25-");
-  mod128Mode = 1;
+  sdlc.setModulo128(true);
+  x25.setModulo128(true);
   EXPECT_STREQ(sdlc.title(), "(SDLC MOD128 FRAME)");
   EXPECT_STREQ(sdlc.shortTag(), "F-SDLCE-");
   EXPECT_STREQ(x25.title(), "(X.25 MOD128 FRAME)");
@@ -162,16 +162,13 @@ TEST_F(HdlcLineTest, LapdAddressAndControl) {
   // The frame ends inside the address or control field.
   EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0xFE})), "SD:       63     1" + blanks(18) + "G");
   EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0x00, 0x01, 0x04})), "SD:        0   0 0 INFO    2" + blanks(8) + "G");
-  // LAPD control fields are two bytes whatever the modulus flag says.
+  // LAPD control fields are always two bytes.
   HdlcHeader header;
-  for (uint8_t flag : {0, 1}) {
-    mod128Mode = flag;
-    lapd.parseHeader(&header, makeFrame(DirectionSd, {0x00, 0x01, 0x02, 0x04}));
-    EXPECT_EQ(header.ns, 1);
-    EXPECT_EQ(header.nr, 2);
-    EXPECT_EQ(header.controlLength, 2);
-    EXPECT_EQ(header.infoCount, 0);
-  }
+  lapd.parseHeader(&header, makeFrame(DirectionSd, {0x00, 0x01, 0x02, 0x04}));
+  EXPECT_EQ(header.ns, 1);
+  EXPECT_EQ(header.nr, 2);
+  EXPECT_EQ(header.controlLength, 2);
+  EXPECT_EQ(header.infoCount, 0);
 }
 
 }  // namespace

@@ -17,7 +17,6 @@ class PacketLineTest : public ::testing::Test {
     x25Packet.lowerTranslator = &x25Frame;
     lapdPacket.lowerTranslator = &lapdFrame;
   }
-  void TearDown() override { mod128Mode = 0; }
 
   // The line of a LAPD I frame (SAPI 0, TEI 0, N(S) 0, N(R) 0) carrying the message.
   std::string message(std::initializer_list<uint8_t> info) {
@@ -152,7 +151,7 @@ TEST_F(PacketLineTest, PacketTypeColumn) {
 }
 
 TEST_F(PacketLineTest, BracketedFrameTypeComesFromTheLinkTranslator) {
-  mod128Mode = 1;
+  sdlcFrame.setModulo128(true);
   x25Packet.lowerTranslator = &sdlcFrame;
   EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})), "RD:        [(0D23)]" + blanks(17) + "G");
   EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0xC1, 0x53})), "RD:        [RD    ]" + blanks(17) + "G");

@@ -42,17 +42,17 @@ TEST(CodeTables, SampleCellsOfEveryCode) {
 
 TEST(CodeTables, SelectorsShareTablesWhereACodeHasNoShift) {
   for (int code : {CodeAscii, CodeEbcdic, CodeEbcdik, CodeJis8, CodeTransc, CodeIpars}) {
-    EXPECT_EQ(primaryTables[code], alternateTables[code]) << code;
+    EXPECT_EQ(codeDisplays[code].primary, codeDisplays[code].alternate) << code;
   }
   for (int code : {CodeJis7, CodeEbcd, CodeBaudot}) {
-    EXPECT_NE(primaryTables[code], alternateTables[code]) << code;
+    EXPECT_NE(codeDisplays[code].primary, codeDisplays[code].alternate) << code;
   }
 }
 
 TEST(CodeTables, EveryCellIsAMnemonicACharacterOrBlank) {
   for (int code = 0; code < 10; ++code) {
     if (code == CodeHex) continue;
-    for (const CodeTable* table : {primaryTables[code], alternateTables[code]}) {
+    for (const CodeTable* table : {codeDisplays[code].primary, codeDisplays[code].alternate}) {
       for (const DisplayCell& c : *table) {
         const bool mnemonic = std::isalnum(static_cast<unsigned char>(c[0])) &&
                               std::isalnum(static_cast<unsigned char>(c[1]));
