@@ -217,6 +217,28 @@ const char* codeName(int code) {
   return kCodeNames[code];
 }
 
+namespace {
+
+template <size_t N>
+const char* lookUp(const std::array<const char*, N>& names, int value) {
+  return value >= 0 && static_cast<size_t>(value) < N ? names[value] : nullptr;
+}
+
+}  // namespace
+
+const char* conditionValueName(ConditionTable table, int value) {
+  switch (table) {
+    case ConditionTable::CharBits: return lookUp(kCharBitNames, value);
+    case ConditionTable::Parity: return lookUp(kParityNames, value);
+    case ConditionTable::StopBits: return lookUp(kStopBitNames, value);
+    case ConditionTable::LineCoding: return lookUp(kLineCodingNames, value);
+    case ConditionTable::Clock: return lookUp(kClockNames, value);
+    case ConditionTable::Bcc: return lookUp(kBccNames, value);
+    case ConditionTable::Fcs: return lookUp(kFcsNames, value);
+  }
+  return nullptr;
+}
+
 void formatHeaderLine(char* buf, const std::tm& when) {
   char dateTime[80];
   std::snprintf(dateTime, sizeof dateTime, "%d-%02d-%02d %d:%02d:%02d", when.tm_year + 1900,

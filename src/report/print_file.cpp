@@ -31,7 +31,7 @@ int PrintFile::open() {
   lineOnPage_ = 0;
   pageCount_ = 0;
   pending_.clear();
-  stream_ = std::fopen(savePath_.c_str(), "w");
+  stream_ = toStandardOutput_ ? stdout : std::fopen(savePath_.c_str(), "w");
   if (stream_ == nullptr) {
     console_ << "Can't create print data file.\n";
     console_.flush();
@@ -46,7 +46,7 @@ int PrintFile::close() {
   if (stream_ == nullptr) return 0;
   // While the file is open, failed_ is set only by a write that did not go through.
   const bool flushed = flushBuffer() && !failed_;
-  const int result = std::fclose(stream_);
+  const int result = stream_ == stdout ? std::fflush(stream_) : std::fclose(stream_);
   stream_ = nullptr;
   if (result != 0) reportWriteFailure();
   // Nothing is open for writing any more: later writes must be no-ops.
