@@ -1,15 +1,27 @@
 #include "convert/converter.h"
 
+#include <algorithm>
+
 #include "report/header.h"
 #include "report/print_file.h"
 
 namespace qv {
 
+// The page count is compared with the checkpoint alone, which is the page limit unless
+// progress is wanted: a run without a progress sink does no more work per line.
 bool Converter::endLine() {
   printFile.putChar('\n');
-  if (progressSink_ != nullptr && --linesToProgressUpdate_ == 0) reportProgress();
   if (printFile.isFailed()) return true;
-  return printFile.pageCount() >= runLimit;
+  return printFile.pageCount() >= pageCheckpoint_ && passCheckpoint();
+}
+
+bool Converter::passCheckpoint() {
+  const int32_t pages = printFile.pageCount();
+  if (pages >= runLimit) return true;
+  reportProgress();
+  pageCheckpoint_ = pages < runLimit - kPagesPerProgressUpdate ? pages + kPagesPerProgressUpdate
+                                                               : runLimit;
+  return false;
 }
 
 bool Converter::beginRun(int32_t limit) {
@@ -18,6 +30,8 @@ bool Converter::beginRun(int32_t limit) {
   wordKind = wordKindOf(captureFile->conditions());
   runState = 0;
   runLimit = limit;
+  pageCheckpoint_ = progressSink_ != nullptr && limit > 0 ? std::min(limit, kPagesPerProgressUpdate)
+                                                          : limit;
   return true;
 }
 
@@ -27,7 +41,6 @@ void Converter::writeConditionsBox() {
 
 // The distance from the start cursor in ring order: the walk may start mid-chunk and wrap.
 void Converter::reportProgress() {
-  linesToProgressUpdate_ = kLinesPerProgressUpdate;
   const uint8_t* begin = captureFile->chunkStart();
   const uint8_t* position = progressCursor->position;
   const uint8_t* start = captureFile->startCursor().position;

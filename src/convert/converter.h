@@ -51,12 +51,15 @@ class Converter {
   const RecordCursor* progressCursor = &cursor;
 
  private:
-  // Report lines between two progress updates: keeps endLine cheap.
-  static constexpr int kLinesPerProgressUpdate = 256;
+  // Report pages (of 66 lines) between two progress updates.
+  static constexpr int32_t kPagesPerProgressUpdate = 4;
+  // At the page checkpoint: true when the page limit is reached, else tells the progress
+  // and sets the next checkpoint.
+  bool passCheckpoint();
   void reportProgress();
 
   ProgressSink* progressSink_ = nullptr;
-  int linesToProgressUpdate_ = kLinesPerProgressUpdate;
+  int32_t pageCheckpoint_ = 0;
 };
 
 }  // namespace qv
