@@ -359,8 +359,8 @@ std::optional<ReportFormat> formatFor(const CommandLine& line, const CaptureFile
   }
   if (format == ReportFormat::LineState) {
     if (capture.lineStateRecorded() == 0) {
-      error = "--format line-state does not apply: " + thisCapture(capture) +
-              " has no line states recorded";
+      error = std::string(line.format ? "--format line-state" : "--line-states") +
+              " does not apply: " + thisCapture(capture) + " has no line states recorded";
       return std::nullopt;
     }
     if (!line.lineStates) {

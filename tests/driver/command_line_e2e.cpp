@@ -168,6 +168,8 @@ const UsageError kUsageErrors[] = {
     {{"--level", "frame", "@i2c"}, "qvconv: --level does not apply to this I2C capture"},
     {{"-f", "line-state", "--line-states", "0", "@ppp"},
      "qvconv: --format line-state does not apply: this PPP capture has no line states recorded"},
+    {{"--line-states", "CD", "@sdlc_inband"},
+     "qvconv: --line-states does not apply: this HDLC capture has no line states recorded"},
     {{"-f", "line-state", "@async_linestate"}, "qvconv: --format line-state needs --line-states"},
     {{"-f", "normal", "--line-states", "0", "@async_linestate"},
      "qvconv: --line-states needs --format line-state"},
@@ -212,6 +214,22 @@ TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(run.status, ExitConverted);
     EXPECT_EQ(run.out, "qvconv 1.04\n");
   }
+}
+
+// Every long option of the usage text is documented in the manual page and the README.
+TEST(CommandLine, ManualPageAndReadmeNameEveryOption) {
+  const std::string manual = test::readFile(QV_SOURCE_DIR "/doc/qvconv.1");
+  const std::string readme = test::readFile(QV_SOURCE_DIR "/README.md");
+  const std::string usage = kUsageText;
+  int options = 0;
+  for (size_t at = usage.find("--"); at != std::string::npos; at = usage.find("--", at + 2)) {
+    const size_t end = usage.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2);
+    const std::string name = usage.substr(at + 2, end - at - 2);
+    ++options;
+    EXPECT_NE(manual.find("\\-\\-" + name), std::string::npos) << "--" << name << " in doc/qvconv.1";
+    EXPECT_NE(readme.find("--" + name), std::string::npos) << "--" << name << " in README.md";
+  }
+  EXPECT_GE(options, 16);
 }
 
 TEST(CommandLine, FailedCaptureOrReportIsStatusOne) {
