@@ -44,13 +44,13 @@ void addFlag(CaptureSummary& items, const char* key, const char* label, bool fla
 struct ProtocolFacts {
   int protocol;
   const char* name;
-  bool twoSpeeds;      // S- and R-speed; otherwise one speed (IrDA) or none
+  bool twoSpeeds;  // S- and R-speed; otherwise one speed (IrDA) or none
   bool oneSpeed;
   bool characterFraming;
   std::optional<ConditionTable> check;
   bool lineCoding;
   bool clock;
-  bool hdlcLevels;     // frame and packet protocol
+  bool hdlcLevels;  // frame and packet protocol
   bool addresses;
   bool filters;
   std::optional<FrameFamily> frames;
@@ -60,33 +60,34 @@ struct ProtocolFacts {
 constexpr std::array<ProtocolFacts, 9> kProtocols = {{
     {ProtocolAsync, "ASYNC", true, false, true, ConditionTable::Bcc, false, false, false, false,
      false, FrameFamily::Async},
-    {ProtocolSync, "SYNC", true, false, true, ConditionTable::Bcc, true, true, false, false,
-     false, std::nullopt},
+    {ProtocolSync, "SYNC", true, false, true, ConditionTable::Bcc, true, true, false, false, false,
+     std::nullopt},
     {ProtocolHdlc, "HDLC", true, false, false, ConditionTable::Fcs, true, true, true, true, false,
      FrameFamily::Hdlc},
-    {ProtocolPpp, "PPP", true, false, false, ConditionTable::Fcs, false, false, false, false,
-     false, FrameFamily::Ppp},
+    {ProtocolPpp, "PPP", true, false, false, ConditionTable::Fcs, false, false, false, false, false,
+     FrameFamily::Ppp},
     {ProtocolIrda, "IrDA", false, true, false, std::nullopt, false, false, false, false, false,
      FrameFamily::Irda},
     {ProtocolI2c, "I2C", false, false, false, std::nullopt, false, false, false, false, false,
      FrameFamily::I2c},
     {ProtocolBurst, "BURST", false, false, false, std::nullopt, false, false, false, false, false,
      std::nullopt},
-    {ProtocolHdlcFiltered, "HDLC with frame filter", true, false, false, std::nullopt, true,
-     false, true, false, true, FrameFamily::Hdlc},
+    {ProtocolHdlcFiltered, "HDLC with frame filter", true, false, false, std::nullopt, true, false,
+     true, false, true, FrameFamily::Hdlc},
     {ProtocolSpi, "SPI", false, false, false, std::nullopt, false, false, false, false, false,
      FrameFamily::Spi},
 }};
 
 // An unknown protocol shows its number and nothing the box would not show.
 const ProtocolFacts* factsOf(int protocol) {
-  const auto* found = std::find_if(kProtocols.begin(), kProtocols.end(),
-                                   [protocol](const ProtocolFacts& f) { return f.protocol == protocol; });
+  const auto* found =
+      std::find_if(kProtocols.begin(), kProtocols.end(),
+                   [protocol](const ProtocolFacts& f) { return f.protocol == protocol; });
   return found == kProtocols.end() ? nullptr : found;
 }
 
-constexpr std::array<const char*, 5> kFrameProtocolNames = {
-    "SDLC", "SDLC modulo 128", "X.25", "X.25 modulo 128", "LAPD"};
+constexpr std::array<const char*, 5> kFrameProtocolNames = {"SDLC", "SDLC modulo 128", "X.25",
+                                                            "X.25 modulo 128", "LAPD"};
 constexpr std::array<const char*, 2> kPacketProtocolNames = {"X.25", "LAPD"};
 
 template <size_t N>
@@ -228,24 +229,31 @@ void addConditions(CaptureSummary& items, const CaptureFile& capture, const Prot
   if (p.oneSpeed) addText(items, "speed", "Speed", speedText(c.sendSpeed()));
   addText(items, "code", "Code", codeText(c.code()));
   if (p.characterFraming) {
-    addText(items, "char_bits", "Character bits", conditionText(ConditionTable::CharBits, c.charBits()));
+    addText(items, "char_bits", "Character bits",
+            conditionText(ConditionTable::CharBits, c.charBits()));
     addText(items, "parity", "Parity", conditionText(ConditionTable::Parity, c.parity()));
     if (p.protocol == ProtocolAsync) {
-      addText(items, "stop_bits", "Stop bits", conditionText(ConditionTable::StopBits, c.stopBits()));
+      addText(items, "stop_bits", "Stop bits",
+              conditionText(ConditionTable::StopBits, c.stopBits()));
     }
   }
   if (p.check) addText(items, "check", "Check", conditionText(*p.check, c.checkKind()));
   if (p.lineCoding) {
-    addText(items, "line_coding", "Line coding", conditionText(ConditionTable::LineCoding, c.format()));
+    addText(items, "line_coding", "Line coding",
+            conditionText(ConditionTable::LineCoding, c.format()));
   }
   if (p.clock) addText(items, "clock", "Clock", conditionText(ConditionTable::Clock, c.clock()));
   if (p.hdlcLevels) {
-    addText(items, "frame_protocol", "Frame protocol", nameOrNumber(kFrameProtocolNames, c.frameProtocol()));
-    addText(items, "packet_protocol", "Packet protocol", nameOrNumber(kPacketProtocolNames, c.packetProtocol()));
+    addText(items, "frame_protocol", "Frame protocol",
+            nameOrNumber(kFrameProtocolNames, c.frameProtocol()));
+    addText(items, "packet_protocol", "Packet protocol",
+            nameOrNumber(kPacketProtocolNames, c.packetProtocol()));
   }
   if (p.addresses) {
-    addText(items, "sd_address", "SD address", addressText(c.sendAddressEnabled(), c.sendAddress()));
-    addText(items, "rd_address", "RD address", addressText(c.receiveAddressEnabled(), c.receiveAddress()));
+    addText(items, "sd_address", "SD address",
+            addressText(c.sendAddressEnabled(), c.sendAddress()));
+    addText(items, "rd_address", "RD address",
+            addressText(c.receiveAddressEnabled(), c.receiveAddress()));
   }
   if (p.filters) {
     addText(items, "sd_frame_filter", "SD frame filter", filterText(c, 0));
@@ -302,7 +310,8 @@ CaptureSummary summarizeCapture(const CaptureFile& capture, const std::string& n
   addText(items, "file", "File", name);
   addCount(items, "size", "File size", size);
   addText(items, "protocol", "Protocol", protocolText(c.protocol(), facts));
-  addCount(items, "measurement_mode", "Measurement mode", static_cast<uint64_t>(std::max<int>(c.measureMode(), 0)));
+  addCount(items, "measurement_mode", "Measurement mode",
+           static_cast<uint64_t>(std::max<int>(c.measureMode(), 0)));
   if (facts != nullptr) addConditions(items, capture, *facts);
   bool framesShown = facts != nullptr && facts->frames.has_value();
   const FrameFamily family = framesShown ? *facts->frames : FrameFamily::Hdlc;

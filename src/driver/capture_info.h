@@ -30,8 +30,7 @@ using CaptureSummary = std::vector<SummaryItem>;
 std::string protocolName(int protocol);
 
 // name is shown as given; size is the file's length in bytes.
-CaptureSummary summarizeCapture(const CaptureFile& capture, const std::string& name,
-                                uint64_t size);
+CaptureSummary summarizeCapture(const CaptureFile& capture, const std::string& name, uint64_t size);
 
 // One aligned "Name: value" line per item.
 void writeSummaryText(std::ostream& out, const CaptureSummary& summary);

@@ -14,8 +14,8 @@ constexpr const char* kStandardInputName = "standard input";
 
 struct LoadedCapture {
   bool loaded = false;
-  uint64_t size = 0;     // bytes of the file or of standard input
-  std::string message;   // the loader's message line, without its newline, when not loaded
+  uint64_t size = 0;    // bytes of the file or of standard input
+  std::string message;  // the loader's message line, without its newline, when not loaded
 };
 
 // Standard input is read whole into memory first; it gets the loader's size limit and

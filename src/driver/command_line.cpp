@@ -76,7 +76,9 @@ enum OptionId : int {
   OptWidth,
   OptInfo,
   OptJson,
-  // Room for the loader's --salvage (cut-short captures) and a -w OUT.pcapng export.
+  // Options still to come take their ids here, their entries in kLongOptions and their
+  // lines in kUsageText: --salvage (convert what a cut-short capture holds, the loader's)
+  // and -w OUT.pcapng (write the frames as pcapng, the export library's).
 };
 
 // The leading colon makes getopt_long report a missing value as ':' and stay silent.
@@ -115,10 +117,11 @@ struct ValueWord {
   int value;
 };
 
-constexpr std::array<ValueWord, 4> kFormatWords = {{{"normal", static_cast<int>(ReportFormat::Normal)},
-                                                    {"line-state", static_cast<int>(ReportFormat::LineState)},
-                                                    {"translate", static_cast<int>(ReportFormat::Translate)},
-                                                    {"frame", static_cast<int>(ReportFormat::Translate)}}};
+constexpr std::array<ValueWord, 4> kFormatWords = {
+    {{"normal", static_cast<int>(ReportFormat::Normal)},
+     {"line-state", static_cast<int>(ReportFormat::LineState)},
+     {"translate", static_cast<int>(ReportFormat::Translate)},
+     {"frame", static_cast<int>(ReportFormat::Translate)}}};
 // The data line and code answers as option values: answer - 1.
 constexpr std::array<ValueWord, 3> kLineWords = {{{"both", 0}, {"sd", 1}, {"rd", 2}}};
 constexpr std::array<ValueWord, 3> kCodeWords = {{{"both", 0}, {"char", 1}, {"hex", 2}}};
@@ -128,7 +131,7 @@ constexpr std::array<ValueWord, 2> kLevelWords = {{{"frame", 1}, {"packet", 2}}}
 constexpr std::array<ValueWord, 2> kPppWords = {{{"translate", 1}, {"dump", 2}}};
 constexpr std::array<ValueWord, 3> kWidthWords = {{{"40", 40}, {"80", 80}, {"136", 136}}};
 constexpr std::array<std::string_view, 8> kLineStateNames = {"RS", "CS", "DR", "CD",
-                                                            "ER", "SQ", "CI", "EX"};
+                                                             "ER", "SQ", "CI", "EX"};
 constexpr size_t kLineStatesMax = 8;
 
 template <size_t N>
@@ -163,9 +166,8 @@ std::optional<int> lineStateIndex(std::string_view name) {
 // "0257", or names separated by commas; at most eight entries, repeats kept as typed.
 std::optional<std::vector<int8_t>> parseLineStates(std::string_view text) {
   std::vector<int8_t> selection;
-  const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char ch) {
-    return ch >= '0' && ch <= '7';
-  });
+  const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                   [](char ch) { return ch >= '0' && ch <= '7'; });
   if (digits) {
     for (char ch : text) selection.push_back(static_cast<int8_t>(ch - '0'));
   } else {
@@ -191,9 +193,15 @@ class ArgumentParser {
   bool take(int id, const char* value) {
     switch (id) {
       case OptOutput: return takeOutput(value);
-      case OptFormat: return takeWord(id, value, kFormatWords, [&](int v) { line_.format = static_cast<ReportFormat>(v); });
-      case OptLine: return takeWord(id, value, kLineWords, [&](int v) { line_.dataLine = static_cast<uint8_t>(v); });
-      case OptCode: return takeWord(id, value, kCodeWords, [&](int v) { line_.codeDisplay = static_cast<uint8_t>(v); });
+      case OptFormat:
+        return takeWord(id, value, kFormatWords,
+                        [&](int v) { line_.format = static_cast<ReportFormat>(v); });
+      case OptLine:
+        return takeWord(id, value, kLineWords,
+                        [&](int v) { line_.dataLine = static_cast<uint8_t>(v); });
+      case OptCode:
+        return takeWord(id, value, kCodeWords,
+                        [&](int v) { line_.codeDisplay = static_cast<uint8_t>(v); });
       case OptAsync: return takeWord(id, value, kAsyncWords, [&](int v) { line_.asyncKind = v; });
       case OptLevel: return takeWord(id, value, kLevelWords, [&](int v) { line_.level = v; });
       case OptPpp: return takeWord(id, value, kPppWords, [&](int v) { line_.pppKind = v; });
@@ -259,10 +267,10 @@ class ArgumentParser {
 };
 
 std::string getoptFailure(int result, const std::vector<char*>& argv) {
-  const std::string typed = optind > 0 && optind <= static_cast<int>(argv.size()) - 1
-                                ? argv[optind - 1]
-                                : std::string();
-  if (result == ':') return "option " + (optopt != 0 ? optionName(optopt) : typed) + " needs a value";
+  const std::string typed =
+      optind > 0 && optind <= static_cast<int>(argv.size()) - 1 ? argv[optind - 1] : std::string();
+  if (result == ':')
+    return "option " + (optopt != 0 ? optionName(optopt) : typed) + " needs a value";
   if (optopt != 0) return "unknown option -" + std::string(1, static_cast<char>(optopt));
   return "unknown option " + typed;
 }
@@ -271,8 +279,8 @@ std::string getoptFailure(int result, const std::vector<char*>& argv) {
 bool checkActionOptions(const CommandLine& line, std::string& error) {
   const bool info = line.action == CommandLine::Action::Info;
   const bool conversionOptions = line.output || line.format || line.dataLine || line.lineStates ||
-                                 line.asyncKind || line.level || line.pppKind ||
-                                 line.codeDisplay || line.skipIdle || line.noGuide || line.width;
+                                 line.asyncKind || line.level || line.pppKind || line.codeDisplay ||
+                                 line.skipIdle || line.noGuide || line.width;
   if (info && conversionOptions) {
     error = "conversion options do not go with --info";
     return false;
@@ -282,7 +290,8 @@ bool checkActionOptions(const CommandLine& line, std::string& error) {
     return false;
   }
   if (line.action == CommandLine::Action::Convert && line.captures.size() != 1) {
-    error = line.captures.empty() ? "no CAPTURE given" : "one CAPTURE per conversion (use a shell loop for several)";
+    error = line.captures.empty() ? "no CAPTURE given"
+                                  : "one CAPTURE per conversion (use a shell loop for several)";
     return false;
   }
   if (info && line.captures.empty()) {
@@ -294,8 +303,7 @@ bool checkActionOptions(const CommandLine& line, std::string& error) {
 
 }  // namespace
 
-bool parseCommandLine(const std::vector<std::string>& args, CommandLine& line,
-                      std::string& error) {
+bool parseCommandLine(const std::vector<std::string>& args, CommandLine& line, std::string& error) {
   std::vector<std::string> storage;
   storage.reserve(args.size() + 1);
   storage.push_back("qvconv");
@@ -349,9 +357,9 @@ std::optional<ReportFormat> formatFor(const CommandLine& line, const CaptureFile
   }
   if (!asksPrintFormat(capture.protocol())) {
     if (format && *format != ReportFormat::Normal) {
-      const std::string option = line.lineStates
-                                     ? std::string("--line-states")
-                                     : std::string("--format ") + kFormatNames[static_cast<int>(*format)];
+      const std::string option =
+          line.lineStates ? std::string("--line-states")
+                          : std::string("--format ") + kFormatNames[static_cast<int>(*format)];
       error = option + " does not apply: " + thisCapture(capture) + " has only the normal format";
       return std::nullopt;
     }
@@ -517,7 +525,8 @@ int convert(const CommandLine& line, const Terminal& terminal) {
   }
   ConversionChoices choices;
   std::string error;
-  if (!choicesFor(line, program->capture, choices, error)) return usageError(terminal.err, error, false);
+  if (!choicesFor(line, program->capture, choices, error))
+    return usageError(terminal.err, error, false);
 
   program->options = choices.options;
   program->frameType = choices.frameType;
@@ -528,14 +537,15 @@ int convert(const CommandLine& line, const Terminal& terminal) {
     program->printFile.setSavePath(output);
   }
   std::unique_ptr<ProgressLine> progress;
-  if (terminal.errIsTerminal && !line.quiet) progress = std::make_unique<ProgressLine>(terminal.err);
+  if (terminal.errIsTerminal && !line.quiet)
+    progress = std::make_unique<ProgressLine>(terminal.err);
   program->progress = progress.get();
   program->dispatchConversion();
   progress.reset();
   program->exitCleanup();
   const std::string shownOutput = output == kStandardStream ? "standard output" : output;
   return forwardReportMessages(terminal.err, shownOutput, console.str()) ? ExitFailed
-                                                                       : ExitConverted;
+                                                                         : ExitConverted;
 }
 
 int summarize(const CommandLine& line, const Terminal& terminal) {
@@ -566,16 +576,12 @@ int runCommandLine(const std::vector<std::string>& args, const Terminal& termina
   std::string error;
   if (!parseCommandLine(args, line, error)) return usageError(terminal.err, error, true);
   switch (line.action) {
-    case CommandLine::Action::Help:
-      terminal.out << kUsageText << std::flush;
-      return ExitConverted;
+    case CommandLine::Action::Help: terminal.out << kUsageText << std::flush; return ExitConverted;
     case CommandLine::Action::Version:
       terminal.out << kVersionText << std::flush;
       return ExitConverted;
-    case CommandLine::Action::Info:
-      return summarize(line, terminal);
-    case CommandLine::Action::Convert:
-      break;
+    case CommandLine::Action::Info: return summarize(line, terminal);
+    case CommandLine::Action::Convert: break;
   }
   return convert(line, terminal);
 }

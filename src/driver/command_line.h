@@ -41,8 +41,7 @@ struct CommandLine {
 };
 
 // False with a one-line message (without "qvconv: ") when the arguments are malformed.
-bool parseCommandLine(const std::vector<std::string>& args, CommandLine& line,
-                      std::string& error);
+bool parseCommandLine(const std::vector<std::string>& args, CommandLine& line, std::string& error);
 
 // The dialogue's answers that the command line stands for, on one loaded capture.
 struct ConversionChoices {

@@ -209,7 +209,9 @@ bool Program::askFrameType() {
   return true;
 }
 
-bool Program::isBscTranslation() const { return qv::isBscTranslation(capture.protocol(), frameType); }
+bool Program::isBscTranslation() const {
+  return qv::isBscTranslation(capture.protocol(), frameType);
+}
 
 bool Program::askLineStateSelection() {
   AnswerPiece piece;

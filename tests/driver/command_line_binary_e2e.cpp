@@ -1,7 +1,6 @@
 // The built program on the command line: what reaches its standard output and standard
 // error, and its exit status, with the report and the capture on the standard streams.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -38,7 +37,8 @@ ShellRun shell(const std::string& arguments, std::string outPath = "") {
 class CommandLineBinary : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(QV_BINARY_DIR "/qvconv")) FAIL() << "build the qvconv target first";
+    if (!std::filesystem::exists(QV_BINARY_DIR "/qvconv"))
+      FAIL() << "build the qvconv target first";
   }
 };
 

@@ -91,9 +91,13 @@ const SameReport kSameReports[] = {
     // Answers other than the first choice.
     {"async_dump", "2\n1\n1\n1\n1\n", {"--async", "bsc"}},
     {"async_dump", "2\n3\n2\n", {"--async", "dump", "-l", "rd"}},
-    {"async_linestate", "2\n2\n57\n2\n1\n2\n", {"--line-states", "57", "-l", "sd", "-c", "char", "--no-guide"}},
+    {"async_linestate",
+     "2\n2\n57\n2\n1\n2\n",
+     {"--line-states", "57", "-l", "sd", "-c", "char", "--no-guide"}},
     {"async_linestate", "3\n1\n1\n1\n", {"-f", "translate"}},
-    {"async_listing", "1\n3\n3\n2\n2\n", {"-f", "normal", "-l", "rd", "-c", "hex", "--skip-idle", "--no-guide"}},
+    {"async_listing",
+     "1\n3\n3\n2\n2\n",
+     {"-f", "normal", "-l", "rd", "-c", "hex", "--skip-idle", "--no-guide"}},
     {"sync_bsc", "2\n3\n2\n2\n", {"--line", "rd", "--skip-idle", "--no-guide"}},
     {"burst", "2\n2\n1\n1\n", {"-l", "sd", "-c", "char"}},
     {"hdlc_filter", "1\n1\n2\n1\n1\n", {"-f", "normal", "--code=char"}},
@@ -124,13 +128,16 @@ TEST(CommandLine, WritesTheDialoguesReportForTheSameAnswers) {
 // The dialogue cannot change the width; the option reaches the runners.
 TEST(CommandLine, WidthWidensListingsAndFrameLines) {
   CliRun run;
-  const std::string wide = cliReport(samplePath("async_listing"), {"-f", "normal", "--width", "136"}, run);
-  const std::string narrow = cliReport(samplePath("async_listing"), {"-f", "normal", "--width", "40"}, run);
+  const std::string wide =
+      cliReport(samplePath("async_listing"), {"-f", "normal", "--width", "136"}, run);
+  const std::string narrow =
+      cliReport(samplePath("async_listing"), {"-f", "normal", "--width", "40"}, run);
   const std::string normal = cliReport(samplePath("async_listing"), {"-f", "normal"}, run);
   EXPECT_NE(wide, normal);
   EXPECT_NE(narrow, normal);
   size_t widest = 0;
-  for (const std::string& line : test::linesOf(test::bodyOf(wide))) widest = std::max(widest, line.size());
+  for (const std::string& line : test::linesOf(test::bodyOf(wide)))
+    widest = std::max(widest, line.size());
   EXPECT_GT(widest, 80u);
 }
 
@@ -146,20 +153,28 @@ const UsageError kUsageErrors[] = {
     {{"-x", "x.cap"}, "qvconv: unknown option -x (see qvconv --help)"},
     {{"x.cap", "-f"}, "qvconv: option --format needs a value (see qvconv --help)"},
     {{"-f", "table", "x.cap"},
-     "qvconv: bad value 'table' for --format (normal, line-state, translate, frame) (see qvconv --help)"},
-    {{"--line=both,sd", "x.cap"}, "qvconv: bad value 'both,sd' for --line (both, sd, rd) (see qvconv --help)"},
-    {{"--width", "100", "x.cap"}, "qvconv: bad value '100' for --width (40, 80, 136) (see qvconv --help)"},
+     "qvconv: bad value 'table' for --format (normal, line-state, translate, frame) (see qvconv "
+     "--help)"},
+    {{"--line=both,sd", "x.cap"},
+     "qvconv: bad value 'both,sd' for --line (both, sd, rd) (see qvconv --help)"},
+    {{"--width", "100", "x.cap"},
+     "qvconv: bad value '100' for --width (40, 80, 136) (see qvconv --help)"},
     {{"--line-states", "0,2", "x.cap"},
-     "qvconv: bad value '0,2' for --line-states (up to 8 of RS,CS,DR,CD,ER,SQ,CI,EX or digits 0-7) (see qvconv --help)"},
+     "qvconv: bad value '0,2' for --line-states (up to 8 of RS,CS,DR,CD,ER,SQ,CI,EX or digits 0-7) "
+     "(see qvconv --help)"},
     {{"--line-states", "012345670", "x.cap"},
-     "qvconv: bad value '012345670' for --line-states (up to 8 of RS,CS,DR,CD,ER,SQ,CI,EX or digits 0-7) (see qvconv --help)"},
+     "qvconv: bad value '012345670' for --line-states (up to 8 of RS,CS,DR,CD,ER,SQ,CI,EX or "
+     "digits 0-7) (see qvconv --help)"},
     {{"--line-states", "RS,,CS", "x.cap"},
-     "qvconv: bad value 'RS,,CS' for --line-states (up to 8 of RS,CS,DR,CD,ER,SQ,CI,EX or digits 0-7) (see qvconv --help)"},
+     "qvconv: bad value 'RS,,CS' for --line-states (up to 8 of RS,CS,DR,CD,ER,SQ,CI,EX or digits "
+     "0-7) (see qvconv --help)"},
     {{"-o", "", "x.cap"}, "qvconv: empty file name for --output (see qvconv --help)"},
-    {{"a.cap", "b.cap"}, "qvconv: one CAPTURE per conversion (use a shell loop for several) (see qvconv --help)"},
+    {{"a.cap", "b.cap"},
+     "qvconv: one CAPTURE per conversion (use a shell loop for several) (see qvconv --help)"},
     {{"--json", "x.cap"}, "qvconv: --json needs --info (see qvconv --help)"},
     {{"--info"}, "qvconv: no CAPTURE given (see qvconv --help)"},
-    {{"--info", "-o", "r.txt", "x.cap"}, "qvconv: conversion options do not go with --info (see qvconv --help)"},
+    {{"--info", "-o", "r.txt", "x.cap"},
+     "qvconv: conversion options do not go with --info (see qvconv --help)"},
     // What the capture's protocol does not ask.
     {{"--level", "packet", "@ppp"}, "qvconv: --level does not apply to this PPP capture"},
     {{"--ppp", "dump", "@sdlc_inband"}, "qvconv: --ppp does not apply to this HDLC capture"},
@@ -179,10 +194,12 @@ const UsageError kUsageErrors[] = {
      "qvconv: --line-states does not apply: this BURST capture has only the normal format"},
     {{"-f", "normal", "--level", "packet", "@sdlc_inband"},
      "qvconv: --level does not apply to the normal format of this HDLC capture"},
-    {{"-c", "hex", "@ppp"}, "qvconv: -c/--code does not apply to the translate format of this PPP capture"},
+    {{"-c", "hex", "@ppp"},
+     "qvconv: -c/--code does not apply to the translate format of this PPP capture"},
     {{"-c", "hex", "@sync_bsc"},
      "qvconv: -c/--code does not apply to the translate format of this SYNC capture"},
-    {{"--skip-idle", "@irda"}, "qvconv: --skip-idle does not apply to the translate format of this IrDA capture"},
+    {{"--skip-idle", "@irda"},
+     "qvconv: --skip-idle does not apply to the translate format of this IrDA capture"},
     {{"--no-guide", "--level=packet", "@x25_mod128"},
      "qvconv: --no-guide does not apply to the translate format of this HDLC capture"},
 };
@@ -192,7 +209,8 @@ TEST(CommandLine, EachUsageErrorIsOneLineAndStatusTwo) {
   for (const UsageError& row : kUsageErrors) {
     std::vector<std::string> args = {"-o", report};
     if (row.args.empty() || row.args[0] == "--json" || row.args[0] == "--info") args.clear();
-    for (const std::string& arg : row.args) args.push_back(arg[0] == '@' ? samplePath(arg.substr(1)) : arg);
+    for (const std::string& arg : row.args)
+      args.push_back(arg[0] == '@' ? samplePath(arg.substr(1)) : arg);
     const CliRun run = runCli(args);
     EXPECT_EQ(run.status, ExitUsage) << row.message;
     EXPECT_EQ(run.err, std::string(row.message) + "\n");
@@ -202,8 +220,10 @@ TEST(CommandLine, EachUsageErrorIsOneLineAndStatusTwo) {
 }
 
 TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--help"}, {"-h"}, {"x.cap", "-f", "normal", "--help"}, {"-V", "-h"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                               {"-h"},
+                                               {"x.cap", "-f", "normal", "--help"},
+                                               {"-V", "-h"}}) {
     const CliRun run = runCli(args);
     EXPECT_EQ(run.status, ExitConverted);
     EXPECT_EQ(run.out, kUsageText);
@@ -226,7 +246,8 @@ TEST(CommandLine, ManualPageAndReadmeNameEveryOption) {
     const size_t end = usage.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2);
     const std::string name = usage.substr(at + 2, end - at - 2);
     ++options;
-    EXPECT_NE(manual.find("\\-\\-" + name), std::string::npos) << "--" << name << " in doc/qvconv.1";
+    EXPECT_NE(manual.find("\\-\\-" + name), std::string::npos)
+        << "--" << name << " in doc/qvconv.1";
     EXPECT_NE(readme.find("--" + name), std::string::npos) << "--" << name << " in README.md";
   }
   EXPECT_GE(options, 16);
