@@ -42,40 +42,39 @@ void addFlag(CaptureSummary& items, const char* key, const char* label, bool fla
 }
 
 struct ProtocolFacts {
-  int protocol;
-  const char* name;
-  bool twoSpeeds;  // S- and R-speed; otherwise one speed (IrDA) or none
-  bool oneSpeed;
-  bool characterFraming;
-  std::optional<ConditionTable> check;
-  bool lineCoding;
-  bool clock;
-  bool hdlcLevels;  // frame and packet protocol
-  bool addresses;
-  bool filters;
-  std::optional<FrameFamily> frames;
+  int protocol = 0;
+  const char* name = "";
+  bool twoSpeeds = false;  // S- and R-speed
+  bool oneSpeed = false;   // IrDA: one speed
+  bool characterFraming = false;
+  std::optional<ConditionTable> check = std::nullopt;
+  bool lineCoding = false;
+  bool clock = false;
+  bool hdlcLevels = false;  // frame and packet protocol
+  bool addresses = false;
+  bool filters = false;
+  std::optional<FrameFamily> frames = std::nullopt;
 };
 
-// Which conditions each protocol's conditions box shows, and how its frames are cut.
+// Which conditions the summary of each protocol shows (those of its conditions box, and
+// the check kind of a filtered HDLC capture), and how its frames are cut.
 constexpr std::array<ProtocolFacts, 9> kProtocols = {{
-    {ProtocolAsync, "ASYNC", true, false, true, ConditionTable::Bcc, false, false, false, false,
-     false, FrameFamily::Async},
-    {ProtocolSync, "SYNC", true, false, true, ConditionTable::Bcc, true, true, false, false, false,
-     std::nullopt},
-    {ProtocolHdlc, "HDLC", true, false, false, ConditionTable::Fcs, true, true, true, true, false,
-     FrameFamily::Hdlc},
-    {ProtocolPpp, "PPP", true, false, false, ConditionTable::Fcs, false, false, false, false, false,
-     FrameFamily::Ppp},
-    {ProtocolIrda, "IrDA", false, true, false, std::nullopt, false, false, false, false, false,
-     FrameFamily::Irda},
-    {ProtocolI2c, "I2C", false, false, false, std::nullopt, false, false, false, false, false,
-     FrameFamily::I2c},
-    {ProtocolBurst, "BURST", false, false, false, std::nullopt, false, false, false, false, false,
-     std::nullopt},
-    {ProtocolHdlcFiltered, "HDLC with frame filter", true, false, false, std::nullopt, true, false,
-     true, false, true, FrameFamily::Hdlc},
-    {ProtocolSpi, "SPI", false, false, false, std::nullopt, false, false, false, false, false,
-     FrameFamily::Spi},
+    {.protocol = ProtocolAsync, .name = "ASYNC", .twoSpeeds = true, .characterFraming = true,
+     .check = ConditionTable::Bcc, .frames = FrameFamily::Async},
+    {.protocol = ProtocolSync, .name = "SYNC", .twoSpeeds = true, .characterFraming = true,
+     .check = ConditionTable::Bcc, .lineCoding = true, .clock = true},
+    {.protocol = ProtocolHdlc, .name = "HDLC", .twoSpeeds = true, .check = ConditionTable::Fcs,
+     .lineCoding = true, .clock = true, .hdlcLevels = true, .addresses = true,
+     .frames = FrameFamily::Hdlc},
+    {.protocol = ProtocolPpp, .name = "PPP", .twoSpeeds = true, .check = ConditionTable::Fcs,
+     .frames = FrameFamily::Ppp},
+    {.protocol = ProtocolIrda, .name = "IrDA", .oneSpeed = true, .frames = FrameFamily::Irda},
+    {.protocol = ProtocolI2c, .name = "I2C", .frames = FrameFamily::I2c},
+    {.protocol = ProtocolBurst, .name = "BURST"},
+    {.protocol = ProtocolHdlcFiltered, .name = "HDLC with frame filter", .twoSpeeds = true,
+     .check = ConditionTable::Fcs, .lineCoding = true, .hdlcLevels = true, .filters = true,
+     .frames = FrameFamily::Hdlc},
+    {.protocol = ProtocolSpi, .name = "SPI", .frames = FrameFamily::Spi},
 }};
 
 // An unknown protocol shows its number and nothing the box would not show.
