@@ -269,9 +269,12 @@ class ArgumentParser {
 std::string getoptFailure(int result, const std::vector<char*>& argv) {
   const std::string typed =
       optind > 0 && optind <= static_cast<int>(argv.size()) - 1 ? argv[optind - 1] : std::string();
-  if (result == ':')
+  if (result == ':') {
     return "option " + (optopt != 0 ? optionName(optopt) : typed) + " needs a value";
-  if (optopt != 0) return "unknown option -" + std::string(1, static_cast<char>(optopt));
+  }
+  if (typed.rfind("--", 0) != 0) return "unknown option -" + std::string(1, static_cast<char>(optopt));
+  // A long option is refused for a value it does not take, or as unknown or ambiguous.
+  if (optopt != 0) return "option " + optionName(optopt) + " takes no value";
   return "unknown option " + typed;
 }
 

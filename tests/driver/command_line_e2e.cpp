@@ -151,6 +151,8 @@ const UsageError kUsageErrors[] = {
     {{"-q"}, "qvconv: no CAPTURE given (see qvconv --help)"},
     {{"--bogus", "x.cap"}, "qvconv: unknown option --bogus (see qvconv --help)"},
     {{"-x", "x.cap"}, "qvconv: unknown option -x (see qvconv --help)"},
+    {{"--quiet=yes", "x.cap"}, "qvconv: option --quiet takes no value (see qvconv --help)"},
+    {{"--l", "sd", "x.cap"}, "qvconv: unknown option --l (see qvconv --help)"},
     {{"x.cap", "-f"}, "qvconv: option --format needs a value (see qvconv --help)"},
     {{"-f", "table", "x.cap"},
      "qvconv: bad value 'table' for --format (normal, line-state, translate, frame) (see qvconv "
