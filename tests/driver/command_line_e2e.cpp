@@ -285,6 +285,12 @@ TEST(CommandLine, CaptureFromStandardInput) {
   run = runCli({"-o", report, "-"}, "QUORVIS DATA");
   EXPECT_EQ(run.status, ExitFailed);
   EXPECT_EQ(run.err, "qvconv: standard input: Data file error.\n");
+
+  run = runCli({"--info", "-"}, bytes);
+  EXPECT_EQ(run.status, ExitConverted);
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n', run.out.find('\n') + 1)),
+            "File:                       standard input\n"
+            "File size:                  " + std::to_string(bytes.size()) + " bytes");
 }
 
 // ---- Summaries ----
