@@ -7,19 +7,25 @@ CMAKE_FLAGS ?=
 
 all: build
 
+# Configure output is kept in the build tree; warnings and errors still show.
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	@mkdir -p $(BUILD) && cmake -S . -B $(BUILD) $(CMAKE_FLAGS) > $(BUILD)/configure.log || \
+	  { cat $(BUILD)/configure.log; exit 1; }
 
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Builds and starts the converter's dialogue on this terminal.
-run: build
-	$(BUILD)/qvconv
+# Builds qvconv alone (cmake and a C++ compiler are enough) and starts its dialogue on
+# this terminal; ARGS="..." runs the command line instead. The build log is shown only
+# when the build fails, so that the banner is the first thing on the screen.
+run: $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) -j$(JOBS) --target qvconv > $(BUILD)/run-build.log 2>&1 || \
+	  { cat $(BUILD)/run-build.log; exit 1; }
+	@$(BUILD)/qvconv $(ARGS)
 
 # Builds and runs every test.
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j$(JOBS)
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:

@@ -1,14 +1,27 @@
 #include "convert/converter.h"
 
+#include <algorithm>
+
 #include "report/header.h"
 #include "report/print_file.h"
 
 namespace qv {
 
+// The page count is compared with the checkpoint alone, which is the page limit unless
+// progress is wanted: a run without a progress sink does no more work per line.
 bool Converter::endLine() {
   printFile.putChar('\n');
   if (printFile.isFailed()) return true;
-  return printFile.pageCount() >= runLimit;
+  return printFile.pageCount() >= pageCheckpoint_ && passCheckpoint();
+}
+
+bool Converter::passCheckpoint() {
+  const int32_t pages = printFile.pageCount();
+  if (pages >= runLimit) return true;
+  reportProgress();
+  pageCheckpoint_ = pages < runLimit - kPagesPerProgressUpdate ? pages + kPagesPerProgressUpdate
+                                                               : runLimit;
+  return false;
 }
 
 bool Converter::beginRun(int32_t limit) {
@@ -17,11 +30,25 @@ bool Converter::beginRun(int32_t limit) {
   wordKind = wordKindOf(captureFile->conditions());
   runState = 0;
   runLimit = limit;
+  pageCheckpoint_ = progressSink_ != nullptr && limit > 0 ? std::min(limit, kPagesPerProgressUpdate)
+                                                          : limit;
   return true;
 }
 
 void Converter::writeConditionsBox() {
   qv::writeConditionsBox(printFile, captureFile->conditions());
+}
+
+// The distance from the start cursor in ring order: the walk may start mid-chunk and wrap.
+void Converter::reportProgress() {
+  const uint8_t* begin = captureFile->chunkStart();
+  const uint8_t* position = progressCursor->position;
+  const uint8_t* start = captureFile->startCursor().position;
+  const uint64_t total = static_cast<uint64_t>(captureFile->chunkEnd() - begin);
+  if (total == 0 || position == nullptr || start == nullptr) return;
+  const uint64_t at = static_cast<uint64_t>(position - begin);
+  const uint64_t from = static_cast<uint64_t>(start - begin);
+  progressSink_->update((at + total - from) % total, total);
 }
 
 int Converter::finishRun() {

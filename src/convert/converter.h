@@ -5,6 +5,7 @@
 #include "capture/capture_file.h"
 #include "capture/record_word.h"
 #include "convert/options.h"
+#include "convert/progress.h"
 
 namespace qv {
 
@@ -33,6 +34,8 @@ class Converter {
   virtual int run(int32_t limit) = 0;
   void setOptions(const ConvertOptions& driverOptions) { options = driverOptions; }
   const ConvertOptions& runOptions() const { return options; }
+  // Progress goes to the sink from the next run on; nullptr (the start value) for none.
+  void setProgressSink(ProgressSink* sink) { progressSink_ = sink; }
 
  protected:
   // The steps every run starts with: opens the report (false when that fails), then
@@ -49,6 +52,20 @@ class Converter {
   const CaptureFile* captureFile;
   int32_t runLimit = 0;
   RecordCursor cursor{};
+  // The cursor whose position tells the progress; a runner that walks with a cursor of
+  // its own points this at it for the walk.
+  const RecordCursor* progressCursor = &cursor;
+
+ private:
+  // Report pages (of 66 lines) between two progress updates.
+  static constexpr int32_t kPagesPerProgressUpdate = 4;
+  // At the page checkpoint: true when the page limit is reached, else tells the progress
+  // and sets the next checkpoint.
+  bool passCheckpoint();
+  void reportProgress();
+
+  ProgressSink* progressSink_ = nullptr;
+  int32_t pageCheckpoint_ = 0;
 };
 
 }  // namespace qv

@@ -94,6 +94,24 @@ bool parseLineStateSelection(const char* text, int length, int8_t (&selection)[k
 
 }  // namespace
 
+bool asksPrintFormat(int protocol) { return printFormatQuestion(protocol) != nullptr; }
+
+FrameTypeQuestion frameTypeQuestion(const CaptureFile& capture) {
+  const int protocol = capture.protocol();
+  if (protocol == ProtocolAsync && (capture.stampFlag1() != 0 || capture.stampFlag2() != 0)) {
+    return FrameTypeQuestion::BscOrOther;
+  }
+  if (protocol == ProtocolHdlc || protocol == ProtocolHdlcFiltered) {
+    return FrameTypeQuestion::TranslateLevel;
+  }
+  if (protocol == ProtocolPpp) return FrameTypeQuestion::PppFrameType;
+  return FrameTypeQuestion::None;
+}
+
+bool isBscTranslation(int protocol, int frameType) {
+  return (protocol == ProtocolAsync && frameType == 1) || protocol == ProtocolSync;
+}
+
 Program::Program(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
 Program::~Program() { exitCleanup(); }
@@ -182,14 +200,12 @@ int Program::askPrintFormat() {
 
 // Sets frameType for a translation, asking only where the protocol offers two kinds.
 bool Program::askFrameType() {
-  const int protocol = capture.protocol();
   const char* prompt = nullptr;
-  if (protocol == ProtocolAsync && (capture.stampFlag1() != 0 || capture.stampFlag2() != 0)) {
-    prompt = kBscOrOther;
-  } else if (protocol == ProtocolHdlc || protocol == ProtocolHdlcFiltered) {
-    prompt = kTranslateLevel;
-  } else if (protocol == ProtocolPpp) {
-    prompt = kPppFrameType;
+  switch (frameTypeQuestion(capture)) {
+    case FrameTypeQuestion::BscOrOther: prompt = kBscOrOther; break;
+    case FrameTypeQuestion::TranslateLevel: prompt = kTranslateLevel; break;
+    case FrameTypeQuestion::PppFrameType: prompt = kPppFrameType; break;
+    case FrameTypeQuestion::None: break;
   }
   frameType = 1;
   if (prompt == nullptr) return true;
@@ -200,8 +216,7 @@ bool Program::askFrameType() {
 }
 
 bool Program::isBscTranslation() const {
-  const int protocol = capture.protocol();
-  return (protocol == ProtocolAsync && frameType == 1) || protocol == ProtocolSync;
+  return qv::isBscTranslation(capture.protocol(), frameType);
 }
 
 bool Program::askLineStateSelection() {
@@ -301,6 +316,7 @@ void Program::writePrompt(const char* prompt) { out_ << prompt << std::flush; }
 
 void Program::runConverter(Converter& converter) {
   converter.setOptions(options);
+  converter.setProgressSink(progress);
   converter.run(kPageLimit);
 }
 

@@ -16,6 +16,16 @@
 
 namespace qv {
 
+class ProgressSink;
+
+// What the dialogue asks of a loaded capture; the command line checks its options by it.
+enum class FrameTypeQuestion { None, BscOrOther, TranslateLevel, PppFrameType };
+// False for the protocols that are only ever listed in the Normal format.
+bool asksPrintFormat(int protocol);
+FrameTypeQuestion frameTypeQuestion(const CaptureFile& capture);
+// The BSC translation takes the skip and guide answers; other translations take none.
+bool isBscTranslation(int protocol, int frameType);
+
 class Program {
  public:
   Program(std::istream& in, std::ostream& out);
@@ -32,6 +42,9 @@ class Program {
 
   ConvertOptions options;
   int frameType = 0;
+  // Told the progress of the run that dispatchConversion starts; the dialogue leaves it
+  // unset.
+  ProgressSink* progress = nullptr;
 
  private:
   // Declared first: the report writer talks to the console from its construction on.

@@ -87,14 +87,16 @@ void FrameConverter::writeFrameLines(FrameTranslator& translator) {
                              captureFile->chunkEnd());
   // Only the frames that reach the report are assembled in full.
   FrameStream frames(*captureFile, assembler, family_, cursor);
+  progressCursor = &frames.cursor();
   do {
     const FrameIdentity identity = frames.identify();
     if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
     frames.assemble(frame_);
     translator.translate(frame_);
     printFile.putString(lineBuffer_);
-    if (endLine()) return;
+    if (endLine()) break;
   } while (frames.advance());
+  progressCursor = &cursor;
 }
 
 // ---- translator choice of each runner ----

@@ -211,6 +211,21 @@ char* formatFilter(char* buf, FilterEntry entry) {
   return buf;
 }
 
+const char* codeName(int code) { return valueName(kCodeNames, code); }
+
+const char* conditionValueName(ConditionTable table, int value) {
+  switch (table) {
+    case ConditionTable::CharBits: return valueName(kCharBitNames, value);
+    case ConditionTable::Parity: return valueName(kParityNames, value);
+    case ConditionTable::StopBits: return valueName(kStopBitNames, value);
+    case ConditionTable::LineCoding: return valueName(kLineCodingNames, value);
+    case ConditionTable::Clock: return valueName(kClockNames, value);
+    case ConditionTable::Bcc: return valueName(kBccNames, value);
+    case ConditionTable::Fcs: return valueName(kFcsNames, value);
+  }
+  return nullptr;
+}
+
 void formatHeaderLine(char* buf, const std::tm& when) {
   char dateTime[80];
   std::snprintf(dateTime, sizeof dateTime, "%d-%02d-%02d %d:%02d:%02d", when.tm_year + 1900,

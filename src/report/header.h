@@ -15,6 +15,14 @@ char* formatSpeed(char* buf, int32_t speed);         // buf of at least 16 bytes
 char* formatAddress(char* buf, uint8_t enabled, uint8_t address);
 char* formatFilter(char* buf, FilterEntry entry);    // buf of at least 9 bytes
 
+// Name of a character code id 0-9, or nullptr outside the table.
+const char* codeName(int code);
+
+// The conditions box's tables of value names, for other views of the conditions.
+enum class ConditionTable { CharBits, Parity, StopBits, LineCoding, Clock, Bcc, Fcs };
+// The box's name of the value, or nullptr outside the table.
+const char* conditionValueName(ConditionTable table, int value);
+
 // The 39-character top line for the given local time (without the newline); buf of at
 // least 40 bytes.
 void formatHeaderLine(char* buf, const std::tm& when);

@@ -32,7 +32,7 @@ int PrintFile::open() {
   pageCount_ = 0;
   pending_.clear();
   failureReported_ = false;
-  stream_ = output_.open(savePath_);
+  stream_ = toStandardOutput_ ? stdout : output_.open(savePath_);
   if (stream_ == nullptr) {
     failureReported_ = true;
     console_ << "Can't create print data file.\n";
@@ -48,9 +48,16 @@ int PrintFile::close() {
   if (stream_ == nullptr) return 0;
   // While the file is open, failed_ is set only by a write that did not go through.
   const bool flushed = flushBuffer() && !failed_;
+  std::FILE* const stream = stream_;
   stream_ = nullptr;
-  const int result = flushed && output_.commit() ? 0 : EOF;
-  if (!flushed) output_.discard();
+  int result = 0;
+  if (toStandardOutput_) {
+    // Standard output stays open for the rest of the program; only its data must arrive.
+    result = std::fflush(stream) == 0 && flushed ? 0 : EOF;
+  } else {
+    result = flushed && output_.commit() ? 0 : EOF;
+    if (!flushed) output_.discard();
+  }
   if (result != 0) reportWriteFailure();
   // Nothing is open for writing any more: later writes must be no-ops.
   failed_ = 1;

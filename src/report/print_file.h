@@ -22,6 +22,9 @@ class PrintFile {
   // The report file name, kept by the dialogue.
   void setSavePath(std::string path) { savePath_ = std::move(path); }
   const std::string& savePath() const { return savePath_; }
+  // Sends the report to standard output instead of the save file (the command line's
+  // "-o -"); the stream is flushed, never closed, at the end of a run.
+  void useStandardOutput(bool use) { toStandardOutput_ = use; }
 
   // 1 on success; 0 after telling the console that the file cannot be created.
   int open();
@@ -53,6 +56,7 @@ class PrintFile {
   std::ostream& console_;
   std::string savePath_;
   ReportOutput output_;
+  bool toStandardOutput_ = false;
   std::FILE* stream_ = nullptr;
   int failed_ = 1;
   bool failureReported_ = false;

@@ -1,0 +1,77 @@
+#include "driver/capture_source.h"
+
+#include <filesystem>
+#include <istream>
+#include <limits>
+#include <new>
+#include <sstream>
+#include <vector>
+
+namespace qv {
+
+namespace {
+
+// The loader's limit: the image must be addressable with a signed 32-bit length.
+constexpr uint64_t kLargestImage = std::numeric_limits<int32_t>::max();
+constexpr size_t kReadPiece = 1 << 20;
+
+std::string withoutNewline(std::string text) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture) {
+  LoadedCapture result;
+  std::vector<uint8_t> bytes;
+  try {
+    for (;;) {
+      const size_t have = bytes.size();
+      bytes.resize(have + kReadPiece);
+      in.read(reinterpret_cast<char*>(bytes.data() + have), kReadPiece);
+      bytes.resize(have + static_cast<size_t>(in.gcount()));
+      if (bytes.size() > kLargestImage) {
+        result.message = "Data file error.";
+        return result;
+      }
+      if (!in) break;
+    }
+  } catch (const std::bad_alloc&) {
+    result.message = "Not enough memory.";
+    return result;
+  } catch (const std::length_error&) {
+    result.message = "Not enough memory.";
+    return result;
+  }
+  if (in.bad()) {
+    result.message = "Data file read error.";
+    return result;
+  }
+  result.size = bytes.size();
+  if (!capture.loadImage(std::move(bytes))) {
+    result.message = "Data file error.";
+    return result;
+  }
+  result.loaded = true;
+  return result;
+}
+
+}  // namespace
+
+LoadedCapture loadCapture(const std::string& name, std::istream& standardInput,
+                          CaptureFile& capture) {
+  if (name == kStandardStream) return loadStandardInput(standardInput, capture);
+  LoadedCapture result;
+  std::ostringstream console;
+  result.loaded = capture.loadCaptureFile(name, console) != 0;
+  result.message = withoutNewline(console.str());
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(name, error);
+  if (result.loaded && !error) result.size = size;
+  return result;
+}
+
+std::string displayName(const std::string& name) {
+  return name == kStandardStream ? std::string(kStandardInputName) : name;
+}
+
+}  // namespace qv

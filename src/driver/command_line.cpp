@@ -1,0 +1,592 @@
+#include "driver/command_line.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <string_view>
+
+#include "convert/progress.h"
+#include "driver/capture_info.h"
+#include "driver/capture_source.h"
+#include "driver/program.h"
+
+namespace qv {
+
+const char kVersionText[] = "qvconv 1.04\n";
+
+const char kUsageText[] =
+    "Usage: qvconv                             the dialogue: questions one at a time\n"
+    "       qvconv [OPTIONS] CAPTURE           one conversion, no questions\n"
+    "       qvconv --info [--json] CAPTURE...  a summary of each capture\n"
+    "       qvconv --help | --version\n"
+    "\n"
+    "Converts a capture saved by the analyzer into a text report. CAPTURE may be -\n"
+    "for standard input.\n"
+    "\n"
+    "Conversion options:\n"
+    "  -o, --output FILE       the report file; - is standard output (the default)\n"
+    "  -f, --format F          normal, line-state or translate (frame is the same);\n"
+    "                          default translate where the protocol has one, else normal\n"
+    "  -l, --line L            both (default), sd or rd\n"
+    "      --line-states LIST  control lines of the line-state format: names RS,CS,DR,\n"
+    "                          CD,ER,SQ,CI,EX separated by commas, or digits 0-7 (0257);\n"
+    "                          implies --format line-state\n"
+    "      --async K           ASYNC whose time stamps delimit frames: bsc or dump (default)\n"
+    "      --level K           HDLC: frame (default) or packet\n"
+    "      --ppp K             PPP: translate (default) or dump\n"
+    "  -c, --code K            listings: both (default), char or hex\n"
+    "      --skip-idle         leave idle counts and time stamps out (listings, BSC)\n"
+    "      --no-guide          no header box and no headings (listings, BSC)\n"
+    "      --width N           report width: 40, 80 (default) or 136\n"
+    "  -q, --quiet             no progress line on standard error\n"
+    "\n"
+    "Summary options:\n"
+    "      --info              summarize each capture; nothing is converted\n"
+    "      --json              the summary as JSON (an array for several captures)\n"
+    "\n"
+    "  -h, --help              this text\n"
+    "  -V, --version           the version\n"
+    "\n"
+    "Exit status: 0 converted, 1 a capture could not be loaded or the report not\n"
+    "written, 2 usage error.\n";
+
+namespace {
+
+// Long options without a short letter take values past the character range.
+enum OptionId : int {
+  OptOutput = 'o',
+  OptFormat = 'f',
+  OptLine = 'l',
+  OptCode = 'c',
+  OptQuiet = 'q',
+  OptHelp = 'h',
+  OptVersion = 'V',
+  OptLineStates = 256,
+  OptAsync,
+  OptLevel,
+  OptPpp,
+  OptSkipIdle,
+  OptNoGuide,
+  OptWidth,
+  OptInfo,
+  OptJson,
+  // Options still to come take their ids here, their entries in kLongOptions and their
+  // lines in kUsageText: --salvage (convert what a cut-short capture holds, the loader's)
+  // and -w OUT.pcapng (write the frames as pcapng, the export library's).
+};
+
+// The leading colon makes getopt_long report a missing value as ':' and stay silent.
+constexpr const char* kShortOptions = ":o:f:l:c:qhV";
+
+constexpr std::array<option, 17> kLongOptions = {{
+    {"output", required_argument, nullptr, OptOutput},
+    {"format", required_argument, nullptr, OptFormat},
+    {"line", required_argument, nullptr, OptLine},
+    {"line-states", required_argument, nullptr, OptLineStates},
+    {"async", required_argument, nullptr, OptAsync},
+    {"level", required_argument, nullptr, OptLevel},
+    {"ppp", required_argument, nullptr, OptPpp},
+    {"code", required_argument, nullptr, OptCode},
+    {"skip-idle", no_argument, nullptr, OptSkipIdle},
+    {"no-guide", no_argument, nullptr, OptNoGuide},
+    {"width", required_argument, nullptr, OptWidth},
+    {"quiet", no_argument, nullptr, OptQuiet},
+    {"info", no_argument, nullptr, OptInfo},
+    {"json", no_argument, nullptr, OptJson},
+    {"help", no_argument, nullptr, OptHelp},
+    {"version", no_argument, nullptr, OptVersion},
+    {nullptr, 0, nullptr, 0},
+}};
+
+std::string optionName(int id) {
+  for (const option& entry : kLongOptions) {
+    if (entry.name != nullptr && entry.val == id) return std::string("--") + entry.name;
+  }
+  return "-" + std::string(1, static_cast<char>(id));
+}
+
+// One accepted word of an option's value and what it stands for.
+struct ValueWord {
+  std::string_view word;
+  int value;
+};
+
+constexpr std::array<ValueWord, 4> kFormatWords = {
+    {{"normal", static_cast<int>(ReportFormat::Normal)},
+     {"line-state", static_cast<int>(ReportFormat::LineState)},
+     {"translate", static_cast<int>(ReportFormat::Translate)},
+     {"frame", static_cast<int>(ReportFormat::Translate)}}};
+// The data line and code answers as option values: answer - 1.
+constexpr std::array<ValueWord, 3> kLineWords = {{{"both", 0}, {"sd", 1}, {"rd", 2}}};
+constexpr std::array<ValueWord, 3> kCodeWords = {{{"both", 0}, {"char", 1}, {"hex", 2}}};
+// Translation kinds as frameType values.
+constexpr std::array<ValueWord, 2> kAsyncWords = {{{"bsc", 1}, {"dump", 2}}};
+constexpr std::array<ValueWord, 2> kLevelWords = {{{"frame", 1}, {"packet", 2}}};
+constexpr std::array<ValueWord, 2> kPppWords = {{{"translate", 1}, {"dump", 2}}};
+constexpr std::array<ValueWord, 3> kWidthWords = {{{"40", 40}, {"80", 80}, {"136", 136}}};
+constexpr std::array<std::string_view, 8> kLineStateNames = {"RS", "CS", "DR", "CD",
+                                                             "ER", "SQ", "CI", "EX"};
+constexpr size_t kLineStatesMax = 8;
+
+template <size_t N>
+std::optional<int> lookUpWord(const std::array<ValueWord, N>& words, std::string_view text) {
+  for (const ValueWord& entry : words) {
+    if (entry.word == text) return entry.value;
+  }
+  return std::nullopt;
+}
+
+template <size_t N>
+std::string wordList(const std::array<ValueWord, N>& words) {
+  std::string list;
+  for (const ValueWord& entry : words) list += (list.empty() ? "" : ", ") + std::string(entry.word);
+  return list;
+}
+
+std::string badValue(int id, std::string_view value, const std::string& expected) {
+  return "bad value '" + std::string(value) + "' for " + optionName(id) + " (" + expected + ")";
+}
+
+std::optional<int> lineStateIndex(std::string_view name) {
+  std::string upper(name);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
+  for (size_t i = 0; i < kLineStateNames.size(); ++i) {
+    if (kLineStateNames[i] == upper) return static_cast<int>(i);
+  }
+  return std::nullopt;
+}
+
+// "0257", or names separated by commas; at most eight entries, repeats kept as typed.
+std::optional<std::vector<int8_t>> parseLineStates(std::string_view text) {
+  std::vector<int8_t> selection;
+  const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                   [](char ch) { return ch >= '0' && ch <= '7'; });
+  if (digits) {
+    for (char ch : text) selection.push_back(static_cast<int8_t>(ch - '0'));
+  } else {
+    size_t start = 0;
+    for (;;) {
+      const size_t comma = text.find(',', start);
+      const std::optional<int> index = lineStateIndex(text.substr(start, comma - start));
+      if (!index) return std::nullopt;
+      selection.push_back(static_cast<int8_t>(*index));
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+  }
+  if (selection.empty() || selection.size() > kLineStatesMax) return std::nullopt;
+  return selection;
+}
+
+class ArgumentParser {
+ public:
+  ArgumentParser(CommandLine& line, std::string& error) : line_(line), error_(error) {}
+
+  // One option with its value; false with error_ set when it is malformed.
+  bool take(int id, const char* value) {
+    switch (id) {
+      case OptOutput: return takeOutput(value);
+      case OptFormat:
+        return takeWord(id, value, kFormatWords,
+                        [&](int v) { line_.format = static_cast<ReportFormat>(v); });
+      case OptLine:
+        return takeWord(id, value, kLineWords,
+                        [&](int v) { line_.dataLine = static_cast<uint8_t>(v); });
+      case OptCode:
+        return takeWord(id, value, kCodeWords,
+                        [&](int v) { line_.codeDisplay = static_cast<uint8_t>(v); });
+      case OptAsync: return takeWord(id, value, kAsyncWords, [&](int v) { line_.asyncKind = v; });
+      case OptLevel: return takeWord(id, value, kLevelWords, [&](int v) { line_.level = v; });
+      case OptPpp: return takeWord(id, value, kPppWords, [&](int v) { line_.pppKind = v; });
+      case OptWidth: return takeWord(id, value, kWidthWords, [&](int v) { line_.width = v; });
+      case OptLineStates: return takeLineStates(value);
+      case OptSkipIdle: line_.skipIdle = true; return true;
+      case OptNoGuide: line_.noGuide = true; return true;
+      case OptQuiet: line_.quiet = true; return true;
+      case OptJson: return takeJson();
+      case OptInfo: return takeAction(CommandLine::Action::Info);
+      case OptHelp: return takeAction(CommandLine::Action::Help);
+      case OptVersion: return takeAction(CommandLine::Action::Version);
+      default: return false;
+    }
+  }
+
+ private:
+  template <size_t N, typename Store>
+  bool takeWord(int id, const char* value, const std::array<ValueWord, N>& words, Store store) {
+    const std::optional<int> found = lookUpWord(words, value);
+    if (!found) {
+      error_ = badValue(id, value, wordList(words));
+      return false;
+    }
+    store(*found);
+    return true;
+  }
+
+  bool takeOutput(const char* value) {
+    if (*value == '\0') {
+      error_ = "empty file name for --output";
+      return false;
+    }
+    line_.output = value;
+    return true;
+  }
+
+  bool takeJson() {
+#ifdef QV_HAVE_JSON
+    line_.json = true;
+    return true;
+#else
+    error_ = "--json is not available: qvconv was built without nlohmann-json";
+    return false;
+#endif
+  }
+
+  bool takeLineStates(const char* value) {
+    line_.lineStates = parseLineStates(value);
+    if (line_.lineStates) return true;
+    error_ = badValue(OptLineStates, value, "up to 8 of RS,CS,DR,CD,ER,SQ,CI,EX or digits 0-7");
+    return false;
+  }
+
+  // Help wins over version, version over a summary, a summary over a conversion.
+  bool takeAction(CommandLine::Action action) {
+    if (static_cast<int>(action) > static_cast<int>(line_.action)) line_.action = action;
+    return true;
+  }
+
+  CommandLine& line_;
+  std::string& error_;
+};
+
+std::string getoptFailure(int result, const std::vector<char*>& argv) {
+  const std::string typed =
+      optind > 0 && optind <= static_cast<int>(argv.size()) - 1 ? argv[optind - 1] : std::string();
+  if (result == ':') {
+    return "option " + (optopt != 0 ? optionName(optopt) : typed) + " needs a value";
+  }
+  if (typed.rfind("--", 0) != 0) return "unknown option -" + std::string(1, static_cast<char>(optopt));
+  // A long option is refused for a value it does not take, or as unknown or ambiguous.
+  if (optopt != 0) return "option " + optionName(optopt) + " takes no value";
+  return "unknown option " + typed;
+}
+
+// Options that only a conversion takes, or only a summary, may not meet the other.
+bool checkActionOptions(const CommandLine& line, std::string& error) {
+  const bool info = line.action == CommandLine::Action::Info;
+  const bool conversionOptions = line.output || line.format || line.dataLine || line.lineStates ||
+                                 line.asyncKind || line.level || line.pppKind || line.codeDisplay ||
+                                 line.skipIdle || line.noGuide || line.width;
+  if (info && conversionOptions) {
+    error = "conversion options do not go with --info";
+    return false;
+  }
+  if (line.json && !info) {
+    error = "--json needs --info";
+    return false;
+  }
+  if (line.action == CommandLine::Action::Convert && line.captures.size() != 1) {
+    error = line.captures.empty() ? "no CAPTURE given"
+                                  : "one CAPTURE per conversion (use a shell loop for several)";
+    return false;
+  }
+  if (info && line.captures.empty()) {
+    error = "no CAPTURE given";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool parseCommandLine(const std::vector<std::string>& args, CommandLine& line, std::string& error) {
+  std::vector<std::string> storage;
+  storage.reserve(args.size() + 1);
+  storage.push_back("qvconv");
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : storage) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  line = CommandLine{};
+  ArgumentParser parser(line, error);
+  optind = 0;  // a fresh scan: the parser keeps state between calls
+  opterr = 0;
+  const int argc = static_cast<int>(argv.size()) - 1;
+  for (;;) {
+    optopt = 0;
+    const int result = getopt_long(argc, argv.data(), kShortOptions, kLongOptions.data(), nullptr);
+    if (result == -1) break;
+    if (result == '?' || result == ':') {
+      error = getoptFailure(result, argv);
+      return false;
+    }
+    if (!parser.take(result, optarg)) return false;
+  }
+  for (int i = optind; i < argc; ++i) line.captures.emplace_back(argv[i]);
+  if (line.action == CommandLine::Action::Help || line.action == CommandLine::Action::Version) {
+    return true;
+  }
+  return checkActionOptions(line, error);
+}
+
+// ---- What the capture allows ----
+
+namespace {
+
+constexpr const char* kFormatNames[] = {"normal", "line-state", "translate"};
+
+std::string thisCapture(const CaptureFile& capture) {
+  return "this " + protocolName(capture.protocol()) + " capture";
+}
+
+// The format the dialogue's print format answer would give; nullopt with error set.
+std::optional<ReportFormat> formatFor(const CommandLine& line, const CaptureFile& capture,
+                                      std::string& error) {
+  std::optional<ReportFormat> format = line.format;
+  if (line.lineStates) {
+    if (format && *format != ReportFormat::LineState) {
+      error = "--line-states needs --format line-state";
+      return std::nullopt;
+    }
+    format = ReportFormat::LineState;
+  }
+  if (!asksPrintFormat(capture.protocol())) {
+    if (format && *format != ReportFormat::Normal) {
+      const std::string option =
+          line.lineStates ? std::string("--line-states")
+                          : std::string("--format ") + kFormatNames[static_cast<int>(*format)];
+      error = option + " does not apply: " + thisCapture(capture) + " has only the normal format";
+      return std::nullopt;
+    }
+    return ReportFormat::Normal;
+  }
+  if (format == ReportFormat::LineState) {
+    if (capture.lineStateRecorded() == 0) {
+      error = std::string(line.format ? "--format line-state" : "--line-states") +
+              " does not apply: " + thisCapture(capture) + " has no line states recorded";
+      return std::nullopt;
+    }
+    if (!line.lineStates) {
+      error = "--format line-state needs --line-states";
+      return std::nullopt;
+    }
+  }
+  return format.value_or(ReportFormat::Translate);
+}
+
+// The frameType of a translation; 0 with error set when an option asks what the
+// capture's protocol does not.
+int frameTypeFor(const CommandLine& line, const CaptureFile& capture, std::string& error) {
+  struct KindOption {
+    const std::optional<int>& value;
+    FrameTypeQuestion question;
+    const char* name;
+    int byDefault;
+  };
+  const KindOption kinds[] = {
+      {line.asyncKind, FrameTypeQuestion::BscOrOther, "--async", 2},
+      {line.level, FrameTypeQuestion::TranslateLevel, "--level", 1},
+      {line.pppKind, FrameTypeQuestion::PppFrameType, "--ppp", 1},
+  };
+  const FrameTypeQuestion asked = frameTypeQuestion(capture);
+  int frameType = 1;
+  for (const KindOption& kind : kinds) {
+    if (kind.question == asked) frameType = kind.value.value_or(kind.byDefault);
+    if (kind.value && kind.question != asked) {
+      error = std::string(kind.name) + " does not apply to " + thisCapture(capture);
+      return 0;
+    }
+  }
+  return frameType;
+}
+
+// Options of questions that the chosen report does not ask.
+bool checkUnasked(const CommandLine& line, const CaptureFile& capture, ReportFormat format,
+                  int frameType, std::string& error) {
+  const char* unasked = nullptr;
+  if (format != ReportFormat::Translate) {
+    if (line.asyncKind) unasked = "--async";
+    if (line.level) unasked = "--level";
+    if (line.pppKind) unasked = "--ppp";
+  } else {
+    const bool bsc = isBscTranslation(capture.protocol(), frameType);
+    if (line.codeDisplay) unasked = "-c/--code";
+    if (!bsc && line.skipIdle) unasked = "--skip-idle";
+    if (!bsc && line.noGuide) unasked = "--no-guide";
+  }
+  if (unasked == nullptr) return true;
+  error = std::string(unasked) + " does not apply to the " +
+          kFormatNames[static_cast<int>(format)] + " format of " + thisCapture(capture);
+  return false;
+}
+
+}  // namespace
+
+bool choicesFor(const CommandLine& line, const CaptureFile& capture, ConversionChoices& choices,
+                std::string& error) {
+  const std::optional<ReportFormat> format = formatFor(line, capture, error);
+  if (!format) return false;
+  int frameType = 0;
+  if (*format == ReportFormat::Translate) {
+    frameType = frameTypeFor(line, capture, error);
+    if (frameType == 0) return false;
+  }
+  if (!checkUnasked(line, capture, *format, frameType, error)) return false;
+
+  choices = ConversionChoices{};
+  ConvertOptions& options = choices.options;
+  choices.frameType = frameType;
+  options.dataLine = line.dataLine.value_or(0);
+  options.codeDisplay = line.codeDisplay.value_or(0);
+  options.skipIdle = line.skipIdle ? 1 : 0;
+  options.skipTimeStamp = options.skipIdle;
+  options.skipGuide = line.noGuide ? 1 : 0;
+  options.printColumns = line.width.value_or(options.printColumns);
+  if (*format == ReportFormat::LineState) {
+    options.lineStateFormat = 1;
+    std::copy(line.lineStates->begin(), line.lineStates->end(), options.lineStateSelection);
+  }
+  return true;
+}
+
+// ---- Running ----
+
+namespace {
+
+// One self-updating line on a terminal's error stream: shown once a run has taken half a
+// second, redrawn at most ten times a second, erased at the end.
+class ProgressLine : public ProgressSink {
+ public:
+  explicit ProgressLine(std::ostream& err) : err_(err), started_(Clock::now()) {}
+  ~ProgressLine() override { erase(); }
+
+  void update(uint64_t done, uint64_t total) override {
+    const Clock::time_point now = Clock::now();
+    if (now - started_ < kDelay || (shown_ && now - drawn_ < kInterval)) return;
+    const unsigned percent = static_cast<unsigned>(total == 0 ? 0 : done * 100 / total);
+    err_ << "\rqvconv: converting " << percent << "%" << std::flush;
+    shown_ = true;
+    drawn_ = now;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr Clock::duration kDelay = std::chrono::milliseconds(500);
+  static constexpr Clock::duration kInterval = std::chrono::milliseconds(100);
+
+  void erase() {
+    if (shown_) err_ << "\r\033[K" << std::flush;
+    shown_ = false;
+  }
+
+  std::ostream& err_;
+  Clock::time_point started_;
+  Clock::time_point drawn_{};
+  bool shown_ = false;
+};
+
+int usageError(std::ostream& err, const std::string& message, bool pointToHelp) {
+  err << "qvconv: " << message;
+  if (pointToHelp) err << " (see qvconv --help)";
+  err << '\n';
+  return ExitUsage;
+}
+
+void writeLoadFailure(std::ostream& err, const std::string& name, const LoadedCapture& load) {
+  err << "qvconv: " << displayName(name) << ": " << load.message << '\n';
+}
+
+// Every line the report writer told its console means the report was not made whole.
+bool forwardReportMessages(std::ostream& err, const std::string& output, const std::string& text) {
+  std::istringstream lines(text);
+  std::string message;
+  bool any = false;
+  while (std::getline(lines, message)) {
+    err << "qvconv: " << output << ": " << message << '\n';
+    any = true;
+  }
+  return any;
+}
+
+int convert(const CommandLine& line, const Terminal& terminal) {
+  std::ostringstream console;
+  // The program object holds every runner and translator: too large for the stack.
+  auto program = std::make_unique<Program>(terminal.in, console);
+  const std::string& name = line.captures.front();
+  const LoadedCapture load = loadCapture(name, terminal.in, program->capture);
+  if (!load.loaded) {
+    writeLoadFailure(terminal.err, name, load);
+    return ExitFailed;
+  }
+  ConversionChoices choices;
+  std::string error;
+  if (!choicesFor(line, program->capture, choices, error))
+    return usageError(terminal.err, error, false);
+
+  program->options = choices.options;
+  program->frameType = choices.frameType;
+  const std::string output = line.output.value_or(kStandardStream);
+  if (output == kStandardStream) {
+    program->printFile.useStandardOutput(true);
+  } else {
+    program->printFile.setSavePath(output);
+  }
+  std::unique_ptr<ProgressLine> progress;
+  if (terminal.errIsTerminal && !line.quiet)
+    progress = std::make_unique<ProgressLine>(terminal.err);
+  program->progress = progress.get();
+  program->dispatchConversion();
+  progress.reset();
+  program->exitCleanup();
+  const std::string shownOutput = output == kStandardStream ? "standard output" : output;
+  return forwardReportMessages(terminal.err, shownOutput, console.str()) ? ExitFailed
+                                                                         : ExitConverted;
+}
+
+int summarize(const CommandLine& line, const Terminal& terminal) {
+  int status = ExitConverted;
+  std::vector<CaptureSummary> summaries;
+  for (const std::string& name : line.captures) {
+    CaptureFile capture;
+    const LoadedCapture load = loadCapture(name, terminal.in, capture);
+    if (!load.loaded) {
+      writeLoadFailure(terminal.err, name, load);
+      status = ExitFailed;
+      continue;
+    }
+    summaries.push_back(summarizeCapture(capture, displayName(name), load.size));
+    if (line.json) continue;
+    if (summaries.size() > 1) terminal.out << '\n';
+    writeSummaryText(terminal.out, summaries.back());
+  }
+  if (line.json) writeSummaryJson(terminal.out, summaries, line.captures.size() > 1);
+  terminal.out.flush();
+  return status;
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& args, const Terminal& terminal) {
+  CommandLine line;
+  std::string error;
+  if (!parseCommandLine(args, line, error)) return usageError(terminal.err, error, true);
+  switch (line.action) {
+    case CommandLine::Action::Help: terminal.out << kUsageText << std::flush; return ExitConverted;
+    case CommandLine::Action::Version:
+      terminal.out << kVersionText << std::flush;
+      return ExitConverted;
+    case CommandLine::Action::Info: return summarize(line, terminal);
+    case CommandLine::Action::Convert: break;
+  }
+  return convert(line, terminal);
+}
+
+}  // namespace qv
