@@ -1,5 +1,6 @@
 #include "export/packet_mappers.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace qv {
@@ -267,8 +268,10 @@ class I2cMapper : public PacketMapper {
 
 }  // namespace
 
+// A cut frame's check sequence lies beyond what was stored: every stored cell is data.
 void appendFrameBytes(const Frame& frame, std::vector<uint8_t>& out) {
-  const int32_t count = frame.count > 0 ? frame.count : 0;
+  const int32_t count = static_cast<int32_t>(
+      std::min<int64_t>(frameOriginalLength(frame), std::max(frame.stored, 0)));
   out.reserve(out.size() + static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) out.push_back(cellByte(cellAt(frame, i)));
 }

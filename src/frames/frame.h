@@ -34,6 +34,7 @@ struct Frame {
   const uint8_t* lastDataWord = nullptr;
   uint32_t stampWord = 0;              // opening stamp with bit 15 cleared; 0 when opened in-band
   int32_t count = 0;                   // cells stored, less the check length on a verdict
+  int32_t stored = 0;                  // cells held, check sequence included
   int32_t overflow = 0;                // characters that came after the capacity was full
   uint16_t cells[kFrameCells] = {};
   std::vector<uint16_t> moreCells;     // cells from kFrameCells on, when the capacity allows
@@ -48,8 +49,10 @@ inline void storeCell(Frame& frame, uint16_t cell, int32_t capacity) {
   }
   if (frame.count < kFrameCells) {
     frame.cells[frame.count++] = cell;
+    ++frame.stored;
     return;
   }
+  ++frame.stored;
   const std::size_t extra = static_cast<size_t>(frame.count++ - kFrameCells);
   if (extra < frame.moreCells.size())
     frame.moreCells[extra] = cell;

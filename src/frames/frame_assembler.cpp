@@ -46,6 +46,7 @@ void FrameAssembler::openFrameAt(LaneState& lane, const uint8_t* word, uint32_t 
   frame->lastDataWord = nullptr;
   frame->stampWord = stamp & ~0x8000u;
   frame->count = 0;
+  frame->stored = 0;
   frame->overflow = 0;
 }
 
