@@ -23,7 +23,9 @@ TEST(ExportOptionValues, CounterTicksTakeTheirUnit) {
   for (const Row& row : rows) {
     uint64_t ns = 0;
     EXPECT_EQ(parseCounterTick(row.text, ns), row.valid) << row.text;
-    if (row.valid) EXPECT_EQ(ns, row.nanoseconds) << row.text;
+    if (row.valid) {
+      EXPECT_EQ(ns, row.nanoseconds) << row.text;
+    }
   }
 }
 
@@ -44,7 +46,9 @@ TEST(ExportOptionValues, StartDatesAreUtcSeconds) {
   for (const Row& row : rows) {
     int64_t seconds = -1;
     EXPECT_EQ(parseStartDate(row.text, seconds), row.valid) << row.text;
-    if (row.valid) EXPECT_EQ(seconds, row.seconds) << row.text;
+    if (row.valid) {
+      EXPECT_EQ(seconds, row.seconds) << row.text;
+    }
   }
 }
 
