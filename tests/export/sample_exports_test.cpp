@@ -138,6 +138,11 @@ TEST(SampleExportFields, AgreeWithTheReportColumns) {
        {{"SETUP    ", "0x05"}, {"CALL PROC", "0x02"}, {"ALERT    ", "0x01"},
         {"CONN     ", "0x07"}, {"CONN ACK ", "0x0f"}, {"DISC     ", "0x45"},
         {"REL      ", "0x4d"}, {"REL COMP ", "0x5a"}}},
+      {"ppp", "ppp.protocol", 10, 8,
+       {{"LCP     ", "0xc021"}, {"IPCP    ", "0x8021"}, {"IP      ", "0x0021"}}},
+      {"x25_mod128", "x25.type", 17, 2,
+       {{"CR", "0x0b"}, {"CC", "0x0f"}, {"DT", "0x00"}, {"RR", "0x01"}, {"IT", "0x23"},
+        {"IF", "0x27"}, {"CQ", "0x13"}, {"CF", "0x17"}}},
   };
   for (const SpotCase& c : cases) {
     SCOPED_TRACE(c.sample);
