@@ -624,14 +624,15 @@ void FrameSweep::carry(Walk& walk, const LaneEnd& state) const {
 
 // Adds to a full frame's overflow the characters it would store after the last word it
 // handled, up to the state given. Only a capacity beyond the report's asks for it (the
-// report never shows the length of a cut frame). Where the walk's flag differs from
-// the shared one and something clears both before the state, the count can be one off.
+// report never shows the length of a cut frame). A walk whose flag differs from the
+// shared one stores as the opposite flag does until something clears both, and as the
+// shared one after that; the 0x7Ds before that clearing can then make the count one off.
 bool FrameSweep::countOverflow(SweepWorld& world, const Walk& walk, const LaneEnd& upTo) {
   if (cellCapacity_ <= kFrameCells) return true;
   LaneEnd from;
   if (!world.counts[walk.lane].summaryAt(static_cast<uint32_t>(walk.lastEvent + 1), from))
     return false;
-  const bool same = walk.escape == walk.sharedEscape;
+  const bool same = walk.escape == walk.sharedEscape || upTo.lastClear > walk.lastEvent;
   const int64_t more = same ? upTo.appends - from.appends : upTo.otherAppends - from.otherAppends;
   if (more > 0) walk.frame.overflow += static_cast<int32_t>(more);
   return true;
