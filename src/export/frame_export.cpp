@@ -247,6 +247,10 @@ int exportPcapng(const CaptureFile& capture, const ExportOptions& options, std::
     error = noFramesMessage(options.captureName, capture);
     return 1;
   }
+  if (out == nullptr) {
+    error = "qvconv: no file to write the pcapng to";
+    return 1;
+  }
   const uint32_t snaplen = snaplenOf(options);
   PcapngWriter writer(out);
   PcapngOptions section;

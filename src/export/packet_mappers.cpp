@@ -141,7 +141,8 @@ class X25Mod128Mapper : public PacketMapper {
   uint16_t linkType() const override { return linktype::kUpperPdu; }
   int map(const Frame& frame, std::vector<MappedPacket>& packets) override {
     MappedPacket& packet = firstPacket(packets);
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t>& bytes = frameBytes_;
+    bytes.clear();
     appendFrameBytes(frame, bytes);
     const uint32_t original = frameOriginalLength(frame);
     const char* dissector = "data";
@@ -171,6 +172,9 @@ class X25Mod128Mapper : public PacketMapper {
     packet.comment = comment;
     return 1;
   }
+
+ private:
+  std::vector<uint8_t> frameBytes_;  // reused from frame to frame
 };
 
 // ---- I2C ----
@@ -301,7 +305,8 @@ void appendPduEnd(std::vector<uint8_t>& out) {
 }
 
 std::unique_ptr<PacketMapper> makePacketMapper(const CaptureFile& capture,
-                                               const std::string& payload) {
+                                               const std::string& payloadName) {
+  const std::string payload = payloadName.empty() ? "data" : payloadName;
   switch (capture.protocol()) {
     case ProtocolHdlc:
     case ProtocolHdlcFiltered:

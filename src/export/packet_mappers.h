@@ -37,7 +37,8 @@ class PacketMapper {
 };
 
 // The mapper for the capture's protocol and frame protocol; nullptr when the capture
-// holds no frames. payload: the dissector named for SPI and ASYNC frames.
+// holds no frames. payload: the dissector named for SPI and ASYNC frames ("data" when
+// empty).
 std::unique_ptr<PacketMapper> makePacketMapper(const CaptureFile& capture,
                                                const std::string& payload);
 
