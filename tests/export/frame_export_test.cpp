@@ -81,6 +81,19 @@ TEST(WholeFrames, ComeOutWholeUpToTheSnaplenAndKeepTheirLength) {
   }
 }
 
+TEST(DataLine, LeavesOutTheOtherDirection) {
+  const size_t expected[] = {2, 1, 1};  // both, SD only, RD only
+  for (uint8_t line = 0; line < 3; ++line) {
+    ExportOptions options;
+    options.dataLine = line;
+    const ReadBack back = exportAndRead(lapdCapture(10), options);
+    ASSERT_EQ(back.packets.size(), expected[line]) << int{line};
+    if (line > 0) {
+      EXPECT_EQ(back.packets[0].data[0], line == 1 ? 0x00 : 0x02);
+    }
+  }
+}
+
 TEST(WholeFrames, PppFramesAreDeEscapedBeyondTheReportsCells) {
   std::string text = "conditions\nprotocol ppp\ncheck fcs16\n\nrecords\nrd FF/9 03 C0 21 ";
   for (int i = 0; i < 100; ++i) text += "7D 5E 41 ";
