@@ -1,6 +1,7 @@
 // qvbench: times the real qvconv binary on generated captures and prints Markdown tables.
 //   qvbench [--quick] [--size MIB] [--adv-base KIB] [--timeout SECONDS] [--only NAME,...]
-//           [--no-realistic] [--no-adversarial] [--qvconv PATH] [--keep DIR] [--list]
+//           [--no-realistic] [--no-adversarial] [--no-export] [--export-only] [--qvconv PATH]
+//           [--qvexport PATH] [--keep DIR] [--list]
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,12 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "capture/bytes.h"
 #include "child_run.h"
 #include "growth.h"
 #include "workloads.h"
 
 #ifndef QV_QVCONV_PATH
 #define QV_QVCONV_PATH "qvconv"
+#endif
+#ifndef QV_QVEXPORT_PATH
+#define QV_QVEXPORT_PATH "qvexport"
 #endif
 #ifndef QV_BUILD_TYPE
 #define QV_BUILD_TYPE ""
@@ -45,7 +50,9 @@ struct Settings {
   std::vector<std::string> only;
   bool realistic = true;
   bool adversarial = true;
+  bool exports = true;
   std::string qvconv = QV_QVCONV_PATH;
+  std::string qvexport = QV_QVEXPORT_PATH;
   std::string keepDir;
 };
 
@@ -61,6 +68,9 @@ void usage(std::FILE* stream) {
       "  --only NAME,...    run only the named cases (see --list)\n"
       "  --no-realistic     skip the realistic captures\n"
       "  --no-adversarial   skip the adversarial captures\n"
+      "  --no-export        skip the pcapng export tables\n"
+      "  --export-only      run only the pcapng export tables\n"
+      "  --qvexport PATH    the exporter to time (default: the one built beside qvbench)\n"
       "  --qvconv PATH      the converter to time (default: the one built beside qvbench)\n"
       "  --keep DIR         keep the captures and reports in DIR\n"
       "  --list             list the cases and exit\n"
@@ -107,6 +117,13 @@ std::optional<Settings> parseArguments(int argc, char** argv) {
       settings.realistic = false;
     } else if (arg == "--no-adversarial") {
       settings.adversarial = false;
+    } else if (arg == "--no-export") {
+      settings.exports = false;
+    } else if (arg == "--export-only") {
+      settings.realistic = settings.adversarial = false;
+      settings.exports = true;
+    } else if (arg == "--qvexport" && hasValue) {
+      settings.qvexport = argv[++i];
     } else if (arg == "--qvconv" && hasValue) {
       settings.qvconv = argv[++i];
     } else if (arg == "--keep" && hasValue) {
@@ -265,6 +282,144 @@ void adversarialTable(const Settings& settings, const fs::path& dir) {
               kGrowthLimit);
 }
 
+// ---- the pcapng export ----
+
+// The enhanced packet blocks of a pcapng file, walked block by block; -1 when the file
+// cannot be read or a block length is out of place.
+int64_t countPackets(const fs::path& path, uint64_t& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  bytes = 0;
+  if (!in) return -1;
+  int64_t packets = 0;
+  uint8_t head[8];
+  while (in.read(reinterpret_cast<char*>(head), 8)) {
+    const uint32_t type = readLe32(head);
+    const uint32_t length = readLe32(head + 4);
+    if (length < 12 || length % 4 != 0) return -1;
+    if (type == 6) ++packets;
+    bytes += length;
+    in.seekg(length - 8, std::ios::cur);
+  }
+  return packets;
+}
+
+struct ExportMeasurement {
+  Measurement run;
+  int64_t packets = -1;
+  uint64_t outputBytes = 0;
+};
+
+ExportMeasurement measureExport(const Settings& settings, const fs::path& dir, const Workload& workload,
+                                size_t monitorBytes, const std::string& tag, uint32_t snaplen, uint64_t& frames) {
+  ExportMeasurement m;
+  const std::string base = std::string(workload.name) + "-export-" + tag;
+  const fs::path capturePath = dir / (base + ".cap");
+  const fs::path outPath = dir / (base + ".pcapng");
+  {
+    const Capture capture = makeCapture(workload, monitorBytes);
+    frames = capture.frames;
+    m.run.fileBytes = writeCapture(capturePath, capture);
+  }
+  if (m.run.fileBytes == 0) return m;
+  std::fprintf(stderr, "  %-24s %-12s ", workload.name, tag.c_str());
+  const std::vector<std::string> argv = {settings.qvexport, "-s", std::to_string(snaplen), capturePath.string(),
+                                         outPath.string()};
+  for (int run = 0; run < settings.repeat; ++run) {
+    const ChildResult child = runChild(argv, "", "/dev/null", "", settings.timeoutSeconds);
+    const bool completed = !child.timedOut && child.exitStatus == 0;
+    if (run == 0 || (completed && child.seconds < m.run.child.seconds)) m.run.child = child;
+    m.run.completed = completed;
+    if (!completed) break;
+  }
+  if (m.run.completed) m.packets = countPackets(outPath, m.outputBytes);
+  std::fprintf(stderr, "%s\n", m.run.child.timedOut ? "timed out" : m.run.completed ? "done" : "FAILED");
+  std::error_code ignored;
+  if (settings.keepDir.empty()) fs::remove(capturePath, ignored);
+  fs::remove(outPath, ignored);
+  return m;
+}
+
+constexpr uint32_t kDefaultSnaplen = 65535;
+constexpr double kPppExportFramesPerSecond = 1e6;
+
+void exportTable(const Settings& settings, const fs::path& dir) {
+  const size_t monitorBytes = static_cast<size_t>(settings.realisticMiB * kMiB) / 4 * 4;
+  std::printf("\n### pcapng export, %.0f MiB of monitor data each, default snaplen\n\n", monitorBytes / kMiB);
+  std::printf("| Family | Seconds | MB/s | Frames/s | Output MB | Packets | Target |\n");
+  std::printf("|---|---:|---:|---:|---:|---|---|\n");
+  std::fflush(stdout);
+  for (const Workload& workload : realisticWorkloads()) {
+    if (!workload.oneLinePerFrame || !selected(settings, workload)) continue;
+    uint64_t frames = 0;
+    const ExportMeasurement m = measureExport(settings, dir, workload, monitorBytes, "real", kDefaultSnaplen, frames);
+    if (!m.run.completed) {
+      std::printf("| %s | %s | | | | | missed |\n", workload.name, seconds(m.run, settings.timeoutSeconds).c_str());
+      continue;
+    }
+    const double secs = m.run.child.seconds;
+    // I2C exports one packet per message, not per transaction.
+    const bool perFrame = std::strcmp(workload.name, "i2c") != 0;
+    const std::string packets = !perFrame ? std::to_string(m.packets)
+                                : m.packets == static_cast<int64_t>(frames)
+                                    ? "ok"
+                                    : std::to_string(m.packets) + " of " + std::to_string(frames);
+    const char* target = "";
+    if (std::strcmp(workload.name, "ppp-translate") == 0)
+      target = frames / secs >= kPppExportFramesPerSecond ? "met" : "missed";
+    std::printf("| %s | %.2f | %.1f | %.0f | %.1f | %s | %s |\n", workload.name, secs, monitorBytes / 1e6 / secs,
+                frames / secs, m.outputBytes / 1e6, packets.c_str(), target);
+    std::fflush(stdout);
+  }
+  std::printf("\nTarget: at least %.0f frames a second on the PPP workload. MB/s counts the monitor data read.\n",
+              kPppExportFramesPerSecond);
+}
+
+// Captures whose frames each hold everything after them: at a large snaplen their export
+// itself grows with the square of the capture, so only the small snaplen is timed.
+bool outputGrowsWithTheSquare(const Workload& workload) {
+  return std::strcmp(workload.name, "ppp-open-every-char") == 0 ||
+         std::strcmp(workload.name, "hdlc-stamped-unclosed") == 0;
+}
+
+void exportGrowthTable(const Settings& settings, const fs::path& dir) {
+  const unsigned base = settings.adversarialBaseKiB;
+  std::printf("\n### pcapng export of the adversarial captures, %u, %u and %u KiB\n\n", base, 4 * base, 16 * base);
+  std::printf("| Case | Snaplen | %u KiB s | %u KiB s | %u KiB s | 16x/1x time | Verdict |\n", base, 4 * base,
+              16 * base);
+  std::printf("|---|---:|---:|---:|---:|---:|---|\n");
+  std::fflush(stdout);
+  for (const Workload& workload : adversarialWorkloads()) {
+    if (!selected(settings, workload)) continue;
+    for (const uint32_t snaplen : {uint32_t{64}, kDefaultSnaplen}) {
+      if (snaplen == kDefaultSnaplen && outputGrowsWithTheSquare(workload)) {
+        std::printf("| %s | %u | | | | | output grows with the square: not timed |\n", workload.name, snaplen);
+        continue;
+      }
+      Measurement runs[3];
+      const unsigned factors[3] = {1, 4, 16};
+      bool gaveUp = false;
+      for (int i = 0; i < 3; ++i) {
+        if (gaveUp) {
+          runs[i].child.timedOut = true;
+          continue;
+        }
+        uint64_t frames = 0;
+        runs[i] = measureExport(settings, dir, workload, size_t{factors[i]} * base * 1024,
+                                std::to_string(factors[i]) + "x-s" + std::to_string(snaplen), snaplen, frames)
+                      .run;
+        gaveUp = runs[i].child.timedOut;
+      }
+      std::string ratio = "n/a";
+      const char* verdict = growthVerdict(runs, settings.timeoutSeconds, ratio);
+      const double limit = settings.timeoutSeconds;
+      std::printf("| %s | %u | %s | %s | %s | %s | %s |\n", workload.name, snaplen,
+                  seconds(runs[0], limit, "%.3f").c_str(), seconds(runs[1], limit, "%.3f").c_str(),
+                  seconds(runs[2], limit, "%.3f").c_str(), ratio.c_str(), verdict);
+      std::fflush(stdout);
+    }
+  }
+}
+
 std::string cpuModel() {
   std::ifstream in("/proc/cpuinfo");
   for (std::string line; std::getline(in, line);)
@@ -273,7 +428,12 @@ std::string cpuModel() {
 }
 
 int run(const Settings& settings) {
-  if (access(settings.qvconv.c_str(), X_OK) != 0) {
+  if (settings.exports && access(settings.qvexport.c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "qvbench: cannot run %s (build qvexport, or give --qvexport PATH)\n",
+                 settings.qvexport.c_str());
+    return 1;
+  }
+  if ((settings.realistic || settings.adversarial) && access(settings.qvconv.c_str(), X_OK) != 0) {
     std::fprintf(stderr, "qvbench: cannot run %s (build qvconv, or give --qvconv PATH)\n", settings.qvconv.c_str());
     return 1;
   }
@@ -297,6 +457,10 @@ int run(const Settings& settings) {
               settings.repeat, settings.repeat == 1 ? "" : "s");
   if (settings.realistic) realisticTable(settings, dir);
   if (settings.adversarial) adversarialTable(settings, dir);
+  if (settings.exports) {
+    exportTable(settings, dir);
+    exportGrowthTable(settings, dir);
+  }
   if (settings.keepDir.empty()) {
     std::error_code ignored;
     fs::remove_all(dir, ignored);

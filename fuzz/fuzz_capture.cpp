@@ -1,12 +1,18 @@
 // Fuzz target: arbitrary bytes as a capture file, converted along every dialogue path
-// the capture's protocol allows, into /dev/null.
+// the capture's protocol allows, into /dev/null, and exported as pcapng into memory,
+// which libpcap must read back whole.
+#include <pcap/pcap.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <vector>
 
 #include "driver/program.h"
+#include "export/frame_export.h"
 
 namespace {
 
@@ -67,6 +73,53 @@ std::vector<Path> pathsFor(const qv::CaptureFile& capture) {
   return paths;
 }
 
+// Every packet of the export parses, and as many as were written.
+void checkReadsBack(const char* image, size_t length) {
+  std::FILE* file = fmemopen(const_cast<char*>(image), length, "rb");
+  if (file == nullptr) std::abort();
+  char error[PCAP_ERRBUF_SIZE];
+  pcap_t* handle = pcap_fopen_offline(file, error);
+  if (handle == nullptr) {
+    std::fprintf(stderr, "libpcap cannot open the export: %s\n", error);
+    std::abort();
+  }
+  pcap_pkthdr* header = nullptr;
+  const u_char* data = nullptr;
+  int status = 0;
+  while ((status = pcap_next_ex(handle, &header, &data)) == 1) {
+    if (header->caplen > header->len) std::abort();
+  }
+  if (status != PCAP_ERROR_BREAK) {
+    std::fprintf(stderr, "libpcap stops reading the export: %s\n", pcap_geterr(handle));
+    std::abort();
+  }
+  pcap_close(handle);
+}
+
+void exportToMemory(const qv::CaptureFile& capture, const qv::ExportOptions& options) {
+  char* image = nullptr;
+  size_t length = 0;
+  std::FILE* out = open_memstream(&image, &length);
+  if (out == nullptr) std::abort();
+  std::string error;
+  const int status = qv::exportPcapng(capture, options, out, error);
+  std::fclose(out);
+  if (status == 0) checkReadsBack(image, length);
+  std::free(image);
+}
+
+void exportEveryWay(const qv::CaptureFile& capture) {
+  if (!qv::captureHasFrames(capture)) return;
+  qv::ExportOptions options;
+  options.captureName = "fuzz.cap";
+  exportToMemory(capture, options);
+  options.dataLine = 2;
+  options.snaplen = 100;
+  options.clockStamps = qv::ClockStampReading::HoursMinutesSeconds;
+  options.counterTickNs = 250;
+  exportToMemory(capture, options);
+}
+
 void convertEveryPath(const uint8_t* data, size_t size, const qv::LoadOptions& load) {
   std::istringstream in;
   std::ostringstream console;
@@ -80,12 +133,13 @@ void convertEveryPath(const uint8_t* data, size_t size, const qv::LoadOptions& l
     program->frameType = path.frameType;
     program->dispatchConversion();
   }
+  exportEveryWay(program->capture);
 }
 
 }  // namespace
 
 // Every input is loaded twice: as it stands, and in salvage mode, which takes a chunk cut
-// short by the end of the input as far as it goes.
+// short by the end of the input as far as it goes. Each load is also exported to pcapng.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   convertEveryPath(data, size, {});
   convertEveryPath(data, size, {.salvage = true});

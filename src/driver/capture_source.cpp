@@ -20,7 +20,7 @@ std::string withoutNewline(std::string text) {
   return text;
 }
 
-LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture) {
+LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture, const LoadOptions& options) {
   LoadedCapture result;
   std::vector<uint8_t> bytes;
   try {
@@ -47,7 +47,7 @@ LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture) {
     return result;
   }
   result.size = bytes.size();
-  if (!capture.loadImage(std::move(bytes))) {
+  if (!capture.loadImage(std::move(bytes), options)) {
     result.message = "Data file error.";
     return result;
   }
@@ -58,11 +58,11 @@ LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture) {
 }  // namespace
 
 LoadedCapture loadCapture(const std::string& name, std::istream& standardInput,
-                          CaptureFile& capture) {
-  if (name == kStandardStream) return loadStandardInput(standardInput, capture);
+                          CaptureFile& capture, const LoadOptions& options) {
+  if (name == kStandardStream) return loadStandardInput(standardInput, capture, options);
   LoadedCapture result;
   std::ostringstream console;
-  result.loaded = capture.loadCaptureFile(name, console) != 0;
+  result.loaded = capture.loadCaptureFile(name, console, options) != 0;
   result.message = withoutNewline(console.str());
   std::error_code error;
   const uintmax_t size = std::filesystem::file_size(name, error);

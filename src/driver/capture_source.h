@@ -21,7 +21,7 @@ struct LoadedCapture {
 // Standard input is read whole into memory first; it gets the loader's size limit and
 // messages.
 LoadedCapture loadCapture(const std::string& name, std::istream& standardInput,
-                          CaptureFile& capture);
+                          CaptureFile& capture, const LoadOptions& options = {});
 
 // "standard input" for "-", else the name itself.
 std::string displayName(const std::string& name);

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <cstdio>
 #include <memory>
 #include <ostream>
@@ -15,6 +18,8 @@
 #include "driver/capture_info.h"
 #include "driver/capture_source.h"
 #include "driver/program.h"
+#include "export/frame_export.h"
+#include "report/report_output.h"
 
 namespace qv {
 
@@ -45,6 +50,16 @@ const char kUsageText[] =
     "      --no-guide          no header box and no headings (listings, BSC)\n"
     "      --width N           report width: 40, 80 (default) or 136\n"
     "  -q, --quiet             no progress line on standard error\n"
+    "      --salvage           convert what a capture cut short holds\n"
+    "\n"
+    "Export options (frames to pcapng, for Wireshark and tshark):\n"
+    "  -w FILE                 write every frame to FILE as pcapng; - is standard output.\n"
+    "                          Without -o no report is written\n"
+    "  -s, --snaplen N         cut packets at N bytes (default 65535)\n"
+    "      --clock-stamps K    digits (default: the report's TM as microseconds) or hms\n"
+    "      --counter-tick D    one count of a counter stamp: 1us (default), 100us, 1ms, 250ns\n"
+    "      --start DATE        the time of the first stamp's zero, e.g. 2026-12-08T10:00:00\n"
+    "      --payload NAME      Wireshark dissector of SPI and ASYNC frames (default data)\n"
     "\n"
     "Summary options:\n"
     "      --info              summarize each capture; nothing is converted\n"
@@ -76,15 +91,19 @@ enum OptionId : int {
   OptWidth,
   OptInfo,
   OptJson,
-  // Options still to come take their ids here, their entries in kLongOptions and their
-  // lines in kUsageText: --salvage (convert what a cut-short capture holds, the loader's)
-  // and -w OUT.pcapng (write the frames as pcapng, the export library's).
+  OptSalvage,
+  OptPcapng = 'w',
+  OptSnaplen = 's',
+  OptClockStamps = 512,
+  OptCounterTick,
+  OptStart,
+  OptPayload,
 };
 
 // The leading colon makes getopt_long report a missing value as ':' and stay silent.
-constexpr const char* kShortOptions = ":o:f:l:c:qhV";
+constexpr const char* kShortOptions = ":o:f:l:c:w:s:qhV";
 
-constexpr std::array<option, 17> kLongOptions = {{
+constexpr std::array<option, 23> kLongOptions = {{
     {"output", required_argument, nullptr, OptOutput},
     {"format", required_argument, nullptr, OptFormat},
     {"line", required_argument, nullptr, OptLine},
@@ -99,6 +118,12 @@ constexpr std::array<option, 17> kLongOptions = {{
     {"quiet", no_argument, nullptr, OptQuiet},
     {"info", no_argument, nullptr, OptInfo},
     {"json", no_argument, nullptr, OptJson},
+    {"salvage", no_argument, nullptr, OptSalvage},
+    {"snaplen", required_argument, nullptr, OptSnaplen},
+    {"clock-stamps", required_argument, nullptr, OptClockStamps},
+    {"counter-tick", required_argument, nullptr, OptCounterTick},
+    {"start", required_argument, nullptr, OptStart},
+    {"payload", required_argument, nullptr, OptPayload},
     {"help", no_argument, nullptr, OptHelp},
     {"version", no_argument, nullptr, OptVersion},
     {nullptr, 0, nullptr, 0},
@@ -211,6 +236,16 @@ class ArgumentParser {
       case OptNoGuide: line_.noGuide = true; return true;
       case OptQuiet: line_.quiet = true; return true;
       case OptJson: return takeJson();
+      case OptSalvage: line_.salvage = true; return true;
+      case OptPcapng: return takeFileName(id, value, line_.pcapng);
+      case OptPayload: return takeFileName(id, value, line_.payload);
+      case OptSnaplen: return takeSnaplen(value);
+      case OptClockStamps: return takeParsed(id, value, "digits, hms", parseClockStampReading, line_.clockStamps);
+      case OptCounterTick:
+        return takeParsed(id, value, "a count and a unit: 1us, 100us, 1ms, 250ns", parseCounterTick,
+                          line_.counterTickNs);
+      case OptStart:
+        return takeParsed(id, value, "YYYY-MM-DDTHH:MM:SS", parseStartDate, line_.startSeconds);
       case OptInfo: return takeAction(CommandLine::Action::Info);
       case OptHelp: return takeAction(CommandLine::Action::Help);
       case OptVersion: return takeAction(CommandLine::Action::Version);
@@ -230,12 +265,40 @@ class ArgumentParser {
     return true;
   }
 
-  bool takeOutput(const char* value) {
+  bool takeOutput(const char* value) { return takeFileName(OptOutput, value, line_.output); }
+
+  bool takeFileName(int id, const char* value, std::optional<std::string>& into) {
     if (*value == '\0') {
-      error_ = "empty file name for --output";
+      error_ = std::string(id == OptPayload ? "empty value for " : "empty file name for ") +
+               optionName(id);
       return false;
     }
-    line_.output = value;
+    into = value;
+    return true;
+  }
+
+  template <typename T, typename Parse>
+  bool takeParsed(int id, const char* value, const char* expected, Parse parse,
+                  std::optional<T>& into) {
+    T parsed{};
+    if (!parse(value, parsed)) {
+      error_ = badValue(id, value, expected);
+      return false;
+    }
+    into = parsed;
+    return true;
+  }
+
+  bool takeSnaplen(const char* value) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(value, &end, 10);
+    if (*value < '0' || *value > '9' || *end != '\0' || errno != 0 || parsed == 0 ||
+        parsed > kLargestSnaplen) {
+      error_ = badValue(OptSnaplen, value, "1 to " + std::to_string(kLargestSnaplen));
+      return false;
+    }
+    line_.snaplen = static_cast<uint32_t>(parsed);
     return true;
   }
 
@@ -284,8 +347,19 @@ bool checkActionOptions(const CommandLine& line, std::string& error) {
   const bool conversionOptions = line.output || line.format || line.dataLine || line.lineStates ||
                                  line.asyncKind || line.level || line.pppKind || line.codeDisplay ||
                                  line.skipIdle || line.noGuide || line.width;
-  if (info && conversionOptions) {
+  const bool exportOptions = line.snaplen || line.clockStamps || line.counterTickNs ||
+                             line.startSeconds || line.payload;
+  if (info && (conversionOptions || line.salvage || line.pcapng || exportOptions)) {
     error = "conversion options do not go with --info";
+    return false;
+  }
+  if (exportOptions && !line.pcapng) {
+    error = "the export options (-s, --clock-stamps, --counter-tick, --start, --payload) need -w";
+    return false;
+  }
+  if (line.pcapng && line.output && *line.pcapng == kStandardStream &&
+      *line.output == kStandardStream) {
+    error = "-w - and -o - cannot both write to standard output";
     return false;
   }
   if (line.json && !info) {
@@ -500,10 +574,6 @@ int usageError(std::ostream& err, const std::string& message, bool pointToHelp) 
   return ExitUsage;
 }
 
-void writeLoadFailure(std::ostream& err, const std::string& name, const LoadedCapture& load) {
-  err << "qvconv: " << displayName(name) << ": " << load.message << '\n';
-}
-
 // Every line the report writer told its console means the report was not made whole.
 bool forwardReportMessages(std::ostream& err, const std::string& output, const std::string& text) {
   std::istringstream lines(text);
@@ -516,39 +586,135 @@ bool forwardReportMessages(std::ostream& err, const std::string& output, const s
   return any;
 }
 
+// The loader's message, with a hint when salvage would recover the capture.
+void writeLoadFailure(std::ostream& err, const std::string& name, const LoadedCapture& load,
+                      const CaptureFile& capture, bool salvage) {
+  err << "qvconv: " << displayName(name) << ": " << load.message;
+  if (!salvage && capture.cutShort().found) err << " (try --salvage)";
+  err << '\n';
+}
+
+// A report or export that would overwrite the capture is refused before anything is opened.
+bool checkTargets(const CommandLine& line, const CaptureFile& capture, bool writesReport,
+                  std::ostream& err) {
+  std::vector<std::string> targets;
+  if (writesReport && line.output && *line.output != kStandardStream) targets.push_back(*line.output);
+  if (line.pcapng && *line.pcapng != kStandardStream) targets.push_back(*line.pcapng);
+  for (const std::string& target : targets) {
+    if (capture.isSameFile(target)) {
+      err << "qvconv: " << target << ": Save file is the data file.\n";
+      return false;
+    }
+  }
+  std::error_code error;
+  if (targets.size() == 2 &&
+      (targets[0] == targets[1] || std::filesystem::equivalent(targets[0], targets[1], error))) {
+    usageError(err, "-o and -w name the same file", false);
+    return false;
+  }
+  return true;
+}
+
+ExportOptions exportOptionsFor(const CommandLine& line, const std::string& name,
+                               const ConversionChoices& choices) {
+  ExportOptions options;
+  options.captureName = displayName(name);
+  options.dataLine = choices.options.dataLine;
+  options.snaplen = line.snaplen.value_or(options.snaplen);
+  options.clockStamps = line.clockStamps.value_or(options.clockStamps);
+  options.counterTickNs = line.counterTickNs.value_or(options.counterTickNs);
+  options.startSeconds = line.startSeconds.value_or(options.startSeconds);
+  options.payload = line.payload.value_or(options.payload);
+  return options;
+}
+
+// Writes the pcapng file: to standard output for "-", else beside its target and renamed
+// over it only when whole, like a report.
+int writeExport(const CaptureFile& capture, const ExportOptions& options,
+                const std::string& target, std::ostream& err) {
+  std::string error;
+  if (target == kStandardStream) {
+    if (exportPcapng(capture, options, stdout, error) != 0 || std::fflush(stdout) != 0) {
+      err << "qvconv: standard output: " << (error.empty() ? "write error" : error) << '\n';
+      return ExitFailed;
+    }
+    return ExitConverted;
+  }
+  ReportOutput output;
+  std::FILE* stream = output.open(target);
+  if (stream == nullptr) {
+    err << "qvconv: " << target << ": cannot create the file\n";
+    return ExitFailed;
+  }
+  if (exportPcapng(capture, options, stream, error) != 0) {
+    output.discard();
+    err << "qvconv: " << target << ": " << (error.empty() ? "write error" : error) << '\n';
+    return ExitFailed;
+  }
+  if (!output.commit()) {
+    err << "qvconv: " << target << ": write error\n";
+    return ExitFailed;
+  }
+  return ExitConverted;
+}
+
+int writeReport(const CommandLine& line, const Terminal& terminal, Program& program,
+                std::ostringstream& console) {
+  const std::string output = line.output.value_or(kStandardStream);
+  if (output == kStandardStream) {
+    program.printFile.useStandardOutput(true);
+  } else {
+    program.printFile.setSavePath(output);
+  }
+  std::unique_ptr<ProgressLine> progress;
+  if (terminal.errIsTerminal && !line.quiet)
+    progress = std::make_unique<ProgressLine>(terminal.err);
+  program.progress = progress.get();
+  program.dispatchConversion();
+  progress.reset();
+  program.progress = nullptr;
+  const std::string shownOutput = output == kStandardStream ? "standard output" : output;
+  return forwardReportMessages(terminal.err, shownOutput, console.str()) ? ExitFailed
+                                                                         : ExitConverted;
+}
+
 int convert(const CommandLine& line, const Terminal& terminal) {
   std::ostringstream console;
   // The program object holds every runner and translator: too large for the stack.
   auto program = std::make_unique<Program>(terminal.in, console);
   const std::string& name = line.captures.front();
-  const LoadedCapture load = loadCapture(name, terminal.in, program->capture);
+  const LoadedCapture load =
+      loadCapture(name, terminal.in, program->capture, LoadOptions{.salvage = line.salvage});
   if (!load.loaded) {
-    writeLoadFailure(terminal.err, name, load);
+    writeLoadFailure(terminal.err, name, load, program->capture, line.salvage);
     return ExitFailed;
+  }
+  if (program->capture.cutShort().found) {
+    terminal.err << "qvconv: " << displayName(name) << ": " << program->capture.cutShortMessage()
+                 << '\n';
   }
   ConversionChoices choices;
   std::string error;
   if (!choicesFor(line, program->capture, choices, error))
     return usageError(terminal.err, error, false);
+  // With -w alone the frames are the whole output; -o asks for the report as well.
+  const bool writesReport = !line.pcapng || line.output;
+  if (!checkTargets(line, program->capture, writesReport, terminal.err)) return ExitUsage;
+  if (line.pcapng && !captureHasFrames(program->capture)) {
+    terminal.err << noFramesMessage(displayName(name), program->capture) << '\n';
+    return ExitFailed;
+  }
 
   program->options = choices.options;
   program->frameType = choices.frameType;
-  const std::string output = line.output.value_or(kStandardStream);
-  if (output == kStandardStream) {
-    program->printFile.useStandardOutput(true);
-  } else {
-    program->printFile.setSavePath(output);
+  int status = ExitConverted;
+  if (writesReport) status = writeReport(line, terminal, *program, console);
+  if (line.pcapng && status == ExitConverted) {
+    status = writeExport(program->capture, exportOptionsFor(line, name, choices), *line.pcapng,
+                         terminal.err);
   }
-  std::unique_ptr<ProgressLine> progress;
-  if (terminal.errIsTerminal && !line.quiet)
-    progress = std::make_unique<ProgressLine>(terminal.err);
-  program->progress = progress.get();
-  program->dispatchConversion();
-  progress.reset();
   program->exitCleanup();
-  const std::string shownOutput = output == kStandardStream ? "standard output" : output;
-  return forwardReportMessages(terminal.err, shownOutput, console.str()) ? ExitFailed
-                                                                         : ExitConverted;
+  return status;
 }
 
 int summarize(const CommandLine& line, const Terminal& terminal) {
@@ -558,7 +724,7 @@ int summarize(const CommandLine& line, const Terminal& terminal) {
     CaptureFile capture;
     const LoadedCapture load = loadCapture(name, terminal.in, capture);
     if (!load.loaded) {
-      writeLoadFailure(terminal.err, name, load);
+      writeLoadFailure(terminal.err, name, load, capture, false);
       status = ExitFailed;
       continue;
     }

@@ -10,6 +10,7 @@
 
 #include "capture/capture_file.h"
 #include "convert/options.h"
+#include "export/export_time.h"
 
 namespace qv {
 
@@ -38,6 +39,15 @@ struct CommandLine {
   bool skipIdle = false;
   bool noGuide = false;
   std::optional<int> width;
+  // Convert what a capture cut short holds.
+  bool salvage = false;
+  // The pcapng export and its own options.
+  std::optional<std::string> pcapng;
+  std::optional<uint32_t> snaplen;
+  std::optional<ClockStampReading> clockStamps;
+  std::optional<uint64_t> counterTickNs;
+  std::optional<int64_t> startSeconds;
+  std::optional<std::string> payload;
 };
 
 // False with a one-line message (without "qvconv: ") when the arguments are malformed.

@@ -23,7 +23,7 @@ uint16_t laneCell(uint8_t laneId, uint32_t word) {
 
 void FrameAssembler::resetSlots(Frame* slots, int32_t slotCount, int32_t checkLength) {
   if (slots == nullptr || slotCount < 0) slotCount = 0;
-  for (int32_t i = 0; i < slotCount; ++i) slots[i] = Frame{};
+  for (int32_t i = 0; i < slotCount; ++i) clearFrame(slots[i]);
   slots_ = slots;
   slotsEnd_ = slots + slotCount;
   nextSlot_ = slotCount > 0 ? slots : nullptr;
@@ -46,6 +46,8 @@ void FrameAssembler::openFrameAt(LaneState& lane, const uint8_t* word, uint32_t 
   frame->lastDataWord = nullptr;
   frame->stampWord = stamp & ~0x8000u;
   frame->count = 0;
+  frame->stored = 0;
+  frame->overflow = 0;
 }
 
 void FrameAssembler::appendCell(LaneState& lane, const uint8_t* word, uint16_t cell) {
@@ -54,7 +56,7 @@ void FrameAssembler::appendCell(LaneState& lane, const uint8_t* word, uint16_t c
   // The last data word follows every character, stored or not, so that the check
   // verdict of an overlong frame is still found.
   frame->lastDataWord = word;
-  if (frame->count >= 0 && frame->count < kFrameCells) frame->cells[frame->count++] = cell;
+  storeCell(*frame, cell, cellCapacity_);
 }
 
 void FrameAssembler::closeFrame(LaneState& lane) {
@@ -173,9 +175,7 @@ void FrameAssembler::i2cCell(LaneState& lane, const uint8_t* word, uint16_t cell
 void FrameAssembler::charCell(LaneState& lane, const uint8_t* word, uint16_t cell) {
   if (cellStatus(cell) == 7) {
     // The status-7 cell ends the frame as its last cell; it brings no character.
-    Frame* frame = lane.openFrame;
-    if (frame != nullptr && frame->count >= 0 && frame->count < kFrameCells)
-      frame->cells[frame->count++] = cell;
+    if (lane.openFrame != nullptr) storeCell(*lane.openFrame, cell, cellCapacity_);
     resetLane(lane);
   } else if (holdsCharacter(cell)) {
     appendCell(lane, word, cell);

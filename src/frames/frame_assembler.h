@@ -52,12 +52,17 @@ class FrameAssembler {
   // capture's conditions; otherwise they are opened by cells inside the data.
   bool isStampDelimited(FrameFamily family) const;
 
+  // How many cells a frame keeps (kFrameCells for the report); later characters are
+  // only counted, in the frame's overflow.
+  void setCellCapacity(int32_t capacity) { cellCapacity_ = capacity < 0 ? 0 : capacity; }
+  int32_t cellCapacity() const { return cellCapacity_; }
+
  private:
   bool walk(FrameFamily family, const RecordCursor& cursor, Frame* slots, int32_t slotCount,
             uint64_t wordBudget, uint64_t& wordsWalked);
   void resetSlots(Frame* slots, int32_t slotCount, int32_t checkLength);
   void openFrameAt(LaneState& lane, const uint8_t* word, uint32_t stamp);
-  static void appendCell(LaneState& lane, const uint8_t* word, uint16_t cell);
+  void appendCell(LaneState& lane, const uint8_t* word, uint16_t cell);
   static void closeFrame(LaneState& lane);
   static void endFrameWith(LaneState& lane, FrameEndStatus status);
   static void resetLane(LaneState& lane);
@@ -91,6 +96,7 @@ class FrameAssembler {
   Frame* slots_ = nullptr;
   FrameFamily family_ = FrameFamily::Hdlc;
   int speed_ = -1;  // IrDA speed code in force during the walk; -1 when unknown
+  int32_t cellCapacity_ = kFrameCells;
 };
 
 }  // namespace qv

@@ -88,14 +88,11 @@ void FrameConverter::writeFrameLines(FrameTranslator& translator) {
   // Only the frames that reach the report are assembled in full.
   FrameStream frames(*captureFile, assembler, family_, cursor);
   progressCursor = &frames.cursor();
-  do {
-    const FrameIdentity identity = frames.identify();
-    if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
-    frames.assemble(frame_);
-    translator.translate(frame_);
+  forEachDeliveredFrame(frames, filter, frame_, [&](const Frame& frame) {
+    translator.translate(frame);
     printFile.putString(lineBuffer_);
-    if (endLine()) break;
-  } while (frames.advance());
+    return endLine();
+  });
   progressCursor = &cursor;
 }
 

@@ -40,6 +40,20 @@ class FrameDeliveryFilter {
   ptrdiff_t lastOffset_[3] = {-1, -1, -1};  // by direction; -1 before the first frame
 };
 
+// The frame loop of a run: hands onFrame, in order, every frame the filter lets through
+// from the stream, each assembled whole into the one slot given. onFrame returns true
+// when the run must stop. The report and the pcapng export both go through it.
+template <typename OnFrame>
+void forEachDeliveredFrame(FrameStream& frames, FrameDeliveryFilter& filter, Frame& slot,
+                           OnFrame&& onFrame) {
+  do {
+    const FrameIdentity identity = frames.identify();
+    if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
+    frames.assemble(slot);
+    if (onFrame(slot)) return;
+  } while (frames.advance());
+}
+
 class FrameConverter : public Converter {
  public:
   FrameConverter(PrintFile& printFile, const CaptureFile& capture, FrameAssembler& assembler,

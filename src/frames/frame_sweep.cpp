@@ -221,8 +221,11 @@ bool StateTracker::seek(uint32_t index) {
   return true;
 }
 
-void LaneEventQueue::start(const RunRing& ring, const FamilyRules& rules, int lane) {
+void LaneEventQueue::start(const RunRing& ring, const FamilyRules& rules, int lane,
+                           int32_t cellCapacity) {
   feed_.start(ring, rules);
+  if (events_.empty()) events_.resize(kStartCapacity);
+  maxEvents_ = std::max<uint32_t>(kStartCapacity, 2 * static_cast<uint32_t>(cellCapacity) + 8);
   lane_ = lane;
   head_ = count_ = 0;
   dropped_ = -1;
@@ -233,7 +236,7 @@ bool LaneEventQueue::dropThrough(uint32_t index) {
   if (failed_ || static_cast<int64_t>(index) < dropped_) return false;
   dropped_ = index;
   while (count_ > 0 && events_[head_].index <= index) {
-    head_ = (head_ + 1) % kCapacity;
+    head_ = (head_ + 1) % events_.size();
     --count_;
   }
   if (count_ == 0)
@@ -249,12 +252,12 @@ bool LaneEventQueue::produce() {
                        static_cast<int8_t>(feed_.rules().checkLengthAt(feed_.speed()))};
     feed_.step();
     if (event == LaneEvent::None) continue;
-    if (count_ == kCapacity) {
+    if (count_ == events_.size() && !grow()) {
       failed_ = true;
       return false;
     }
     queued.escapeAfter = feed_.escape(lane_);
-    events_[(head_ + count_) % kCapacity] = queued;
+    events_[(head_ + count_) % events_.size()] = queued;
     ++count_;
     return true;
   }
@@ -264,7 +267,17 @@ bool LaneEventQueue::produce() {
 const QueuedEvent* LaneEventQueue::at(uint32_t k) {
   while (count_ <= k)
     if (!produce()) return nullptr;
-  return &events_[(head_ + k) % kCapacity];
+  return &events_[(head_ + k) % events_.size()];
+}
+
+// Doubles the ring, its events laid out again from the head.
+bool LaneEventQueue::grow() {
+  if (events_.size() >= maxEvents_) return false;
+  std::vector<QueuedEvent> larger(2 * events_.size());
+  for (uint32_t k = 0; k < count_; ++k) larger[k] = events_[(head_ + k) % events_.size()];
+  events_ = std::move(larger);
+  head_ = 0;
+  return true;
 }
 
 void LaneEndFinder::start(const RunRing& ring, const FamilyRules& rules, int lane) {
@@ -273,6 +286,7 @@ void LaneEndFinder::start(const RunRing& ring, const FamilyRules& rules, int lan
   asked_ = 0;
   parked_ = false;
   lastAppend_ = lastOtherAppend_ = -1;
+  appends_ = otherAppends_ = 0;
 }
 
 // Follows which characters a walk would store under the shared flag and under its
@@ -285,9 +299,23 @@ void LaneEndFinder::takeIn() {
   switch (feed_.rules().laneEvent(feed_.speed(), w, lane_)) {
     case LaneEvent::Append:
       lastAppend_ = lastOtherAppend_ = index;
+      ++appends_;
+      ++otherAppends_;
       break;
-    case LaneEvent::EscAppend: lastAppend_ = index; break;
-    case LaneEvent::EscByte: (feed_.escape(lane_) ? lastAppend_ : lastOtherAppend_) = index; break;
+    case LaneEvent::EscAppend:
+      lastAppend_ = index;
+      ++appends_;
+      ++otherAppends_;
+      break;
+    case LaneEvent::EscByte:
+      if (feed_.escape(lane_)) {
+        lastAppend_ = index;
+        ++appends_;
+      } else {
+        lastOtherAppend_ = index;
+        ++otherAppends_;
+      }
+      break;
     default: break;
   }
   feed_.step();
@@ -320,6 +348,8 @@ bool LaneEndFinder::find(uint32_t after, LaneEnd& end) {
   found_.lastClear = feed_.lastClear(lane_);
   found_.lastAppend = lastAppend_;
   found_.lastOtherAppend = lastOtherAppend_;
+  found_.appends = appends_;
+  found_.otherAppends = otherAppends_;
   parked_ = true;
   end = found_;
   return true;
@@ -334,12 +364,14 @@ bool LaneEndFinder::summaryAt(uint32_t index, LaneEnd& state) {
   state.lastClear = feed_.lastClear(lane_);
   state.lastAppend = lastAppend_;
   state.lastOtherAppend = lastOtherAppend_;
+  state.appends = appends_;
+  state.otherAppends = otherAppends_;
   return true;
 }
 
 // ---- the sweep ----
 
-void SweepWorld::start(const RunRing& ring) {
+void SweepWorld::start(const RunRing& ring, int32_t cellCapacity) {
   sdOpenings.start(ring, rules, OpeningScanner::Source::SdCell);
   rdOpenings.start(ring, rules, OpeningScanner::Source::RdCell);
   sdOpeningsAfterSkip.start(ring, rules, OpeningScanner::Source::SdCell);
@@ -347,9 +379,10 @@ void SweepWorld::start(const RunRing& ring) {
   for (int lane = 0; lane < kLanes; ++lane) {
     atCursor[lane].start(ring, rules);
     atOpening[lane].start(ring, rules);
-    queues[lane].start(ring, rules, lane);
+    queues[lane].start(ring, rules, lane, cellCapacity);
     ends[lane].start(ring, rules, lane);
     summaries[lane].start(ring, rules, lane);
+    counts[lane].start(ring, rules, lane);
   }
 }
 
@@ -363,7 +396,8 @@ bool FrameSweep::start(const CaptureFile& capture, const FrameAssembler& assembl
   if (family == FrameFamily::Hdlc || family == FrameFamily::Ppp)
     rules.fixedCheckLength = capture.conditions().checkKind() == 2 ? 4 : 2;
   rules.initialSpeed = static_cast<int8_t>(startCursor.speedCode);
-  main_.start(ring_);
+  cellCapacity_ = assembler.cellCapacity();
+  main_.start(ring_, cellCapacity_);
 
   firstSpeedWord_ = -1;
   highSpeedCodes_ = false;
@@ -380,9 +414,9 @@ bool FrameSweep::start(const CaptureFile& capture, const FrameAssembler& assembl
   if (highSpeedCodes_) {
     signed_.rules = rules;
     signed_.rules.signedSpeedWords = true;
-    signed_.start(ring_);
+    signed_.start(ring_, cellCapacity_);
     after_.rules = rules;
-    after_.start(ring_);
+    after_.start(ring_, cellCapacity_);
     speedWords_.start(ring_, rules, OpeningScanner::Source::SpeedWord);
   }
   lane_ = -1;
@@ -464,16 +498,17 @@ bool FrameSweep::identify(const RecordCursor& cursor, FrameIdentity& identity) {
 struct FrameSweep::Walk {
   Frame& frame;
   int lane;
+  int32_t capacity;
   bool escape = false;
   bool ended = false;
   int64_t lastData = -1;
   int64_t lastEvent = -1;     // the last word the walk handled itself
   bool sharedEscape = false;  // the shared flag after that word
 
-  bool full() const { return frame.count >= kFrameCells; }
+  bool full() const { return frame.count >= capacity; }
   void append(int64_t index, uint16_t cell) {
     lastData = index;
-    if (frame.count >= 0 && frame.count < kFrameCells) frame.cells[frame.count++] = cell;
+    storeCell(frame, cell, capacity);
   }
   void endWith(FrameEndStatus status) {
     frame.endStatus = status;
@@ -515,7 +550,7 @@ struct FrameSweep::Walk {
       case LaneEvent::EndA: endWith(EndA); break;
       case LaneEvent::EndB: endWith(EndB); break;
       case LaneEvent::Store7:
-        if (frame.count >= 0 && frame.count < kFrameCells) frame.cells[frame.count++] = cell;
+        storeCell(frame, cell, capacity);
         ended = true;
         break;
       case LaneEvent::Detach: ended = true; break;
@@ -587,7 +622,23 @@ void FrameSweep::carry(Walk& walk, const LaneEnd& state) const {
   walk.escape = same ? state.escapeBefore : !state.escapeBefore;
 }
 
-// The frame holds 64 cells: only its end and its last character are still to come.
+// Adds to a full frame's overflow the characters it would store after the last word it
+// handled, up to the state given. Only a capacity beyond the report's asks for it (the
+// report never shows the length of a cut frame). A walk whose flag differs from the
+// shared one stores as the opposite flag does until something clears both, and as the
+// shared one after that; the 0x7Ds before that clearing can then make the count one off.
+bool FrameSweep::countOverflow(SweepWorld& world, const Walk& walk, const LaneEnd& upTo) {
+  if (cellCapacity_ <= kFrameCells) return true;
+  LaneEnd from;
+  if (!world.counts[walk.lane].summaryAt(static_cast<uint32_t>(walk.lastEvent + 1), from))
+    return false;
+  const bool same = walk.escape == walk.sharedEscape || upTo.lastClear > walk.lastEvent;
+  const int64_t more = same ? upTo.appends - from.appends : upTo.otherAppends - from.otherAppends;
+  if (more > 0) walk.frame.overflow += static_cast<int32_t>(more);
+  return true;
+}
+
+// The frame holds its capacity: only its end and its last character are still to come.
 bool FrameSweep::finish(Walk& walk) {
   const int lane = walk.lane;
   const uint32_t size = ring_.size();
@@ -600,6 +651,7 @@ bool FrameSweep::finish(Walk& walk) {
       // The frame is still open at the walk's first speed word: carry it across.
       LaneEnd atSwitch;
       if (!first.summaries[lane].summaryAt(switchAt, atSwitch)) return false;
+      if (!countOverflow(first, walk, atSwitch)) return false;
       carry(walk, atSwitch);
       if (!after_.atCursor[lane].seek(switchAt + 1)) return false;
       walk.lastEvent = switchAt;
@@ -609,13 +661,15 @@ bool FrameSweep::finish(Walk& walk) {
   } else if (!after_.ends[lane].find(std::max(openIndex_, switchAt), end)) {
     return false;
   }
+  SweepWorld& last = walk.lastEvent < switchAt ? (inSigned_ ? signed_ : main_) : after_;
+  if (!countOverflow(last, walk, end)) return false;
   carry(walk, end);
   if (end.index < size) walk.apply(ring_, end.event, end.index, end.cell, end.checkLength);
   return true;
 }
 
 bool FrameSweep::assemble(Frame& frame) {
-  frame = Frame{};
+  clearFrame(frame);
   if (lane_ < 0) return true;
   const uint8_t* opening = ring_.at(openIndex_);
   const uint32_t word = readLe32(opening);
@@ -623,7 +677,7 @@ bool FrameSweep::assemble(Frame& frame) {
   frame.firstWord = opening;
   if (main_.rules.stampDelimited) frame.stampWord = word & ~0x8000u;
 
-  Walk walk{frame, lane_};
+  Walk walk{frame, lane_, cellCapacity_};
   int speed = main_.rules.initialSpeed;
   if (!escapeAtOpening(lane_, walk.escape, speed)) return false;
   const CellRule rule = main_.rules.ruleAt(speed);

@@ -9,7 +9,7 @@
 //
 // - opening scanners find the first opening word at or after a cursor;
 // - per lane, an event queue holds the lane's next events after an opening (the
-//   characters and the ending of an open frame), enough to fill 64 cells;
+//   characters and the ending of an open frame), enough to fill a frame's capacity;
 // - per lane, an end finder finds the event that ends a frame that is already full.
 //
 // With one slot nothing else opens while a frame is open, so a frame depends only on
@@ -27,6 +27,7 @@
 // (the caller then walks that frame). A run whose positions the scanners cannot
 // represent is refused as a whole.
 #include <cstdint>
+#include <vector>
 
 #include "capture/capture_file.h"
 #include "frames/frame.h"
@@ -175,7 +176,8 @@ struct QueuedEvent {
 // The events of one lane after a position, produced on demand.
 class LaneEventQueue {
  public:
-  void start(const RunRing& ring, const FamilyRules& rules, int lane);
+  // cellCapacity: the most cells a frame takes from the queue.
+  void start(const RunRing& ring, const FamilyRules& rules, int lane, int32_t cellCapacity);
   // Forgets the events at or before index; false when index lies behind the last call.
   bool dropThrough(uint32_t index);
   // The k-th event kept, or none when the run ends first; failed() tells when it
@@ -185,9 +187,13 @@ class LaneEventQueue {
 
  private:
   bool produce();
+  bool grow();
 
-  static constexpr uint32_t kCapacity = 512;  // a frame reads at most 129 events
-  QueuedEvent events_[kCapacity];
+  // A frame reads at most two events per cell and its end; the queue starts small and
+  // grows up to that.
+  static constexpr uint32_t kStartCapacity = 512;
+  std::vector<QueuedEvent> events_;
+  uint32_t maxEvents_ = kStartCapacity;
   uint32_t head_ = 0;
   uint32_t count_ = 0;
   int64_t dropped_ = -1;
@@ -207,6 +213,8 @@ struct LaneEnd {
   int64_t lastClear = -1;        // last word before index that cleared the flag
   int64_t lastAppend = -1;       // last character stored under the shared flag
   int64_t lastOtherAppend = -1;  // ... under the opposite flag
+  int64_t appends = 0;           // characters stored under the shared flag before index
+  int64_t otherAppends = 0;      // ... under the opposite flag
 };
 
 class LaneEndFinder {
@@ -228,6 +236,8 @@ class LaneEndFinder {
   LaneEnd found_;
   int64_t lastAppend_ = -1;
   int64_t lastOtherAppend_ = -1;
+  int64_t appends_ = 0;
+  int64_t otherAppends_ = 0;
 };
 
 struct FrameIdentity {
@@ -242,8 +252,9 @@ struct SweepWorld {
   StateTracker atCursor[2], atOpening[2];
   LaneEventQueue queues[2];
   LaneEndFinder ends[2], summaries[2];
+  LaneEndFinder counts[2];  // characters up to where a frame filled its capacity
 
-  void start(const RunRing& ring);
+  void start(const RunRing& ring, int32_t cellCapacity);
 };
 
 class FrameSweep {
@@ -268,6 +279,7 @@ class FrameSweep {
   bool fillFromQueue(LaneEventQueue& queue, uint32_t from, uint32_t limit, Walk& walk);
   bool finish(Walk& walk);
   void carry(Walk& walk, const LaneEnd& state) const;
+  bool countOverflow(SweepWorld& world, const Walk& walk, const LaneEnd& upTo);
 
   RunRing ring_;
   // main_ reads the speed words as the walks that pass them do. A walk whose cursor
@@ -279,6 +291,7 @@ class FrameSweep {
   int64_t firstSpeedWord_ = -1;  // IrDA: index of the first speed word, -1 when none
   bool highSpeedCodes_ = false;   // IrDA: a speed word carries a code of 128 or more
   uint32_t signedReadings_ = 0;
+  int32_t cellCapacity_ = kFrameCells;
 
   // The frame identified last.
   uint32_t cursorIndex_ = 0;
