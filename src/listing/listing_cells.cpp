@@ -1,6 +1,8 @@
 #include "listing/listing_cells.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "report/code_tables.h"
 
@@ -64,8 +66,6 @@ inline void put2(char* out, char a, char b) {
 
 inline void putDigit(char* out, uint32_t value) { *out = static_cast<char>('0' + value % 10); }
 
-constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000};
-
 // Labels of the four-column records, by display kind 0-11.
 constexpr char kControlLabels[12][3] = {
     "[ ", "ID", "LE", " ]",  // idle count
@@ -78,31 +78,41 @@ constexpr uint32_t kIdleOverflow = 10000;
 // The values of a four-column record read as one framed text of eight characters:
 // "[ 0012 ]" or "[ OVER ]" for an idle count, "[dddddd]" for a time stamp (the three
 // fields of a clock stamp, two digits each, or the six digits of a counter stamp's
-// count). Column c shows characters 2c and 2c + 1 of that text.
-void valueText(char text[8], uint32_t word) {
+// count). Column c shows characters 2c and 2c + 1 of that text; only those two are
+// worked out, with constant divisors, as every column of every such record is listed.
+void putValueCell(char* out, uint32_t word) {
   const unsigned kind = word & 0x1F;
-  text[0] = '[';
-  text[7] = ']';
+  const unsigned column = kind & 3;
   if (kind < KindClockStamp) {
     const uint32_t count = idleCount(word);
     if (count >= kIdleOverflow) {
-      std::memcpy(text + 1, " OVER ", 6);
+      std::memcpy(out, &"[ OVER ]"[2 * column], 2);
       return;
     }
-    text[1] = text[6] = ' ';
-    for (int i = 2; i <= 5; ++i) putDigit(&text[i], count / kPowersOfTen[5 - i]);
-    return;
+    switch (column) {
+      case 0: put2(out, '[', ' '); return;
+      case 1: putDigit(&out[0], count / 1000); putDigit(&out[1], count / 100); return;
+      case 2: putDigit(&out[0], count / 10); putDigit(&out[1], count); return;
+      default: put2(out, ' ', ']'); return;
+    }
   }
   if (kind < KindCounterStamp) {
-    const uint32_t fields[3] = {(word >> 8) & 0x7F, (word >> 16) & 0xFF, (word >> 24) & 0xFF};
-    for (int i = 0; i < 3; ++i) {
-      putDigit(&text[1 + 2 * i], fields[i] / 10);
-      putDigit(&text[2 + 2 * i], fields[i]);
+    const uint32_t first = (word >> 8) & 0x7F, second = (word >> 16) & 0xFF;
+    const uint32_t third = (word >> 24) & 0xFF;
+    switch (column) {
+      case 0: out[0] = '['; putDigit(&out[1], first / 10); return;
+      case 1: putDigit(&out[0], first); putDigit(&out[1], second / 10); return;
+      case 2: putDigit(&out[0], second); putDigit(&out[1], third / 10); return;
+      default: putDigit(&out[0], third); out[1] = ']'; return;
     }
-    return;
   }
-  uint32_t count = counterStampValue(word) % 1000000;
-  for (int i = 6; i >= 1; --i, count /= 10) putDigit(&text[i], count);
+  const uint32_t count = counterStampValue(word) % 1000000;
+  switch (column) {
+    case 0: out[0] = '['; putDigit(&out[1], count / 100000); return;
+    case 1: putDigit(&out[0], count / 10000); putDigit(&out[1], count / 1000); return;
+    case 2: putDigit(&out[0], count / 100); putDigit(&out[1], count / 10); return;
+    default: putDigit(&out[0], count); out[1] = ']'; return;
+  }
 }
 
 }  // namespace
@@ -155,18 +165,21 @@ void putControlCell(char* out, uint32_t word, int labelMode) {
   }
   if (kind >= 12 || labelMode >= 2) { put2(out, ' ', ' '); return; }
   if (labelMode == 0) { std::memcpy(out, kControlLabels[kind], 2); return; }
-  char text[8];
-  valueText(text, word);
-  std::memcpy(out, &text[2 * (kind & 3)], 2);
+  putValueCell(out, word);
 }
 
-void CellTable::build(const StatusForms& forms, const CodeCells& code) {
+void CellTable::build(const StatusForms& hexForms, const StatusForms& charForms,
+                      const CodeCells& code) {
   for (unsigned status = 0; status < 32; ++status) {
     for (unsigned byte = 0; byte < 256; ++byte) {
       const uint16_t cell = static_cast<uint16_t>(status | (byte << 8));
-      putDataCell(&cells_[2 * ((status << 8) | byte)], cell, forms, code);
+      char* pair = &cells_[4 * indexOf(cell)];
+      putDataCell(pair, cell, hexForms, code);
+      putDataCell(pair + 2, cell, charForms, code);
     }
   }
+  plain_ = std::none_of(std::begin(cells_), std::end(cells_),
+                        [](char ch) { return ch == '\0' || ch == '\n' || ch == '\f'; });
 }
 
 int formatBlockRow(char* text, const RecordBlock& block, const RowLayout& layout) {
@@ -180,8 +193,6 @@ int formatBlockRow(char* text, const RecordBlock& block, const RowLayout& layout
     const uint32_t word = block.records[i].word;
     if (!isDataWord(word)) {
       putControlCell(out, word, layout.labelMode);
-    } else if (layout.table != nullptr) {
-      std::memcpy(out, layout.table->at(static_cast<uint16_t>(word >> shift)), 2);
     } else {
       putDataCell(out, static_cast<uint16_t>(word >> shift), *layout.forms, *layout.code);
     }

@@ -83,15 +83,23 @@ class CodeCells {
 // Writes the two characters of a data cell (status in bits 0-4, byte in bits 8-15).
 void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeCells& code);
 
-// Every cell of one row kind resolved in advance (32 statuses x 256 bytes), so that a
-// busy listing turns a data cell into its two characters with one lookup.
+// Every data cell resolved in advance for both rows of a direction (32 statuses x 256
+// bytes, the hex cell and the character cell side by side), so that a busy listing
+// turns a data cell into the four characters of its two rows with one lookup.
 class CellTable {
  public:
-  void build(const StatusForms& forms, const CodeCells& code);
-  const char* at(uint16_t cell) const { return &cells_[2 * ((cellStatus(cell) << 8) | cellByte(cell))]; }
+  void build(const StatusForms& hexForms, const StatusForms& charForms, const CodeCells& code);
+  const char* hex(uint16_t cell) const { return &cells_[4 * indexOf(cell)]; }
+  const char* chars(uint16_t cell) const { return &cells_[4 * indexOf(cell) + 2]; }
+  // True when no cell holds a NUL, newline or form feed, the characters the report
+  // writer does not copy as they are.
+  bool plain() const { return plain_; }
 
  private:
-  char cells_[2 * 32 * 256] = {};
+  static unsigned indexOf(uint16_t cell) { return (cellStatus(cell) << 8) | cellByte(cell); }
+
+  char cells_[4 * 32 * 256] = {};
+  bool plain_ = false;
 };
 
 // Writes the two characters a stored control word shows in its column: the display
@@ -125,7 +133,6 @@ struct RowLayout {
   bool rdHalf = false;           // data words show their RD cell, else their SD cell
   const StatusForms* forms = nullptr;
   const CodeCells* code = nullptr;
-  const CellTable* table = nullptr;  // when set, used instead of forms and code
 };
 
 // Formats one row of the block into text (at least kRowTextSize bytes), removes the

@@ -1,5 +1,7 @@
 #include "listing/normal_listing.h"
 
+#include <cstring>
+
 #include "report/header.h"
 #include "report/print_file.h"
 
@@ -50,8 +52,8 @@ int NormalListingConverter::run(int32_t limit) {
   if (!beginRun(limit)) return 0;
   if (options.printCode < 0) options.printCode = captureFile->code();
   code_.load(options.printCode);
-  hexCells_.build(hexRowForms(), code_);
-  charCells_.build(charRowForms(wordKind), code_);
+  cells_.build(hexRowForms(), charRowForms(wordKind), code_);
+  plainCells_ = cells_.plain();
   if (!options.skipGuide && writeGuide()) return finishRun();
   // A monitor chunk shorter than one word holds no record: reading one would run past
   // the end of the file.
@@ -60,9 +62,17 @@ int NormalListingConverter::run(int32_t limit) {
   if (noRecords) return finishRun();
   block_.capacity = blockCapacityFor(options.printColumns);
   const int rows = rowsPerBlock();
+  planRows(rows);
+  // A data word is listed when a cell of a listed direction holds something.
+  constexpr uint32_t kSdStatus = 0x1F, kRdStatus = 0x1F0000;
+  dataStatusMask_ = options.dataLine == 1   ? kSdStatus
+                    : options.dataLine == 2 ? kRdStatus
+                                            : kSdStatus | kRdStatus;
   for (;;) {
     collectBlock();
-    if (block_.count == 0 || writeBlock(rows)) break;
+    if (block_.count == 0) break;
+    formatCells();
+    if (writeBlock(rows)) break;
   }
   return finishRun();
 }
@@ -85,14 +95,54 @@ int NormalListingConverter::rowsPerBlock() const {
   return oneForm(options) ? rows / 2 : rows;
 }
 
+void NormalListingConverter::planRows(int rows) {
+  for (int8_t& mode : labelModeOf_) mode = kUnusedRow;
+  for (int row = 0; row < rows; ++row) {
+    const RowChoice choice = chooseRow(options, row);
+    rowPlan_[row] = {options.skipGuide ? nullptr : choice.prefix, choice.selector};
+    // A block of one row shows the values of control records, never their labels.
+    labelModeOf_[choice.selector] = static_cast<int8_t>(rows == 1 ? 1 : row);
+  }
+}
+
 bool NormalListingConverter::writeRow(const char* text) {
   printFile.putString(text);
   return endLine();
 }
 
 // Writes the data rows and, in the Line state format, the selected line rows of the
-// current block; true when the run must stop.
+// current block; true when the run must stop. The rows go to the report as one piece
+// unless the page limit may fall inside the block or a cell could hold a character the
+// writer gives a meaning to: then they go line by line, each followed by endLine.
 bool NormalListingConverter::writeBlock(int rows) {
+  const int lines = formatBlock(rows);
+  if (!plainCells_ || printFile.linesBeforePage(runLimit) <= lines) return writeBlockByLine(rows);
+  printFile.putLines(blockText_, blockLength_, lines);
+  return printFile.isFailed();
+}
+
+// The rows of writeBlock as one text, each ended by a newline; returns the line count.
+int NormalListingConverter::formatBlock(int rows) {
+  char* out = blockText_;
+  int lines = 0;
+  auto endRow = [&](int length) {
+    out += length;
+    *out++ = '\n';
+    ++lines;
+  };
+  for (int row = 0; row < rows; ++row) endRow(formatDataRow(out, row));
+  if (!options.skipGuide) endRow(0);
+  if (options.lineStateFormat) {
+    for (const int8_t line : options.lineStateSelection) {
+      if (line >= 0) endRow(formatLineStateRow(out, line));
+    }
+    if (!options.skipGuide) endRow(0);
+  }
+  blockLength_ = static_cast<size_t>(out - blockText_);
+  return lines;
+}
+
+bool NormalListingConverter::writeBlockByLine(int rows) {
   for (int row = 0; row < rows; ++row) {
     formatDataRow(rowText_, row);
     if (writeRow(rowText_)) return true;
@@ -107,46 +157,91 @@ bool NormalListingConverter::writeBlock(int rows) {
   return !options.skipGuide && endLine();
 }
 
-// Whether the listing shows the word under the cursor, and the word it stores.
-bool NormalListingConverter::collects(uint32_t word, uint32_t& stored) const {
+// Whether the listing shows the word under the cursor (at display column `column`), and
+// the word it stores.
+bool NormalListingConverter::collects(uint32_t word, unsigned column, uint32_t& stored) const {
   stored = word;
-  if (isDataWord(word)) {
-    const bool sd = cellStatus(sdCell(word)) != 0;
-    const bool rd = cellStatus(rdCell(word)) != 0;
-    return options.dataLine == 1 ? sd : options.dataLine == 2 ? rd : (sd || rd);
-  }
+  if (isDataWord(word)) return (word & dataStatusMask_) != 0;
   if (isIdleOrStamp(word)) {
-    stored = word + cursor.column;
+    stored = word + column;
     return listsIdleOrStamp(word, options);
   }
   if (recordKind(word) == KindLineStateListed) return options.lineStateFormat != 0;
   return isListedMarker(word);
 }
 
+// Steps as advanceColumn does: a four-column record is visited once per column. Inside a
+// straight run of the ring the steps need no ring test; advance takes the last step of
+// each run. The cursor and the count live in locals so that they stay in registers.
 void NormalListingConverter::collectBlock() {
   block_.clear();
   if (runState) return;
-  for (;;) {
+  RecordCursor at = cursor;
+  int count = 0;
+  size_t runLeft = captureFile->straightRun(cursor);
+  bool more = runLeft != 0;
+  while (more) {
+    const uint32_t word = CaptureFile::wordAt(at.position);
     uint32_t stored = 0;
-    if (collects(CaptureFile::wordAt(cursor.position), stored)) block_.add(stored, cursor.lineState);
-    const bool full = block_.full();
-    if (!captureFile->advanceColumn(cursor)) {
-      runState = 1;
-      return;
+    if (collects(word, at.column, stored)) block_.records[count++] = {stored, at.lineState};
+    const bool full = count >= block_.capacity;
+    if ((word & 0x70) == 0 && ++at.column < 4) {
+      if (full) break;
+      continue;
     }
-    if (full) return;
+    at.column = 0;
+    if (runLeft > 1) {
+      CaptureFile::stepInRun(at);
+      --runLeft;
+    } else {
+      // Only copies go to the calls, so that the compiler keeps `at` in registers.
+      RecordCursor stepped = at;
+      more = captureFile->advance(stepped);
+      runLeft = more ? captureFile->straightRun(stepped) : 0;
+      at = stepped;
+    }
+    if (full) break;
+  }
+  cursor = at;
+  block_.count = count;
+  if (!more) runState = 1;
+}
+
+// One pass over the block fills the cells of all four rows a block can show (SD hex, SD
+// characters, RD hex, RD characters): a data word takes one lookup per direction.
+void NormalListingConverter::formatCells() {
+  for (int i = 0; i < block_.count; ++i) {
+    const uint32_t word = block_.records[i].word;
+    const int column = 2 * i;
+    if (isDataWord(word)) {
+      const char* sd = cells_.hex(sdCell(word));
+      const char* rd = cells_.hex(rdCell(word));
+      std::memcpy(&rowCells_[kSdHex][column], sd, 2);
+      std::memcpy(&rowCells_[kSdChars][column], sd + 2, 2);
+      std::memcpy(&rowCells_[kRdHex][column], rd, 2);
+      std::memcpy(&rowCells_[kRdChars][column], rd + 2, 2);
+      continue;
+    }
+    for (int source = 0; source < kCellRows; ++source) {
+      if (labelModeOf_[source] != kUnusedRow)
+        putControlCell(&rowCells_[source][column], word, labelModeOf_[source]);
+    }
   }
 }
 
 int NormalListingConverter::formatDataRow(char* text, int row) const {
-  const RowChoice choice = chooseRow(options, row);
-  RowLayout layout;
-  layout.prefix = options.skipGuide ? nullptr : choice.prefix;
-  // A block of one row shows the values of control records, never their labels.
-  layout.labelMode = oneDirection(options) && oneForm(options) ? 1 : row;
-  layout.rdHalf = (choice.selector & 2) != 0;
-  layout.table = (choice.selector & 1) != 0 ? &charCells_ : &hexCells_;
-  return formatBlockRow(text, block_, layout);
+  const RowPlan& plan = rowPlan_[row];
+  char* out = text;
+  if (plan.prefix != nullptr) {
+    std::memcpy(out, plan.prefix, 3);
+    out += 3;
+  }
+  const size_t length = 2 * static_cast<size_t>(block_.count);
+  std::memcpy(out, rowCells_[plan.selector], length);
+  out += length;
+  while (out > text && out[-1] == ' ') --out;
+  *out = '\0';
+  return static_cast<int>(out - text);
 }
 
 int NormalListingConverter::formatLineStateRow(char* text, int line) const {

@@ -91,12 +91,25 @@ int PrintFile::print(const char* format, ...) {
   return length < static_cast<int>(sizeof buf) ? length : static_cast<int>(sizeof buf) - 1;
 }
 
+void PrintFile::putLines(const char* text, size_t length, int lineCount) {
+  writeRun(text, length);
+  countLines(lineCount);
+}
+
 void PrintFile::newLine() {
   if (!failed_) writeByte('\n');
-  if (++lineOnPage_ >= kLinesPerPage) {
-    lineOnPage_ = 0;
-    ++pageCount_;
-  }
+  countLines(1);
+}
+
+void PrintFile::countLines(int lineCount) {
+  lineOnPage_ += lineCount;
+  pageCount_ += lineOnPage_ / kLinesPerPage;
+  lineOnPage_ %= kLinesPerPage;
+}
+
+int64_t PrintFile::linesBeforePage(int32_t pageLimit) const {
+  const int64_t pagesLeft = int64_t{pageLimit} - pageCount_;
+  return pagesLeft <= 0 ? 0 : pagesLeft * kLinesPerPage - lineOnPage_;
 }
 
 void PrintFile::newPage() {
