@@ -41,6 +41,17 @@ RowChoice chooseRow(const ConvertOptions& o, int row) {
   return {selector, k == 0 ? "SD:" : k == 2 ? "RD:" : continuation};
 }
 
+// Rows of mostly one direction end in long runs of blanks: eight at a time first.
+size_t withoutTrailingBlanks(const char* text, size_t length) {
+  constexpr uint64_t kEightBlanks = 0x2020202020202020;
+  for (uint64_t eight; length >= 8; length -= 8) {
+    std::memcpy(&eight, text + length - 8, 8);
+    if (eight != kEightBlanks) break;
+  }
+  while (length > 0 && text[length - 1] == ' ') --length;
+  return length;
+}
+
 inline char levelOf(unsigned state, int line) {
   // A set bit is the line's active level, listed as "0".
   return line < kLineStateBits && ((state >> line) & 1) != 0 ? '0' : '1';
@@ -101,7 +112,7 @@ void NormalListingConverter::planRows(int rows) {
     const RowChoice choice = chooseRow(options, row);
     rowPlan_[row] = {options.skipGuide ? nullptr : choice.prefix, choice.selector};
     // A block of one row shows the values of control records, never their labels.
-    labelModeOf_[choice.selector] = static_cast<int8_t>(rows == 1 ? 1 : row);
+    labelModeOf_[choice.selector] = static_cast<int8_t>(rows == 1 ? 1 : row < 2 ? row : 2);
   }
 }
 
@@ -181,6 +192,15 @@ void NormalListingConverter::collectBlock() {
   size_t runLeft = captureFile->straightRun(cursor);
   bool more = runLeft != 0;
   while (more) {
+    // Data words fill one column and change no state: the common case in a tight loop.
+    while (runLeft > 1 && count < block_.capacity) {
+      const uint32_t word = CaptureFile::wordAt(at.position);
+      if (!isDataWord(word)) break;
+      if ((word & dataStatusMask_) != 0) block_.records[count++] = {word, at.lineState};
+      at.position += 4;
+      --runLeft;
+    }
+    if (count >= block_.capacity) break;
     const uint32_t word = CaptureFile::wordAt(at.position);
     uint32_t stored = 0;
     if (collects(word, at.column, stored)) block_.records[count++] = {stored, at.lineState};
@@ -223,8 +243,8 @@ void NormalListingConverter::formatCells() {
       continue;
     }
     for (int source = 0; source < kCellRows; ++source) {
-      if (labelModeOf_[source] != kUnusedRow)
-        putControlCell(&rowCells_[source][column], word, labelModeOf_[source]);
+      const int8_t mode = labelModeOf_[source];
+      if (mode != kUnusedRow) putControlCell(&rowCells_[source][column], word, mode);
     }
   }
 }
@@ -239,7 +259,7 @@ int NormalListingConverter::formatDataRow(char* text, int row) const {
   const size_t length = 2 * static_cast<size_t>(block_.count);
   std::memcpy(out, rowCells_[plan.selector], length);
   out += length;
-  while (out > text && out[-1] == ' ') --out;
+  out = text + withoutTrailingBlanks(text, static_cast<size_t>(out - text));
   *out = '\0';
   return static_cast<int>(out - text);
 }

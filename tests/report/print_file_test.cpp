@@ -112,6 +112,24 @@ TEST_F(PrintFileTest, PrintTruncatesTextBeyondItsBuffer) {
   EXPECT_EQ(report(), std::string(255, 'x'));
 }
 
+// Whole lines handed over at once count as the same lines written one by one would.
+TEST_F(PrintFileTest, LinesHandedOverAtOnceCountAsSingleLines) {
+  ASSERT_EQ(file.open(), 1);
+  std::string block;
+  for (int i = 0; i < 50; ++i) block += "row\n";
+  EXPECT_EQ(file.linesBeforePage(2), 132);
+  file.putLines(block.data(), block.size(), 50);
+  EXPECT_EQ(file.lineOnPage(), 50);
+  EXPECT_EQ(file.linesBeforePage(2), 82);
+  file.putLines(block.data(), block.size(), 50);
+  EXPECT_EQ(file.pageCount(), 1);
+  EXPECT_EQ(file.lineOnPage(), 34);
+  EXPECT_EQ(file.linesBeforePage(1), 0);
+  file.putString("end\n");
+  file.close();
+  EXPECT_EQ(report(), block + block + "end\n");
+}
+
 TEST_F(PrintFileTest, LargeOutputArrivesWholeAndInOrder) {
   ASSERT_EQ(file.open(), 1);
   std::string expected;
