@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "report/code_tables.h"
 
@@ -64,7 +63,10 @@ inline void put2(char* out, char a, char b) {
   out[1] = b;
 }
 
-inline void putDigit(char* out, uint32_t value) { *out = static_cast<char>('0' + value % 10); }
+// The last decimal digit of a value.
+inline char digit(uint32_t value) { return static_cast<char>('0' + value % 10); }
+
+inline CellText cellText(char first, char second) { return CellText::of(first, second); }
 
 // Labels of the four-column records, by display kind 0-11.
 constexpr char kControlLabels[12][3] = {
@@ -80,38 +82,38 @@ constexpr uint32_t kIdleOverflow = 10000;
 // fields of a clock stamp, two digits each, or the six digits of a counter stamp's
 // count). Column c shows characters 2c and 2c + 1 of that text; only those two are
 // worked out, with constant divisors, as every column of every such record is listed.
-void putValueCell(char* out, uint32_t word) {
+CellText valueCell(uint32_t word) {
   const unsigned kind = word & 0x1F;
   const unsigned column = kind & 3;
   if (kind < KindClockStamp) {
     const uint32_t count = idleCount(word);
     if (count >= kIdleOverflow) {
-      std::memcpy(out, &"[ OVER ]"[2 * column], 2);
-      return;
+      const char* over = &"[ OVER ]"[2 * column];
+      return cellText(over[0], over[1]);
     }
     switch (column) {
-      case 0: put2(out, '[', ' '); return;
-      case 1: putDigit(&out[0], count / 1000); putDigit(&out[1], count / 100); return;
-      case 2: putDigit(&out[0], count / 10); putDigit(&out[1], count); return;
-      default: put2(out, ' ', ']'); return;
+      case 0: return cellText('[', ' ');
+      case 1: return cellText(digit(count / 1000), digit(count / 100));
+      case 2: return cellText(digit(count / 10), digit(count));
+      default: return cellText(' ', ']');
     }
   }
   if (kind < KindCounterStamp) {
     const uint32_t first = (word >> 8) & 0x7F, second = (word >> 16) & 0xFF;
     const uint32_t third = (word >> 24) & 0xFF;
     switch (column) {
-      case 0: out[0] = '['; putDigit(&out[1], first / 10); return;
-      case 1: putDigit(&out[0], first); putDigit(&out[1], second / 10); return;
-      case 2: putDigit(&out[0], second); putDigit(&out[1], third / 10); return;
-      default: putDigit(&out[0], third); out[1] = ']'; return;
+      case 0: return cellText('[', digit(first / 10));
+      case 1: return cellText(digit(first), digit(second / 10));
+      case 2: return cellText(digit(second), digit(third / 10));
+      default: return cellText(digit(third), ']');
     }
   }
   const uint32_t count = counterStampValue(word) % 1000000;
   switch (column) {
-    case 0: out[0] = '['; putDigit(&out[1], count / 100000); return;
-    case 1: putDigit(&out[0], count / 10000); putDigit(&out[1], count / 1000); return;
-    case 2: putDigit(&out[0], count / 100); putDigit(&out[1], count / 10); return;
-    default: putDigit(&out[0], count); out[1] = ']'; return;
+    case 0: return cellText('[', digit(count / 100000));
+    case 1: return cellText(digit(count / 10000), digit(count / 1000));
+    case 2: return cellText(digit(count / 100), digit(count / 10));
+    default: return cellText(digit(count), ']');
   }
 }
 
@@ -155,30 +157,60 @@ void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeC
   }
 }
 
-void putControlCell(char* out, uint32_t word, int labelMode) {
+namespace {
+
+// The cells of a stored control word under label modes 0, 1 and 2.
+struct ControlCells {
+  CellText label;
+  CellText value;
+  CellText blank;
+
+  CellText forMode(int labelMode) const { return labelMode == 0 ? label : labelMode == 1 ? value : blank; }
+};
+
+inline ControlCells controlCellsOf(uint32_t word) {
   const unsigned kind = word & 0x1F;
   if (kind == KindMarker) {
-    if (labelMode != 0) { put2(out, '|', '|'); return; }
     const unsigned subKind = markerSubKind(word);
-    std::memcpy(out, subKind == 0 ? "OE" : subKind == 1 ? "LD" : "  ", 2);
-    return;
+    const CellText label = subKind == 0 ? cellText('O', 'E') : subKind == 1 ? cellText('L', 'D') : cellText(' ', ' ');
+    return {label, cellText('|', '|'), cellText('|', '|')};
   }
-  if (kind >= 12 || labelMode >= 2) { put2(out, ' ', ' '); return; }
-  if (labelMode == 0) { std::memcpy(out, kControlLabels[kind], 2); return; }
-  putValueCell(out, word);
+  const CellText blank = cellText(' ', ' ');
+  if (kind >= 12) return {blank, blank, blank};
+  const char* label = kControlLabels[kind];
+  return {cellText(label[0], label[1]), valueCell(word), blank};
+}
+
+}  // namespace
+
+void putControlCell(char* out, uint32_t word, int labelMode) {
+  controlCellsOf(word).forMode(labelMode).writeTo(out);
+}
+
+void putControlCells(uint32_t word, char* const* cells, const int8_t* labelModes, int rowCount) {
+  const ControlCells control = controlCellsOf(word);
+  for (int row = 0; row < rowCount; ++row) {
+    if (labelModes[row] >= 0) control.forMode(labelModes[row]).writeTo(cells[row]);
+  }
 }
 
 void CellTable::build(const StatusForms& hexForms, const StatusForms& charForms,
                       const CodeCells& code) {
-  for (unsigned status = 0; status < 32; ++status) {
-    for (unsigned byte = 0; byte < 256; ++byte) {
-      const uint16_t cell = static_cast<uint16_t>(status | (byte << 8));
-      char* pair = &cells_[4 * indexOf(cell)];
+  if (!cells_) cells_ = std::make_unique<char[]>(4 * kCells);
+  // Worked out once per status and byte, then copied to the cells that differ only in the
+  // three bits between them.
+  constexpr unsigned kBetween = 0xE0;
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    for (unsigned status = 0; status < 32; ++status) {
+      const uint16_t cell = static_cast<uint16_t>(byte << 8 | status);
+      char pair[4];
       putDataCell(pair, cell, hexForms, code);
       putDataCell(pair + 2, cell, charForms, code);
+      for (unsigned between = 0; between <= kBetween; between += 0x20)
+        std::memcpy(&cells_[4 * size_t{cell | between}], pair, 4);
     }
   }
-  plain_ = std::none_of(std::begin(cells_), std::end(cells_),
+  plain_ = std::none_of(&cells_[0], &cells_[4 * kCells],
                         [](char ch) { return ch == '\0' || ch == '\n' || ch == '\f'; });
 }
 

@@ -82,7 +82,7 @@ int NormalListingConverter::run(int32_t limit) {
   for (;;) {
     collectBlock();
     if (block_.count == 0) break;
-    formatCells();
+    formatControlCells();
     if (writeBlock(rows)) break;
   }
   return finishRun();
@@ -196,14 +196,20 @@ void NormalListingConverter::collectBlock() {
     while (runLeft > 1 && count < block_.capacity) {
       const uint32_t word = CaptureFile::wordAt(at.position);
       if (!isDataWord(word)) break;
-      if ((word & dataStatusMask_) != 0) block_.records[count++] = {word, at.lineState};
+      if ((word & dataStatusMask_) != 0) {
+        putDataCells(count, word);
+        block_.records[count++] = {word, at.lineState};
+      }
       at.position += 4;
       --runLeft;
     }
     if (count >= block_.capacity) break;
     const uint32_t word = CaptureFile::wordAt(at.position);
     uint32_t stored = 0;
-    if (collects(word, at.column, stored)) block_.records[count++] = {stored, at.lineState};
+    if (collects(word, at.column, stored)) {
+      if (isDataWord(word)) putDataCells(count, word);
+      block_.records[count++] = {stored, at.lineState};
+    }
     const bool full = count >= block_.capacity;
     if ((word & 0x70) == 0 && ++at.column < 4) {
       if (full) break;
@@ -227,25 +233,25 @@ void NormalListingConverter::collectBlock() {
   if (!more) runState = 1;
 }
 
-// One pass over the block fills the cells of all four rows a block can show (SD hex, SD
-// characters, RD hex, RD characters): a data word takes one lookup per direction.
-void NormalListingConverter::formatCells() {
+// A data word's cells in all four rows a block can show (SD hex, SD characters, RD hex,
+// RD characters): one lookup per direction.
+void NormalListingConverter::putDataCells(int index, uint32_t word) {
+  const int column = 2 * index;
+  const char* sd = cells_.hex(sdCell(word));
+  const char* rd = cells_.hex(rdCell(word));
+  std::memcpy(&rowCells_[kSdHex][column], sd, 2);
+  std::memcpy(&rowCells_[kSdChars][column], sd + 2, 2);
+  std::memcpy(&rowCells_[kRdHex][column], rd, 2);
+  std::memcpy(&rowCells_[kRdChars][column], rd + 2, 2);
+}
+
+void NormalListingConverter::formatControlCells() {
   for (int i = 0; i < block_.count; ++i) {
     const uint32_t word = block_.records[i].word;
-    const int column = 2 * i;
-    if (isDataWord(word)) {
-      const char* sd = cells_.hex(sdCell(word));
-      const char* rd = cells_.hex(rdCell(word));
-      std::memcpy(&rowCells_[kSdHex][column], sd, 2);
-      std::memcpy(&rowCells_[kSdChars][column], sd + 2, 2);
-      std::memcpy(&rowCells_[kRdHex][column], rd, 2);
-      std::memcpy(&rowCells_[kRdChars][column], rd + 2, 2);
-      continue;
-    }
-    for (int source = 0; source < kCellRows; ++source) {
-      const int8_t mode = labelModeOf_[source];
-      if (mode != kUnusedRow) putControlCell(&rowCells_[source][column], word, mode);
-    }
+    if (isDataWord(word)) continue;
+    char* const cells[kCellRows] = {&rowCells_[kSdHex][2 * i], &rowCells_[kSdChars][2 * i],
+                                    &rowCells_[kRdHex][2 * i], &rowCells_[kRdChars][2 * i]};
+    putControlCells(word, cells, labelModeOf_, kCellRows);
   }
 }
 

@@ -11,11 +11,12 @@ class NormalListingConverter : public Converter {
   int run(int32_t limit) override;
 
   // The steps of a run; they work on the cursor, options and tables a run has set up.
-  // Fills the block from the cursor; an empty block means the listing is finished.
+  // Fills the block from the cursor, and the data cells of its rows; an empty block
+  // means the listing is finished.
   void collectBlock();
   const RecordBlock& block() const { return block_; }
-  // Fills the cells of the current block's rows; formatDataRow reads them.
-  void formatCells();
+  // Adds the cells of the block's control records; formatDataRow reads the rows.
+  void formatControlCells();
   // Each writes one row of the current block into text (kRowTextSize bytes), trailing
   // blanks removed, and returns its length.
   int formatDataRow(char* text, int row) const;
@@ -30,6 +31,7 @@ class NormalListingConverter : public Converter {
   bool writeBlockByLine(int rows);
   bool collects(uint32_t word, unsigned column, uint32_t& stored) const;
   void planRows(int rows);
+  void putDataCells(int index, uint32_t word);
 
   // The four rows a block can show, by row selector: bit 0 the character row (else the
   // hex row), bit 1 the RD cell (else the SD cell).
