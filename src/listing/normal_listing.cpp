@@ -186,6 +186,7 @@ bool NormalListingConverter::collects(uint32_t word, unsigned column, uint32_t& 
 // each run. The cursor and the count live in locals so that they stay in registers.
 void NormalListingConverter::collectBlock() {
   block_.clear();
+  controlCount_ = 0;
   if (runState) return;
   RecordCursor at = cursor;
   int count = 0;
@@ -207,7 +208,11 @@ void NormalListingConverter::collectBlock() {
     const uint32_t word = CaptureFile::wordAt(at.position);
     uint32_t stored = 0;
     if (collects(word, at.column, stored)) {
-      if (isDataWord(word)) putDataCells(count, word);
+      if (isDataWord(word)) {
+        putDataCells(count, word);
+      } else {
+        controlRecords_[controlCount_++] = static_cast<int8_t>(count);
+      }
       block_.records[count++] = {stored, at.lineState};
     }
     const bool full = count >= block_.capacity;
@@ -246,9 +251,9 @@ void NormalListingConverter::putDataCells(int index, uint32_t word) {
 }
 
 void NormalListingConverter::formatControlCells() {
-  for (int i = 0; i < block_.count; ++i) {
+  for (int k = 0; k < controlCount_; ++k) {
+    const int i = controlRecords_[k];
     const uint32_t word = block_.records[i].word;
-    if (isDataWord(word)) continue;
     char* const cells[kCellRows] = {&rowCells_[kSdHex][2 * i], &rowCells_[kSdChars][2 * i],
                                     &rowCells_[kRdHex][2 * i], &rowCells_[kRdChars][2 * i]};
     putControlCells(word, cells, labelModeOf_, kCellRows);

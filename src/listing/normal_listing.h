@@ -52,6 +52,9 @@ class NormalListingConverter : public Converter {
   // kUnusedRow.
   int8_t labelModeOf_[kCellRows] = {kUnusedRow, kUnusedRow, kUnusedRow, kUnusedRow};
   char rowCells_[kCellRows][2 * kMaxBlockRecords] = {};
+  // Where the block's control records are, for formatControlCells.
+  int8_t controlRecords_[kMaxBlockRecords] = {};
+  int controlCount_ = 0;
   char rowText_[kRowTextSize] = {};
   // The rows of one block: four data rows, two blank lines and twelve line rows at most.
   char blockText_[18 * kRowTextSize] = {};

@@ -66,6 +66,30 @@ TEST_F(PrintFileTest, FormFeedWritesSixEmptyLinesAndCountsAPage) {
   EXPECT_EQ(report(), "ab\nx\n\n\n\n\n\ny\n\n\n\n\n\n");
 }
 
+// Newlines and form feeds anywhere in a string, next to each other or at its ends.
+TEST_F(PrintFileTest, StringsWithNewlinesAndFormFeedsInAnyOrder) {
+  const struct {
+    const char* text;
+    const char* written;
+    int lines;
+    int pages;
+  } cases[] = {
+      {"plain", "plain", 0, 0},
+      {"\n\nab\n", "\n\nab\n", 3, 0},
+      {"a\nb\fc\nd", "a\nb\n\n\n\n\n\nc\nd", 1, 1},
+      {"\f\f", "\n\n\n\n\n\n\n\n\n\n\n\n", 0, 2},
+      {"x\f\ny\n\f", "x\n\n\n\n\n\n\ny\n\n\n\n\n\n\n", 0, 2},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(file.open(), 1);
+    file.putString(c.text);
+    EXPECT_EQ(file.lineOnPage(), c.lines) << c.text;
+    EXPECT_EQ(file.pageCount(), c.pages) << c.text;
+    file.close();
+    EXPECT_EQ(report(), c.written) << c.text;
+  }
+}
+
 TEST_F(PrintFileTest, CountersRestartOnOpenAndReset) {
   ASSERT_EQ(file.open(), 1);
   for (int i = 0; i < 70; ++i) file.newLine();
