@@ -227,10 +227,11 @@ void measureAnchors(const Settings& settings, const Workload& workload, const fs
     fs::remove(baselineReport, ignored);
     fs::remove(consolePath, ignored);
   }
+  if (!settings.anchors) return;
   if (linkType != kLinkNone) {
     row.anchorName = "tshark";
     row.anchor = timeTshark(settings, pcapPath, linkType);
-  } else if (!workload.oneLinePerFrame && row.qvconv.completed) {
+  } else if (std::strcmp(workload.name, "listing") == 0 && row.qvconv.completed) {
     const fs::path copyPath = reportPath.string() + ".copy";
     row.anchorName = "cp";
     row.anchor = timeRuns(settings, {"/bin/cp", reportPath.string(), copyPath.string()}, "", "/dev/null",
@@ -275,7 +276,6 @@ Measurement measure(const Settings& settings, const fs::path& dir, const Workloa
     anchors->qvconv = m;
     if (settings.anchors || !settings.baseline.empty())
       measureAnchors(settings, workload, capturePath, reportPath, pcapPath, linkType, *anchors);
-    if (!settings.anchors) anchors->anchorName.clear();
   }
   if (settings.keepDir.empty()) {
     std::error_code ignored;
