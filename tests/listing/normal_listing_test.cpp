@@ -238,6 +238,24 @@ TEST(NormalListing, CharacterRowStatusTableForEveryWordKind) {
   }
 }
 
+// The listing looks cells up by their whole 16 bits; the three bits between status and
+// byte (the data-word flag sits there in SD cells) must not change what a cell shows.
+TEST(CellTable, WholeCellLookupAgreesWithTheFormsForEveryCell) {
+  CodeCells code;
+  code.load(CodeBaudot);
+  CellTable table;
+  table.build(hexRowForms(), charRowForms(3), code);
+  EXPECT_TRUE(table.plain());
+  for (unsigned cell = 0; cell < 0x10000; ++cell) {
+    const uint16_t plainCell = static_cast<uint16_t>(cell & 0xFF1F);
+    char hex[2], chars[2];
+    putDataCell(hex, plainCell, hexRowForms(), code);
+    putDataCell(chars, plainCell, charRowForms(3), code);
+    ASSERT_EQ(std::string(table.hex(static_cast<uint16_t>(cell)), 2), std::string(hex, 2)) << std::hex << cell;
+    ASSERT_EQ(std::string(table.chars(static_cast<uint16_t>(cell)), 2), std::string(chars, 2)) << std::hex << cell;
+  }
+}
+
 TEST(NormalListing, EmptyMonitorDataGivesTheHeaderAlone) {
   const Listing listing = runListing({}, ConvertOptions{});
   EXPECT_EQ(bodyOf(listing.report), "");
