@@ -31,8 +31,10 @@ test: build
 sanitize:
 	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DQV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
 
-# Times qvconv on generated captures: 64 MiB per runner family, then the adversarial
-# cases at 1, 4 and 16 MiB. BENCH_FLAGS=--quick gives a short run.
+# Times qvconv on generated captures: 64 MiB per runner family with TShark on the same
+# frames and cp of the listing's report as anchors, then the adversarial cases at 1, 4 and
+# 16 MiB. BENCH_FLAGS=--quick gives a short run; BENCH_FLAGS="--baseline PATH" also times
+# an older build on the same captures.
 bench: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS) --target qvbench qvconv
 	$(BUILD)/bench/qvbench $(BENCH_FLAGS)

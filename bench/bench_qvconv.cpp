@@ -1,9 +1,10 @@
 // qvbench: times the real qvconv binary on generated captures and prints Markdown tables.
 //   qvbench [--quick] [--size MIB] [--adv-base KIB] [--timeout SECONDS] [--only NAME,...]
 //           [--no-realistic] [--no-adversarial] [--no-export] [--export-only] [--qvconv PATH]
-//           [--qvexport PATH] [--keep DIR] [--list]
+//           [--qvexport PATH] [--baseline PATH] [--tshark PATH] [--no-anchors] [--keep DIR] [--list]
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +42,10 @@ constexpr double kListingTargetMBs = 100;
 constexpr double kFrameTargetMBs = 50;
 constexpr double kRssSlackMiB = 16;
 constexpr double kGrowthLimit = 20;
+// The anchors: TShark summarising the same frames should take at least this many times
+// qvconv's CPU time; the listing at most this many times the CPU time of copying its report.
+constexpr double kTsharkFactorGoal = 10;
+constexpr double kWriteFloorFactorGoal = 2;
 
 struct Settings {
   double realisticMiB = 64;
@@ -53,7 +58,20 @@ struct Settings {
   bool exports = true;
   std::string qvconv = QV_QVCONV_PATH;
   std::string qvexport = QV_QVEXPORT_PATH;
+  std::string baseline;  // a second qvconv (an older build) timed on the same captures
+  std::string tshark;    // empty: no TShark anchor
+  bool anchors = true;
   std::string keepDir;
+};
+
+// One realistic capture with what it is measured against.
+struct AnchorRow {
+  std::string family;
+  Measurement qvconv;
+  std::optional<Measurement> baseline;
+  bool sameReport = false;
+  std::string anchorName;  // "tshark" or "cp", empty when there is none
+  Measurement anchor;
 };
 
 
@@ -72,6 +90,10 @@ void usage(std::FILE* stream) {
       "  --export-only      run only the pcapng export tables\n"
       "  --qvexport PATH    the exporter to time (default: the one built beside qvbench)\n"
       "  --qvconv PATH      the converter to time (default: the one built beside qvbench)\n"
+      "  --baseline PATH    also time this converter (an older build) on the same captures and\n"
+      "                     compare its reports with those of --qvconv\n"
+      "  --tshark PATH      the TShark to time on the same frames (default: tshark on the PATH)\n"
+      "  --no-anchors       skip the TShark and cp anchors\n"
       "  --keep DIR         keep the captures and reports in DIR\n"
       "  --list             list the cases and exit\n"
       "  --help             show this help and exit\n",
@@ -126,6 +148,12 @@ std::optional<Settings> parseArguments(int argc, char** argv) {
       settings.qvexport = argv[++i];
     } else if (arg == "--qvconv" && hasValue) {
       settings.qvconv = argv[++i];
+    } else if (arg == "--baseline" && hasValue) {
+      settings.baseline = argv[++i];
+    } else if (arg == "--tshark" && hasValue) {
+      settings.tshark = argv[++i];
+    } else if (arg == "--no-anchors") {
+      settings.anchors = false;
     } else if (arg == "--keep" && hasValue) {
       settings.keepDir = argv[++i];
     } else if (arg == "--list") {
@@ -160,18 +188,97 @@ bool consoleSaysComplete(const std::string& path) {
   return text.find("Complete.") != std::string::npos;
 }
 
-// Generates the capture, converts it once and removes the files again (unless kept).
+// Runs the program `repeat` times and keeps the fastest run (the machine's other load
+// only ever adds time) and the least CPU time. A run that fails or times out is not
+// repeated.
+template <typename Completed>
+Measurement timeRuns(const Settings& settings, const std::vector<std::string>& argv, const std::string& input,
+                     const std::string& stdoutPath, Completed completed, const std::string& stderrPath = "") {
+  Measurement m;
+  for (int run = 0; run < settings.repeat; ++run) {
+    const ChildResult child = runChild(argv, input, stdoutPath, "", settings.timeoutSeconds, stderrPath);
+    const bool good = !child.timedOut && child.exitStatus == 0 && completed();
+    if (run == 0 || (good && child.seconds < m.child.seconds)) m.child = child;
+    if (run == 0 || (good && child.cpuSeconds() < m.cpuSeconds)) m.cpuSeconds = child.cpuSeconds();
+    m.completed = good;
+    if (!good) break;
+  }
+  return m;
+}
+
+// Whether two reports are the same after their first line (which holds the time of the
+// conversion).
+bool sameAfterFirstLine(const fs::path& a, const fs::path& b) {
+  std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
+  std::string lineA, lineB;
+  if (!first || !second) return false;
+  std::getline(first, lineA);
+  std::getline(second, lineB);
+  std::array<char, 1 << 16> blockA, blockB;
+  for (;;) {
+    first.read(blockA.data(), blockA.size());
+    second.read(blockB.data(), blockB.size());
+    if (first.gcount() != second.gcount()) return false;
+    if (std::memcmp(blockA.data(), blockB.data(), static_cast<size_t>(first.gcount())) != 0) return false;
+    if (first.gcount() == 0 || !first || !second) return !first && !second;
+  }
+}
+
+// TShark summarising a pcap file to nowhere, without name resolution.
+Measurement timeTshark(const Settings& settings, const fs::path& pcapPath, LinkType linkType) {
+  std::vector<std::string> argv = {settings.tshark, "-n"};
+  for (const std::string& option : tsharkOptions(linkType)) argv.push_back(option);
+  argv.insert(argv.end(), {"-r", pcapPath.string()});
+  return timeRuns(settings, argv, "", "/dev/null", [] { return true; }, "/dev/null");
+}
+
+// The anchors of one realistic capture: the baseline converter, and TShark on the same
+// frames or cp of the report.
+void measureAnchors(const Settings& settings, const Workload& workload, const fs::path& capturePath,
+                    const fs::path& reportPath, const fs::path& pcapPath, LinkType linkType, AnchorRow& row) {
+  const fs::path consolePath = reportPath.string() + ".console";
+  if (!settings.baseline.empty()) {
+    const fs::path baselineReport = reportPath.string() + ".baseline";
+    const std::string answers = capturePath.string() + "\n" + baselineReport.string() + "\n" + workload.answers;
+    row.baseline = timeRuns(settings, {settings.baseline}, answers, consolePath,
+                            [&] { return consoleSaysComplete(consolePath); });
+    row.sameReport = row.baseline->completed && sameAfterFirstLine(reportPath, baselineReport);
+    std::error_code ignored;
+    fs::remove(baselineReport, ignored);
+    fs::remove(consolePath, ignored);
+  }
+  if (!settings.anchors) return;
+  if (linkType != kLinkNone) {
+    row.anchorName = "tshark";
+    row.anchor = timeTshark(settings, pcapPath, linkType);
+  } else if (std::strcmp(workload.name, "listing") == 0 && row.qvconv.completed) {
+    const fs::path copyPath = reportPath.string() + ".copy";
+    row.anchorName = "cp";
+    row.anchor = timeRuns(settings, {"/bin/cp", reportPath.string(), copyPath.string()}, "", "/dev/null",
+                          [] { return true; });
+    std::error_code ignored;
+    fs::remove(copyPath, ignored);
+  }
+}
+
+// Generates the capture, converts it and removes the files again (unless kept). With
+// anchors, also times what the conversion is measured against.
 Measurement measure(const Settings& settings, const fs::path& dir, const Workload& workload, size_t monitorBytes,
-                    const std::string& tag, uint64_t& frames) {
+                    const std::string& tag, uint64_t& frames, AnchorRow* anchors = nullptr) {
   Measurement m;
   const std::string base = std::string(workload.name) + "-" + tag;
   const fs::path capturePath = dir / (base + ".cap");
   const fs::path reportPath = dir / (base + ".txt");
   const fs::path consolePath = dir / (base + ".console");
+  const fs::path pcapPath = dir / (base + ".pcap");
+  LinkType linkType = kLinkNone;  // stays so when there is no pcap file to time TShark on
   {
     const Capture capture = makeCapture(workload, monitorBytes);
     frames = capture.frames;
     m.fileBytes = writeCapture(capturePath, capture);
+    if (anchors != nullptr && settings.anchors && !settings.tshark.empty() && capture.linkFrames.count() > 0 &&
+        capture.linkFrames.writePcap(pcapPath))
+      linkType = capture.linkFrames.type();
   }
   if (m.fileBytes == 0) {
     std::fprintf(stderr, "qvbench: cannot write %s\n", capturePath.c_str());
@@ -179,22 +286,20 @@ Measurement measure(const Settings& settings, const fs::path& dir, const Workloa
   }
   std::fprintf(stderr, "  %-24s %-8s ", workload.name, tag.c_str());
   const std::string answers = capturePath.string() + "\n" + reportPath.string() + "\n" + workload.answers;
-  // The fastest of the runs: the machine's other load only ever adds time. A run that
-  // fails or times out is not repeated.
-  for (int run = 0; run < settings.repeat; ++run) {
-    const ChildResult child = runChild({settings.qvconv}, answers, consolePath, "", settings.timeoutSeconds);
-    const bool completed = !child.timedOut && child.exitStatus == 0 && consoleSaysComplete(consolePath);
-    if (run == 0 || (completed && child.seconds < m.child.seconds)) m.child = child;
-    m.completed = completed;
-    if (!completed) break;
-  }
+  const uint64_t fileBytes = m.fileBytes;
+  m = timeRuns(settings, {settings.qvconv}, answers, consolePath, [&] { return consoleSaysComplete(consolePath); });
+  m.fileBytes = fileBytes;
   if (m.completed) m.frameLines = countFrameLines(reportPath);
   std::fprintf(stderr, "%s\n", m.child.timedOut ? "timed out" : m.completed ? "done" : "FAILED");
+  if (anchors != nullptr) {
+    anchors->family = workload.name;
+    anchors->qvconv = m;
+    if (settings.anchors || !settings.baseline.empty())
+      measureAnchors(settings, workload, capturePath, reportPath, pcapPath, linkType, *anchors);
+  }
   if (settings.keepDir.empty()) {
     std::error_code ignored;
-    fs::remove(capturePath, ignored);
-    fs::remove(reportPath, ignored);
-    fs::remove(consolePath, ignored);
+    for (const fs::path& path : {capturePath, reportPath, consolePath, pcapPath}) fs::remove(path, ignored);
   }
   return m;
 }
@@ -229,16 +334,87 @@ void printRealisticRow(const Settings& settings, const Workload& workload, size_
               m.child.seconds, mbs, frames / m.child.seconds, rssMiB, overFile, lines.c_str(), met ? "met" : "missed");
 }
 
+std::string cpu(const Measurement& m) {
+  char text[32];
+  std::snprintf(text, sizeof text, m.completed ? "%.3f" : "failed", m.cpuSeconds);
+  return text;
+}
+
+// TShark: how many times qvconv's CPU time it takes (the more the better). cp: how many
+// times the copy's CPU time the conversion takes (the less the better).
+double anchorFactor(const AnchorRow& row, const Measurement& converter) {
+  if (row.anchorName == "tshark") return row.anchor.cpuSeconds / converter.cpuSeconds;
+  return converter.cpuSeconds / row.anchor.cpuSeconds;
+}
+
+bool anchorGoalMet(const AnchorRow& row, double factor) {
+  return row.anchorName == "tshark" ? factor >= kTsharkFactorGoal : factor <= kWriteFloorFactorGoal;
+}
+
+std::string factorText(const AnchorRow& row, const Measurement& converter) {
+  if (!converter.completed || !row.anchor.completed || converter.cpuSeconds <= 0 || row.anchor.cpuSeconds <= 0)
+    return "n/a";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", anchorFactor(row, converter));
+  return text;
+}
+
+void anchorTable(const Settings& settings, const std::vector<AnchorRow>& rows) {
+  const bool withBaseline = !settings.baseline.empty();
+  std::printf("\n### Anchors: TShark on the same frames, cp of the listing's report\n\n");
+  std::printf("| Family | qvconv CPU s | qvconv wall s | Anchor | Anchor CPU s | Anchor wall s | Factor |%s Goal |\n",
+              withBaseline ? " Baseline CPU s | Baseline factor | Same report |" : "");
+  std::printf("|---|---:|---:|---|---:|---:|---:|%s---|\n", withBaseline ? "---:|---:|---|" : "");
+  for (const AnchorRow& row : rows) {
+    const bool anchored = !row.anchorName.empty();
+    std::string verdict = "";
+    if (anchored && factorText(row, row.qvconv) != "n/a") {
+      verdict = anchorGoalMet(row, anchorFactor(row, row.qvconv)) ? "met" : "missed";
+    }
+    std::string baselineCells;
+    if (withBaseline) {
+      const Measurement none;
+      const Measurement& b = row.baseline ? *row.baseline : none;
+      char cells[96];
+      std::snprintf(cells, sizeof cells, " %s | %s | %s |", row.baseline ? cpu(b).c_str() : "n/a",
+                    anchored && row.baseline ? factorText(row, b).c_str() : "", row.sameReport ? "yes" : "NO");
+      baselineCells = cells;
+    }
+    std::printf("| %s | %s | %.3f | %s | %s | %s | %s |%s %s |\n", row.family.c_str(), cpu(row.qvconv).c_str(),
+                row.qvconv.child.seconds, anchored ? row.anchorName.c_str() : "none",
+                anchored ? cpu(row.anchor).c_str() : "", anchored ? seconds(row.anchor, settings.timeoutSeconds, "%.3f").c_str() : "",
+                anchored ? factorText(row, row.qvconv).c_str() : "", baselineCells.c_str(), verdict.c_str());
+  }
+  std::printf("\nCPU time is user plus system time of the process (wait4), the least of the runs. Factor for\n"
+              "tshark: TShark's CPU time over qvconv's on the same frames written as a pcap file (goal at least\n"
+              "%.0f); for cp: the conversion's CPU time over that of copying its report (goal at most %.0f).\n",
+              kTsharkFactorGoal, kWriteFloorFactorGoal);
+  if (settings.tshark.empty() && settings.anchors) std::printf("TShark was not found: no TShark anchors.\n");
+}
+
+// TShark's own start-up: the CPU time it takes to read a pcap file without frames.
+void tsharkStartup(const Settings& settings, const fs::path& dir) {
+  const fs::path emptyPath = dir / "empty.pcap";
+  if (!LinkFrames(kLinkPppWithDir).writePcap(emptyPath)) return;
+  const Measurement m = timeTshark(settings, emptyPath, kLinkPppWithDir);
+  std::printf("TShark on a pcap file without frames (its start-up): %s s CPU, %s s wall.\n", cpu(m).c_str(),
+              seconds(m, settings.timeoutSeconds, "%.3f").c_str());
+  std::error_code ignored;
+  fs::remove(emptyPath, ignored);
+}
+
 void realisticTable(const Settings& settings, const fs::path& dir) {
   const size_t monitorBytes = static_cast<size_t>(settings.realisticMiB * kMiB) / 4 * 4;
   std::printf("\n### Realistic captures, %.0f MiB of monitor data each\n\n", monitorBytes / kMiB);
   std::printf("| Family | Monitor MiB | Seconds | MB/s | Frames/s | Peak RSS MiB | RSS - file MiB | Frame lines | Targets |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|---|---|\n");
   std::fflush(stdout);
+  std::vector<AnchorRow> anchors;
   for (const Workload& workload : realisticWorkloads()) {
     if (!selected(settings, workload)) continue;
     uint64_t frames = 0;
-    const Measurement m = measure(settings, dir, workload, monitorBytes, "real", frames);
+    AnchorRow& row = anchors.emplace_back();
+    const Measurement m = measure(settings, dir, workload, monitorBytes, "real", frames, &row);
     printRealisticRow(settings, workload, monitorBytes, frames, m);
     std::fflush(stdout);
   }
@@ -246,6 +422,8 @@ void realisticTable(const Settings& settings, const fs::path& dir) {
               "monitor data), peak RSS at most the capture file size plus %.0f MiB. For the listing the frames are\n"
               "messages and for BSC transmission blocks.\n",
               kListingTargetMBs, kFrameTargetMBs, kRssSlackMiB);
+  if (settings.anchors || !settings.baseline.empty()) anchorTable(settings, anchors);
+  if (settings.anchors && !settings.tshark.empty()) tsharkStartup(settings, dir);
 }
 
 void adversarialTable(const Settings& settings, const fs::path& dir) {
@@ -427,7 +605,23 @@ std::string cpuModel() {
   return "unknown CPU";
 }
 
-int run(const Settings& settings) {
+// The program's path when an executable of that name is on the PATH, else empty.
+std::string onPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path != nullptr ? path : "");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+int run(Settings settings) {
+  if (settings.anchors && settings.tshark.empty()) settings.tshark = onPath("tshark");
+  if (!settings.baseline.empty() && access(settings.baseline.c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "qvbench: cannot run the baseline %s\n", settings.baseline.c_str());
+    return 1;
+  }
   if (settings.exports && access(settings.qvexport.c_str(), X_OK) != 0) {
     std::fprintf(stderr, "qvbench: cannot run %s (build qvexport, or give --qvexport PATH)\n",
                  settings.qvexport.c_str());
@@ -455,6 +649,8 @@ int run(const Settings& settings) {
   std::printf("## qvbench, %s\n\n%s, %ld online CPUs; qvconv: %s (build type %s); fastest of %d run%s\n", date,
               cpuModel().c_str(), sysconf(_SC_NPROCESSORS_ONLN), settings.qvconv.c_str(), QV_BUILD_TYPE,
               settings.repeat, settings.repeat == 1 ? "" : "s");
+  if (!settings.baseline.empty()) std::printf("Baseline: %s\n", settings.baseline.c_str());
+  if (!settings.tshark.empty()) std::printf("TShark: %s\n", settings.tshark.c_str());
   if (settings.realistic) realisticTable(settings, dir);
   if (settings.adversarial) adversarialTable(settings, dir);
   if (settings.exports) {

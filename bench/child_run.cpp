@@ -15,10 +15,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 [[noreturn]] void becomeChild(const std::vector<std::string>& argv, int inputFd, const std::string& stdoutPath,
-                              const std::string& workDir) {
+                              const std::string& workDir, const std::string& stderrPath) {
   if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
   const int outFd = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (outFd < 0 || dup2(inputFd, 0) < 0 || dup2(outFd, 1) < 0) _exit(126);
+  if (!stderrPath.empty()) {
+    const int errFd = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (errFd < 0 || dup2(errFd, 2) < 0) _exit(126);
+  }
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
@@ -45,11 +49,13 @@ void napOneMillisecond() {
   nanosleep(&pause, nullptr);
 }
 
+double secondsOf(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
+
 }  // namespace
 
 ChildResult runChild(const std::vector<std::string>& argv, const std::string& input,
                      const std::string& stdoutPath, const std::string& workDir,
-                     double timeoutSeconds) {
+                     double timeoutSeconds, const std::string& stderrPath) {
   ChildResult result;
   if (argv.empty()) return result;
   int pipeFds[2];
@@ -63,7 +69,7 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::string& in
   }
   if (pid == 0) {
     close(pipeFds[1]);
-    becomeChild(argv, pipeFds[0], stdoutPath, workDir);
+    becomeChild(argv, pipeFds[0], stdoutPath, workDir, stderrPath);
   }
   result.started = true;
   close(pipeFds[0]);
@@ -83,6 +89,8 @@ ChildResult runChild(const std::vector<std::string>& argv, const std::string& in
     napOneMillisecond();
   }
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  result.userSeconds = secondsOf(usage.ru_utime);
+  result.systemSeconds = secondsOf(usage.ru_stime);
   result.peakRssKiB = static_cast<uint64_t>(usage.ru_maxrss);
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;

@@ -12,6 +12,7 @@ struct Measurement {
   uint64_t fileBytes = 0;
   int64_t frameLines = -1;
   bool completed = false;  // exit status 0 and "Complete." on the console
+  double cpuSeconds = 0;   // the least CPU time (user + system) of the runs
 };
 
 // The time of the largest run over the smallest, for runs at 1, 4 and 16 times a size:

@@ -49,9 +49,13 @@ class Random {
 // frame runner and no search treats as a boundary.
 class Stream {
  public:
-  Stream(Capture& capture, size_t limit) : words_(capture.words), limit_(limit) {
+  Stream(Capture& capture, size_t limit) : words_(capture.words), links_(capture.linkFrames), limit_(limit) {
     words_.clear();
     words_.reserve(limit + 4096);
+  }
+  // Keeps a frame's bytes, less its check sequence, for the packet capture.
+  void linkFrame(bool rd, const std::vector<uint8_t>& bytes, size_t fcsBytes) {
+    links_.add(rd, bytes.data(), bytes.size() - std::min(fcsBytes, bytes.size()));
   }
   void word(uint32_t w) { words_.push_back(w); }
   void put(bool rd, unsigned status, uint8_t byte) {
@@ -67,9 +71,11 @@ class Stream {
   template <typename Unit>
   bool add(Unit& unit, uint64_t& frames) {
     const size_t mark = words_.size();
+    const LinkFrames::Mark linkMark = links_.mark();
     const uint64_t count = unit();
     if (words_.size() > limit_) {
       words_.resize(mark);
+      links_.rewind(linkMark);
       return false;
     }
     frames += count;
@@ -84,6 +90,7 @@ class Stream {
 
  private:
   std::vector<uint32_t>& words_;
+  LinkFrames& links_;
   size_t limit_;
 };
 
@@ -140,7 +147,9 @@ void appendText(std::vector<uint8_t>& bytes, Random& random, unsigned count) {
 
 // In-band HDLC framing: opening cell, the bytes (the last one carries the FCS verdict),
 // closing cell.
-void hdlcFrame(Stream& s, bool rd, const std::vector<uint8_t>& bytes, unsigned lastStatus = kLastGood) {
+void hdlcFrame(Stream& s, bool rd, const std::vector<uint8_t>& bytes, unsigned lastStatus = kLastGood,
+               size_t fcsBytes = 2) {
+  s.linkFrame(rd, bytes, fcsBytes);
   s.put(rd, kOpen, 0x7E);
   for (size_t i = 0; i < bytes.size(); ++i) s.put(rd, i + 1 == bytes.size() ? lastStatus : kChar, bytes[i]);
   s.put(rd, kClose, 0x7E);
@@ -168,11 +177,13 @@ void stuffedBytes(Stream& s, bool rd, const std::vector<uint8_t>& bytes, bool si
 }
 
 void pppFrame(Stream& s, bool rd, const std::vector<uint8_t>& bytes, bool controlChars) {
+  s.linkFrame(rd, bytes, 2);
   stuffedBytes(s, rd, bytes, false, controlChars, false);
   s.put(rd, kChar, 0x7E);
 }
 
 void sirFrame(Stream& s, bool rd, const std::vector<uint8_t>& bytes) {
+  s.linkFrame(rd, bytes, 2);
   s.put(rd, kCharFlag0, 0xC0);
   stuffedBytes(s, rd, bytes, true, false, true);
   s.put(rd, kChar, 0xC1);
@@ -297,6 +308,7 @@ build::Conditions hdlcConditions(int frameProtocol, int packetProtocol) {
 // answers, the odd frame with a bad FCS.
 void generateSdlc(Capture& c, size_t n) {
   c.conditions = hdlcConditions(0, 0);
+  c.linkFrames.setType(kLinkSdlc);
   Stream s(c, n);
   Random random(4);
   std::vector<uint8_t> bytes;
@@ -330,6 +342,7 @@ void generateSdlc(Capture& c, size_t n) {
 // and, now and then, an RR packet.
 void generateX25(Capture& c, size_t n) {
   c.conditions = hdlcConditions(2, 0);
+  c.linkFrames.setType(kLinkUser0);
   Stream s(c, n);
   Random random(5);
   std::vector<uint8_t> bytes;
@@ -362,9 +375,52 @@ void generateX25(Capture& c, size_t n) {
   c.frames += 2;
 }
 
+// LAPD on an ISDN D channel: a terminal (SD) places calls, the network (RD) answers;
+// every Q.931 message goes in an I frame that the other side acknowledges with RR.
+void generateLapd(Capture& c, size_t n) {
+  c.conditions = hdlcConditions(4, 1);
+  c.linkFrames.setType(kLinkLapd);
+  Stream s(c, n);
+  Random random(16);
+  std::vector<uint8_t> bytes;
+  constexpr uint8_t kTei = 64 << 1 | 1;
+  // The C/R bit: set on the network's commands and on the terminal's responses.
+  auto address = [](bool rd, bool command) { return static_cast<uint8_t>(rd == command ? 0x02 : 0x00); };
+  unsigned sent[2] = {0, 0};  // N(S) of the next I frame, by side
+  uint8_t callReference = 1;
+  auto acknowledge = [&](bool rd) {
+    bytes.assign({address(rd, false), kTei, 0x01, static_cast<uint8_t>(sent[!rd] << 1)});
+    appendFcs16(bytes);
+    hdlcFrame(s, rd, bytes);
+  };
+  auto message = [&](bool rd, uint8_t type, std::initializer_list<uint8_t> elements) {
+    bytes.assign({address(rd, true), kTei, static_cast<uint8_t>(sent[rd] << 1), static_cast<uint8_t>(sent[!rd] << 1),
+                  0x08, 0x01, static_cast<uint8_t>(callReference | (rd ? 0x80 : 0x00)), type});
+    bytes.insert(bytes.end(), elements);
+    appendFcs16(bytes);
+    hdlcFrame(s, rd, bytes);
+    sent[rd] = (sent[rd] + 1) & 0x7F;
+    acknowledge(!rd);
+  };
+  s.fill([&] {
+    const uint8_t digit = static_cast<uint8_t>('0' + random.between(0, 9));
+    message(false, 0x05, {0x04, 0x03, 0x80, 0x90, 0xA3, 0x18, 0x01, 0x89, 0x70, 0x05, 0x81, '5', '5', '5', digit});
+    message(true, 0x02, {0x18, 0x01, 0x89});
+    message(true, 0x01, {});
+    message(true, 0x07, {});
+    message(false, 0x0F, {});
+    message(false, 0x45, {0x08, 0x02, 0x80, 0x90});
+    message(true, 0x4D, {});
+    message(false, 0x5A, {});
+    callReference = static_cast<uint8_t>(callReference % 127 + 1);
+    return 16;
+  }, c.frames);
+}
+
 // PPP: LCP and IPCP negotiation, then IP datagrams both ways with an LCP echo now and then.
 void generatePpp(Capture& c, size_t n) {
   c.conditions = conditionsFor(3);
+  c.linkFrames.setType(kLinkPppWithDir);
   c.conditions.sendSpeed = c.conditions.receiveSpeed = 1152000;
   c.conditions.checkKind = 1;
   Stream s(c, n);
@@ -410,6 +466,7 @@ void generatePpp(Capture& c, size_t n) {
 // to 4 Mbit/s (HDLC-type framing, 32-bit FCS) for the data transfer.
 void generateIrda(Capture& c, size_t n) {
   c.conditions = conditionsFor(4);
+  c.linkFrames.setType(kLinkLinuxIrda);
   Stream s(c, n);
   Random random(7);
   std::vector<uint8_t> bytes;
@@ -439,11 +496,11 @@ void generateIrda(Capture& c, size_t n) {
     bytes.assign({0x05, static_cast<uint8_t>(ns << 1 | 0x10)});
     appendRandom(bytes, random, random.between(32, 240));
     appendFcs32(bytes);
-    hdlcFrame(s, false, bytes);
+    hdlcFrame(s, false, bytes, kLastGood, 4);
     ns = (ns + 1) & 7;
     bytes.assign({0x04, static_cast<uint8_t>(0x11 | ns << 5)});
     appendFcs32(bytes);
-    hdlcFrame(s, true, bytes);
+    hdlcFrame(s, true, bytes, kLastGood, 4);
     return 2;
   }, c.frames);
 }
@@ -645,6 +702,7 @@ constexpr Workload kRealistic[] = {
     {"bsc", "SYNC EBCDIC BSC translation", "2\n1\n1\n1\n", false, generateBsc},
     {"hdlc-frame", "HDLC SDLC frames, in-band", "2\n1\n1\n", true, generateSdlc},
     {"hdlc-packet", "HDLC X.25 packets, in-band", "2\n1\n2\n", true, generateX25},
+    {"lapd", "HDLC LAPD Q.931 messages, in-band", "2\n1\n2\n", true, generateLapd},
     {"ppp-translate", "PPP translation, in-band", "2\n1\n1\n", true, generatePpp},
     {"ppp-dump", "PPP frame dump, in-band", "2\n1\n2\n", true, generatePpp},
     {"irda", "IrLAP, SIR then 4 Mbit/s framing", "2\n1\n", true, generateIrda},

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture_builder.h"
+#include "link_frames.h"
 
 namespace qv::bench {
 
@@ -16,6 +17,8 @@ struct Capture {
   std::vector<uint32_t> words;
   // Frames written (for the listing and the BSC translation: messages and blocks).
   uint64_t frames = 0;
+  // The same frames for a packet capture, for the families that have a link type.
+  LinkFrames linkFrames;
 };
 
 struct Workload {

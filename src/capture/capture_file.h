@@ -1,6 +1,7 @@
 #pragma once
 // The loaded capture file: one buffer holding the whole file, the decoded measurement
 // conditions, and the MOND chunk seen as a circular ring of record words.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
@@ -78,6 +79,18 @@ class CaptureFile {
 
   bool advance(RecordCursor& cursor) const;
   bool advanceColumn(RecordCursor& cursor) const;
+  // The words from the cursor's on that advance steps through as plain neighbours in
+  // memory: every word of the run but the last is followed by the next one, so a walk
+  // over many words can use stepInRun for those steps and advance for the last one
+  // (which wraps or stops). 0 when the cursor is not on a word of the ring.
+  size_t straightRun(const RecordCursor& cursor) const;
+  // advance from a word of a straight run that is not its last: no ring test needed.
+  static void stepInRun(RecordCursor& cursor) {
+    const uint32_t left = wordAt(cursor.position);
+    if (isLineStateWord(left)) cursor.lineState = static_cast<uint16_t>((left >> 20) & 0xFFF);
+    if (isSpeedWord(left)) cursor.speedCode = static_cast<uint8_t>(left >> 24);
+    cursor.position += 4;
+  }
   int seek(int index);
   uint16_t lineStateAt(const uint8_t* position) const;
   int speedCodeAt(const uint8_t* position) const;

@@ -27,6 +27,7 @@ class Ring {
   size_t wordCount() const { return bytes_ / 4; }
   const uint8_t* start() const { return start_; }
   const uint8_t* end() const { return end_; }
+  const uint8_t* wrapPoint() const { return begin_ + bytes_; }
 
   // Compared as addresses: a stray pointer may not belong to the buffer at all.
   bool holds(const uint8_t* position) const {
@@ -133,11 +134,17 @@ bool CaptureFile::advance(RecordCursor& cursor) const {
   if (!ring.holds(cursor.position)) return false;
   const uint8_t* next = ring.next(cursor.position);
   if (next == ring.end()) return false;
-  const uint32_t left = wordAt(cursor.position);
-  if (isLineStateWord(left)) cursor.lineState = lineStateAfter(left);
-  if (isSpeedWord(left)) cursor.speedCode = speedCodeAfter(left);
-  cursor.position = next;
+  stepInRun(cursor);        // takes the state the word leaves in force
+  cursor.position = next;   // the wrap point leads back to the chunk start
   return true;
+}
+
+size_t CaptureFile::straightRun(const RecordCursor& cursor) const {
+  const Ring ring = ringOf(*this);
+  if (!ring.holds(cursor.position)) return 0;
+  // The end stops the walk before the wrap point when it lies ahead in memory.
+  const uint8_t* limit = ring.end() > cursor.position ? ring.end() : ring.wrapPoint();
+  return static_cast<size_t>(limit - cursor.position) / 4;
 }
 
 // Control records of kinds 0-15 (idle count, time stamps) fill four display columns,

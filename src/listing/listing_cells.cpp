@@ -1,5 +1,6 @@
 #include "listing/listing_cells.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "report/code_tables.h"
@@ -62,9 +63,10 @@ inline void put2(char* out, char a, char b) {
   out[1] = b;
 }
 
-inline void putDigit(char* out, uint32_t value) { *out = static_cast<char>('0' + value % 10); }
+// The last decimal digit of a value.
+inline char digit(uint32_t value) { return static_cast<char>('0' + value % 10); }
 
-constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000};
+inline CellText cellText(char first, char second) { return CellText::of(first, second); }
 
 // Labels of the four-column records, by display kind 0-11.
 constexpr char kControlLabels[12][3] = {
@@ -78,31 +80,41 @@ constexpr uint32_t kIdleOverflow = 10000;
 // The values of a four-column record read as one framed text of eight characters:
 // "[ 0012 ]" or "[ OVER ]" for an idle count, "[dddddd]" for a time stamp (the three
 // fields of a clock stamp, two digits each, or the six digits of a counter stamp's
-// count). Column c shows characters 2c and 2c + 1 of that text.
-void valueText(char text[8], uint32_t word) {
+// count). Column c shows characters 2c and 2c + 1 of that text; only those two are
+// worked out, with constant divisors, as every column of every such record is listed.
+CellText valueCell(uint32_t word) {
   const unsigned kind = word & 0x1F;
-  text[0] = '[';
-  text[7] = ']';
+  const unsigned column = kind & 3;
   if (kind < KindClockStamp) {
     const uint32_t count = idleCount(word);
     if (count >= kIdleOverflow) {
-      std::memcpy(text + 1, " OVER ", 6);
-      return;
+      const char* over = &"[ OVER ]"[2 * column];
+      return cellText(over[0], over[1]);
     }
-    text[1] = text[6] = ' ';
-    for (int i = 2; i <= 5; ++i) putDigit(&text[i], count / kPowersOfTen[5 - i]);
-    return;
+    switch (column) {
+      case 0: return cellText('[', ' ');
+      case 1: return cellText(digit(count / 1000), digit(count / 100));
+      case 2: return cellText(digit(count / 10), digit(count));
+      default: return cellText(' ', ']');
+    }
   }
   if (kind < KindCounterStamp) {
-    const uint32_t fields[3] = {(word >> 8) & 0x7F, (word >> 16) & 0xFF, (word >> 24) & 0xFF};
-    for (int i = 0; i < 3; ++i) {
-      putDigit(&text[1 + 2 * i], fields[i] / 10);
-      putDigit(&text[2 + 2 * i], fields[i]);
+    const uint32_t first = (word >> 8) & 0x7F, second = (word >> 16) & 0xFF;
+    const uint32_t third = (word >> 24) & 0xFF;
+    switch (column) {
+      case 0: return cellText('[', digit(first / 10));
+      case 1: return cellText(digit(first), digit(second / 10));
+      case 2: return cellText(digit(second), digit(third / 10));
+      default: return cellText(digit(third), ']');
     }
-    return;
   }
-  uint32_t count = counterStampValue(word) % 1000000;
-  for (int i = 6; i >= 1; --i, count /= 10) putDigit(&text[i], count);
+  const uint32_t count = counterStampValue(word) % 1000000;
+  switch (column) {
+    case 0: return cellText('[', digit(count / 100000));
+    case 1: return cellText(digit(count / 10000), digit(count / 1000));
+    case 2: return cellText(digit(count / 100), digit(count / 10));
+    default: return cellText(digit(count), ']');
+  }
 }
 
 }  // namespace
@@ -145,28 +157,61 @@ void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeC
   }
 }
 
-void putControlCell(char* out, uint32_t word, int labelMode) {
+namespace {
+
+// The cells of a stored control word under label modes 0, 1 and 2.
+struct ControlCells {
+  CellText label;
+  CellText value;
+  CellText blank;
+
+  CellText forMode(int labelMode) const { return labelMode == 0 ? label : labelMode == 1 ? value : blank; }
+};
+
+inline ControlCells controlCellsOf(uint32_t word) {
   const unsigned kind = word & 0x1F;
   if (kind == KindMarker) {
-    if (labelMode != 0) { put2(out, '|', '|'); return; }
     const unsigned subKind = markerSubKind(word);
-    std::memcpy(out, subKind == 0 ? "OE" : subKind == 1 ? "LD" : "  ", 2);
-    return;
+    const CellText label = subKind == 0 ? cellText('O', 'E') : subKind == 1 ? cellText('L', 'D') : cellText(' ', ' ');
+    return {label, cellText('|', '|'), cellText('|', '|')};
   }
-  if (kind >= 12 || labelMode >= 2) { put2(out, ' ', ' '); return; }
-  if (labelMode == 0) { std::memcpy(out, kControlLabels[kind], 2); return; }
-  char text[8];
-  valueText(text, word);
-  std::memcpy(out, &text[2 * (kind & 3)], 2);
+  const CellText blank = cellText(' ', ' ');
+  if (kind >= 12) return {blank, blank, blank};
+  const char* label = kControlLabels[kind];
+  return {cellText(label[0], label[1]), valueCell(word), blank};
 }
 
-void CellTable::build(const StatusForms& forms, const CodeCells& code) {
-  for (unsigned status = 0; status < 32; ++status) {
-    for (unsigned byte = 0; byte < 256; ++byte) {
-      const uint16_t cell = static_cast<uint16_t>(status | (byte << 8));
-      putDataCell(&cells_[2 * ((status << 8) | byte)], cell, forms, code);
+}  // namespace
+
+void putControlCell(char* out, uint32_t word, int labelMode) {
+  controlCellsOf(word).forMode(labelMode).writeTo(out);
+}
+
+void putControlCells(uint32_t word, char* const* cells, const int8_t* labelModes, int rowCount) {
+  const ControlCells control = controlCellsOf(word);
+  for (int row = 0; row < rowCount; ++row) {
+    if (labelModes[row] >= 0) control.forMode(labelModes[row]).writeTo(cells[row]);
+  }
+}
+
+void CellTable::build(const StatusForms& hexForms, const StatusForms& charForms,
+                      const CodeCells& code) {
+  if (!cells_) cells_ = std::make_unique<char[]>(4 * kCells);
+  // Worked out once per status and byte, then copied to the cells that differ only in the
+  // three bits between them.
+  constexpr unsigned kBetween = 0xE0;
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    for (unsigned status = 0; status < 32; ++status) {
+      const uint16_t cell = static_cast<uint16_t>(byte << 8 | status);
+      char pair[4];
+      putDataCell(pair, cell, hexForms, code);
+      putDataCell(pair + 2, cell, charForms, code);
+      for (unsigned between = 0; between <= kBetween; between += 0x20)
+        std::memcpy(&cells_[4 * size_t{cell | between}], pair, 4);
     }
   }
+  plain_ = std::none_of(&cells_[0], &cells_[4 * kCells],
+                        [](char ch) { return ch == '\0' || ch == '\n' || ch == '\f'; });
 }
 
 int formatBlockRow(char* text, const RecordBlock& block, const RowLayout& layout) {
@@ -180,8 +225,6 @@ int formatBlockRow(char* text, const RecordBlock& block, const RowLayout& layout
     const uint32_t word = block.records[i].word;
     if (!isDataWord(word)) {
       putControlCell(out, word, layout.labelMode);
-    } else if (layout.table != nullptr) {
-      std::memcpy(out, layout.table->at(static_cast<uint16_t>(word >> shift)), 2);
     } else {
       putDataCell(out, static_cast<uint16_t>(word >> shift), *layout.forms, *layout.code);
     }

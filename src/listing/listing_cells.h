@@ -6,7 +6,10 @@
 // Rows are written straight into a caller's character buffer: no allocation, no
 // per-cell strings, so that a listing runs at the speed of copying.
 #include <array>
+#include <cstring>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "capture/record_word.h"
 #include "convert/options.h"
@@ -83,15 +86,23 @@ class CodeCells {
 // Writes the two characters of a data cell (status in bits 0-4, byte in bits 8-15).
 void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeCells& code);
 
-// Every cell of one row kind resolved in advance (32 statuses x 256 bytes), so that a
-// busy listing turns a data cell into its two characters with one lookup.
+// Every data cell resolved in advance for both rows of a direction, the hex cell and the
+// character cell side by side, indexed by the whole 16-bit cell (the bits between status
+// and byte are ignored), so that a busy listing turns a data cell into the four
+// characters of its two rows with one lookup.
 class CellTable {
  public:
-  void build(const StatusForms& forms, const CodeCells& code);
-  const char* at(uint16_t cell) const { return &cells_[2 * ((cellStatus(cell) << 8) | cellByte(cell))]; }
+  void build(const StatusForms& hexForms, const StatusForms& charForms, const CodeCells& code);
+  const char* hex(uint16_t cell) const { return &cells_[4 * size_t{cell}]; }
+  const char* chars(uint16_t cell) const { return &cells_[4 * size_t{cell} + 2]; }
+  // True when no cell holds a NUL, newline or form feed, the characters the report
+  // writer does not copy as they are.
+  bool plain() const { return plain_; }
 
  private:
-  char cells_[2 * 32 * 256] = {};
+  static constexpr size_t kCells = 1 << 16;
+  std::unique_ptr<char[]> cells_;
+  bool plain_ = false;
 };
 
 // Writes the two characters a stored control word shows in its column: the display
@@ -99,6 +110,22 @@ class CellTable {
 // marker 19). labelMode 0 shows the labels ("[ IDLE ]", "[ TMSP ]", "OE"/"LD"),
 // 1 the values ("[ 0012 ]", "[123456]", "||"), 2 and more blanks ("||" for markers).
 void putControlCell(char* out, uint32_t word, int labelMode);
+// Two characters of a row as one small value: the bytes of `packed` in memory order.
+struct CellText {
+  uint16_t packed;
+
+  static CellText of(char first, char second) {
+    const char two[2] = {first, second};
+    CellText cell;
+    std::memcpy(&cell.packed, two, 2);
+    return cell;
+  }
+  void writeTo(char* out) const { std::memcpy(out, &packed, 2); }
+};
+// Writes a stored control word's cells into several rows at once: cells[r] is where its
+// cell goes in row r, shown with labelModes[r] (see putControlCell); a row whose mode is
+// negative is left alone.
+void putControlCells(uint32_t word, char* const* cells, const int8_t* labelModes, int rowCount);
 
 // Idle counts and time stamps fill four columns: a listing stores the record word plus
 // the cursor's column, so that the stored word's low five bits name the column shown.
@@ -125,7 +152,6 @@ struct RowLayout {
   bool rdHalf = false;           // data words show their RD cell, else their SD cell
   const StatusForms* forms = nullptr;
   const CodeCells* code = nullptr;
-  const CellTable* table = nullptr;  // when set, used instead of forms and code
 };
 
 // Formats one row of the block into text (at least kRowTextSize bytes), removes the

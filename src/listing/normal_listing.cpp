@@ -1,5 +1,7 @@
 #include "listing/normal_listing.h"
 
+#include <cstring>
+
 #include "report/header.h"
 #include "report/print_file.h"
 
@@ -39,6 +41,17 @@ RowChoice chooseRow(const ConvertOptions& o, int row) {
   return {selector, k == 0 ? "SD:" : k == 2 ? "RD:" : continuation};
 }
 
+// Rows of mostly one direction end in long runs of blanks: eight at a time first.
+size_t withoutTrailingBlanks(const char* text, size_t length) {
+  constexpr uint64_t kEightBlanks = 0x2020202020202020;
+  for (uint64_t eight; length >= 8; length -= 8) {
+    std::memcpy(&eight, text + length - 8, 8);
+    if (eight != kEightBlanks) break;
+  }
+  while (length > 0 && text[length - 1] == ' ') --length;
+  return length;
+}
+
 inline char levelOf(unsigned state, int line) {
   // A set bit is the line's active level, listed as "0".
   return line < kLineStateBits && ((state >> line) & 1) != 0 ? '0' : '1';
@@ -50,8 +63,8 @@ int NormalListingConverter::run(int32_t limit) {
   if (!beginRun(limit)) return 0;
   if (options.printCode < 0) options.printCode = captureFile->code();
   code_.load(options.printCode);
-  hexCells_.build(hexRowForms(), code_);
-  charCells_.build(charRowForms(wordKind), code_);
+  cells_.build(hexRowForms(), charRowForms(wordKind), code_);
+  plainCells_ = cells_.plain();
   if (!options.skipGuide && writeGuide() == Flow::Stop) return finishRun();
   // A monitor chunk shorter than one word holds no record: reading one would run past
   // the end of the file.
@@ -60,9 +73,17 @@ int NormalListingConverter::run(int32_t limit) {
   if (noRecords) return finishRun();
   block_.capacity = blockCapacityFor(options.printColumns);
   const int rows = rowsPerBlock();
+  planRows(rows);
+  // A data word is listed when a cell of a listed direction holds something.
+  constexpr uint32_t kSdStatus = 0x1F, kRdStatus = 0x1F0000;
+  dataStatusMask_ = options.dataLine == 1   ? kSdStatus
+                    : options.dataLine == 2 ? kRdStatus
+                                            : kSdStatus | kRdStatus;
   for (;;) {
     collectBlock();
-    if (block_.count == 0 || writeBlock(rows)) break;
+    if (block_.count == 0) break;
+    formatControlCells();
+    if (writeBlock(rows)) break;
   }
   return finishRun();
 }
@@ -85,14 +106,54 @@ int NormalListingConverter::rowsPerBlock() const {
   return oneForm(options) ? rows / 2 : rows;
 }
 
+void NormalListingConverter::planRows(int rows) {
+  for (int8_t& mode : labelModeOf_) mode = kUnusedRow;
+  for (int row = 0; row < rows; ++row) {
+    const RowChoice choice = chooseRow(options, row);
+    rowPlan_[row] = {options.skipGuide ? nullptr : choice.prefix, choice.selector};
+    // A block of one row shows the values of control records, never their labels.
+    labelModeOf_[choice.selector] = static_cast<int8_t>(rows == 1 ? 1 : row < 2 ? row : 2);
+  }
+}
+
 bool NormalListingConverter::writeRow(const char* text) {
   printFile.putString(text);
   return endLine();
 }
 
 // Writes the data rows and, in the Line state format, the selected line rows of the
-// current block; true when the run must stop.
+// current block; true when the run must stop. The rows go to the report as one piece
+// unless the page limit may fall inside the block or a cell could hold a character the
+// writer gives a meaning to: then they go line by line, each followed by endLine.
 bool NormalListingConverter::writeBlock(int rows) {
+  const int lines = formatBlock(rows);
+  if (!plainCells_ || printFile.linesBeforePage(runLimit) <= lines) return writeBlockByLine(rows);
+  printFile.putLines(blockText_, blockLength_, lines);
+  return printFile.isFailed();
+}
+
+// The rows of writeBlock as one text, each ended by a newline; returns the line count.
+int NormalListingConverter::formatBlock(int rows) {
+  char* out = blockText_;
+  int lines = 0;
+  auto endRow = [&](int length) {
+    out += length;
+    *out++ = '\n';
+    ++lines;
+  };
+  for (int row = 0; row < rows; ++row) endRow(formatDataRow(out, row));
+  if (!options.skipGuide) endRow(0);
+  if (options.lineStateFormat) {
+    for (const int8_t line : options.lineStateSelection) {
+      if (line >= 0) endRow(formatLineStateRow(out, line));
+    }
+    if (!options.skipGuide) endRow(0);
+  }
+  blockLength_ = static_cast<size_t>(out - blockText_);
+  return lines;
+}
+
+bool NormalListingConverter::writeBlockByLine(int rows) {
   for (int row = 0; row < rows; ++row) {
     formatDataRow(rowText_, row);
     if (writeRow(rowText_)) return true;
@@ -107,46 +168,111 @@ bool NormalListingConverter::writeBlock(int rows) {
   return !options.skipGuide && endLine();
 }
 
-// Whether the listing shows the word under the cursor, and the word it stores.
-bool NormalListingConverter::collects(uint32_t word, uint32_t& stored) const {
+// Whether the listing shows the word under the cursor (at display column `column`), and
+// the word it stores.
+bool NormalListingConverter::collects(uint32_t word, unsigned column, uint32_t& stored) const {
   stored = word;
-  if (isDataWord(word)) {
-    const bool sd = cellStatus(sdCell(word)) != 0;
-    const bool rd = cellStatus(rdCell(word)) != 0;
-    return options.dataLine == 1 ? sd : options.dataLine == 2 ? rd : (sd || rd);
-  }
+  if (isDataWord(word)) return (word & dataStatusMask_) != 0;
   if (isIdleOrStamp(word)) {
-    stored = word + cursor.column;
+    stored = word + column;
     return listsIdleOrStamp(word, options);
   }
   if (recordKind(word) == KindLineStateListed) return options.lineStateFormat != 0;
   return isListedMarker(word);
 }
 
+// Steps as advanceColumn does: a four-column record is visited once per column. Inside a
+// straight run of the ring the steps need no ring test; advance takes the last step of
+// each run. The cursor and the count live in locals so that they stay in registers.
 void NormalListingConverter::collectBlock() {
   block_.clear();
+  controlCount_ = 0;
   if (runState) return;
-  for (;;) {
-    uint32_t stored = 0;
-    if (collects(CaptureFile::wordAt(cursor.position), stored)) block_.add(stored, cursor.lineState);
-    const bool full = block_.full();
-    if (!captureFile->advanceColumn(cursor)) {
-      runState = 1;
-      return;
+  RecordCursor at = cursor;
+  int count = 0;
+  size_t runLeft = captureFile->straightRun(cursor);
+  bool more = runLeft != 0;
+  while (more) {
+    // Data words fill one column and change no state: the common case in a tight loop.
+    while (runLeft > 1 && count < block_.capacity) {
+      const uint32_t word = CaptureFile::wordAt(at.position);
+      if (!isDataWord(word)) break;
+      if ((word & dataStatusMask_) != 0) {
+        putDataCells(count, word);
+        block_.records[count++] = {word, at.lineState};
+      }
+      at.position += 4;
+      --runLeft;
     }
-    if (full) return;
+    if (count >= block_.capacity) break;
+    const uint32_t word = CaptureFile::wordAt(at.position);
+    uint32_t stored = 0;
+    if (collects(word, at.column, stored)) {
+      if (isDataWord(word)) {
+        putDataCells(count, word);
+      } else {
+        controlRecords_[controlCount_++] = static_cast<int8_t>(count);
+      }
+      block_.records[count++] = {stored, at.lineState};
+    }
+    const bool full = count >= block_.capacity;
+    if ((word & 0x70) == 0 && ++at.column < 4) {
+      if (full) break;
+      continue;
+    }
+    at.column = 0;
+    if (runLeft > 1) {
+      CaptureFile::stepInRun(at);
+      --runLeft;
+    } else {
+      // Only copies go to the calls, so that the compiler keeps `at` in registers.
+      RecordCursor stepped = at;
+      more = captureFile->advance(stepped);
+      runLeft = more ? captureFile->straightRun(stepped) : 0;
+      at = stepped;
+    }
+    if (full) break;
+  }
+  cursor = at;
+  block_.count = count;
+  if (!more) runState = 1;
+}
+
+// A data word's cells in all four rows a block can show (SD hex, SD characters, RD hex,
+// RD characters): one lookup per direction.
+void NormalListingConverter::putDataCells(int index, uint32_t word) {
+  const int column = 2 * index;
+  const char* sd = cells_.hex(sdCell(word));
+  const char* rd = cells_.hex(rdCell(word));
+  std::memcpy(&rowCells_[kSdHex][column], sd, 2);
+  std::memcpy(&rowCells_[kSdChars][column], sd + 2, 2);
+  std::memcpy(&rowCells_[kRdHex][column], rd, 2);
+  std::memcpy(&rowCells_[kRdChars][column], rd + 2, 2);
+}
+
+void NormalListingConverter::formatControlCells() {
+  for (int k = 0; k < controlCount_; ++k) {
+    const int i = controlRecords_[k];
+    const uint32_t word = block_.records[i].word;
+    char* const cells[kCellRows] = {&rowCells_[kSdHex][2 * i], &rowCells_[kSdChars][2 * i],
+                                    &rowCells_[kRdHex][2 * i], &rowCells_[kRdChars][2 * i]};
+    putControlCells(word, cells, labelModeOf_, kCellRows);
   }
 }
 
 int NormalListingConverter::formatDataRow(char* text, int row) const {
-  const RowChoice choice = chooseRow(options, row);
-  RowLayout layout;
-  layout.prefix = options.skipGuide ? nullptr : choice.prefix;
-  // A block of one row shows the values of control records, never their labels.
-  layout.labelMode = oneDirection(options) && oneForm(options) ? 1 : row;
-  layout.rdHalf = (choice.selector & 2) != 0;
-  layout.table = (choice.selector & 1) != 0 ? &charCells_ : &hexCells_;
-  return formatBlockRow(text, block_, layout);
+  const RowPlan& plan = rowPlan_[row];
+  char* out = text;
+  if (plan.prefix != nullptr) {
+    std::memcpy(out, plan.prefix, 3);
+    out += 3;
+  }
+  const size_t length = 2 * static_cast<size_t>(block_.count);
+  std::memcpy(out, rowCells_[plan.selector], length);
+  out += length;
+  out = text + withoutTrailingBlanks(text, static_cast<size_t>(out - text));
+  *out = '\0';
+  return static_cast<int>(out - text);
 }
 
 int NormalListingConverter::formatLineStateRow(char* text, int line) const {

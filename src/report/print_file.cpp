@@ -1,6 +1,7 @@
 #include "report/print_file.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <ostream>
 
 namespace qv {
@@ -15,6 +16,12 @@ constexpr size_t kBlockSize = 64 * 1024;
 constexpr int kLinesPerPage = 66;
 constexpr int kPageBreakLines = 6;
 constexpr int kFormFeed = 12;
+
+// The first `ch` in [from, to), or `to`.
+const char* find(const char* from, const char* to, int ch) {
+  const void* found = std::memchr(from, ch, static_cast<size_t>(to - from));
+  return found != nullptr ? static_cast<const char*>(found) : to;
+}
 
 }  // namespace
 
@@ -77,14 +84,16 @@ void PrintFile::putChar(int ch) {
 
 void PrintFile::putString(const char* text) {
   // Runs of ordinary characters go into the block in one piece; only newlines and form
-  // feeds need the counting of putChar.
-  const char* p = text;
-  while (*p != '\0' && !failed_) {
-    const char* run = p;
-    while (*p != '\0' && *p != '\n' && *p != kFormFeed) ++p;
-    if (p != run) writeRun(run, static_cast<size_t>(p - run));
-    if (*p == '\0' || failed_) break;
-    putChar(static_cast<unsigned char>(*p++));
+  // feeds need the counting of putChar. The library's scans find both kinds of stop.
+  const char* const end = text + std::strlen(text);
+  const char* formFeed = find(text, end, kFormFeed);
+  while (text < end && !failed_) {
+    if (formFeed < text) formFeed = find(text, end, kFormFeed);
+    const char* stop = find(text, formFeed, '\n');
+    if (stop != text) writeRun(text, static_cast<size_t>(stop - text));
+    if (stop == end || failed_) break;
+    putChar(static_cast<unsigned char>(*stop));
+    text = stop + 1;
   }
 }
 
@@ -100,12 +109,28 @@ int PrintFile::print(const char* format, ...) {
   return length < static_cast<int>(sizeof buf) ? length : static_cast<int>(sizeof buf) - 1;
 }
 
+void PrintFile::putLines(const char* text, size_t length, int lineCount) {
+  writeRun(text, length);
+  countLines(lineCount);
+}
+
 void PrintFile::newLine() {
   if (!failed_) writeByte('\n');
   if (++lineOnPage_ >= kLinesPerPage) {
     lineOnPage_ = 0;
     ++pageCount_;
   }
+}
+
+void PrintFile::countLines(int lineCount) {
+  lineOnPage_ += lineCount;
+  pageCount_ += lineOnPage_ / kLinesPerPage;
+  lineOnPage_ %= kLinesPerPage;
+}
+
+int64_t PrintFile::linesBeforePage(int32_t pageLimit) const {
+  const int64_t pagesLeft = int64_t{pageLimit} - pageCount_;
+  return pagesLeft <= 0 ? 0 : pagesLeft * kLinesPerPage - lineOnPage_;
 }
 
 void PrintFile::newPage() {

@@ -39,6 +39,10 @@ class PrintFile {
   void putString(const char* text);
   // Formats into a 256-byte buffer (longer text is cut); returns the length written.
   int print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Writes text made of whole lines, each ended by a newline, and counts lineCount lines
+  // as newLine does: a listing hands over a block of rows at once. The bytes are written
+  // as they are, so the text must hold no form feed and no NUL.
+  void putLines(const char* text, size_t length, int lineCount);
   void newLine();
   void newPage();
   void resetCounters();
@@ -46,8 +50,11 @@ class PrintFile {
   bool isOpen() const { return stream_ != nullptr; }
   int pageCount() const { return pageCount_; }
   int lineOnPage() const { return lineOnPage_; }
+  // How many more lines newLine can count before pageCount reaches pageLimit.
+  int64_t linesBeforePage(int32_t pageLimit) const;
 
  private:
+  void countLines(int lineCount);
   void writeByte(char ch);
   void writeRun(const char* text, size_t length);
   bool flushBuffer();

@@ -20,6 +20,16 @@ TEST(ChildRun, FeedsTheInputAndReportsTheExitStatusAndMemory) {
   EXPECT_EQ(test::readFile(out), "first\nsecond\n");
 }
 
+TEST(ChildRun, MeasuresCpuTimeAndSendsStandardErrorWhereAsked) {
+  const std::string err = test::tempPath("child.err");
+  const ChildResult r = runChild({"/bin/sh", "-c", "i=0; while [ $i -lt 100000 ]; do i=$((i+1)); done; echo warn >&2"},
+                                 "", "/dev/null", "", 30, err);
+  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_GT(r.cpuSeconds(), 0.0);
+  EXPECT_LE(r.cpuSeconds(), r.seconds * 2 + 0.05);  // at most both cores for the whole run
+  EXPECT_EQ(test::readFile(err), "warn\n");
+}
+
 TEST(ChildRun, RunsInTheWorkingDirectory) {
   const std::string out = test::tempPath("pwd.out");
   const ChildResult r = runChild({"/bin/sh", "-c", "pwd"}, "", out, "/", 10);

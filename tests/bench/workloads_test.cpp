@@ -3,11 +3,16 @@
 // benchmark's frames per second and its line check meaningless.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "capture_builder.h"
+#include "child_run.h"
+#include "link_frames.h"
 #include "session.h"
 #include "test_support.h"
 #include "workloads.h"
@@ -69,7 +74,7 @@ int fcColumn(std::string_view workload) {
   static constexpr struct {
     std::string_view name;
     int column;
-  } kColumns[] = {{"hdlc-frame", 29}, {"hdlc-packet", 35}, {"ppp-translate", 32}, {"ppp-dump", 10}, {"irda", 27}};
+  } kColumns[] = {{"hdlc-frame", 29}, {"hdlc-packet", 35}, {"ppp-translate", 32}, {"ppp-dump", 10}, {"irda", 27}, {"lapd", 31}};
   for (const auto& c : kColumns)
     if (c.name == workload) return c.column;
   return -1;
@@ -103,6 +108,8 @@ TEST(BenchCapture, DecodedTrafficIsWhatEachGeneratorIntends) {
   } cases[] = {
       {"hdlc-frame", "SD:       C1 SNRM      1      G"},
       {"hdlc-packet", "   1 DT "},
+      {"lapd", "SD:       08 SETUP     0  01    G 04038090A318018970058135353535"},
+      {"lapd", "SD:       [RR    ]              G"},
       {"ppp-translate", "SD:       LCP      CONF-REQ   1  G 000E010405DC050612345678"},
       {"ppp-translate", "IP       (45)"},
       {"ppp-dump", "SD:        G FF03C0210101000E010405DC050612345678"},
@@ -135,6 +142,57 @@ TEST(BenchCapture, AdversarialCapturesConvertAtASmallSize) {
       EXPECT_EQ(frameLines(result.report).size(), capture.frames);
     }
   }
+}
+
+// The packet capture must hold exactly the frames qvconv reports, or the TShark anchor
+// compares different work; TShark itself must read them all when it is installed.
+TEST(BenchCapture, PacketCaptureHoldsTheSameFrames) {
+  const bool haveTshark = access("/usr/bin/tshark", X_OK) == 0;
+  for (const char* name : {"hdlc-frame", "hdlc-packet", "lapd", "ppp-translate", "irda"}) {
+    SCOPED_TRACE(name);
+    const Capture capture = makeCapture(named(realisticWorkloads(), name), 64 * 1024);
+    ASSERT_NE(capture.linkFrames.type(), kLinkNone);
+    EXPECT_EQ(capture.linkFrames.count(), capture.frames);
+    if (!haveTshark) continue;
+    const std::string pcap = test::tempPath("frames.pcap");
+    ASSERT_TRUE(capture.linkFrames.writePcap(pcap));
+    std::vector<std::string> argv = {"/usr/bin/tshark", "-n"};
+    for (const std::string& option : tsharkOptions(capture.linkFrames.type())) argv.push_back(option);
+    argv.insert(argv.end(), {"-r", pcap});
+    const std::string summary = test::tempPath("frames.txt");
+    ASSERT_EQ(runChild(argv, "", summary, "", 60, "/dev/null").exitStatus, 0);
+    const std::string text = test::readFile(summary);
+    EXPECT_EQ(static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n')), capture.frames);
+  }
+}
+
+TEST(BenchCapture, PcapFileLayout) {
+  LinkFrames ppp(kLinkPppWithDir);
+  const uint8_t frame[] = {0xFF, 0x03, 0xC0, 0x21};
+  ppp.add(false, frame, sizeof frame);
+  ppp.add(true, frame, 2);
+  const LinkFrames::Mark mark = ppp.mark();
+  ppp.add(true, frame, 3);
+  ppp.rewind(mark);
+  const std::string path = test::tempPath("layout.pcap");
+  ASSERT_TRUE(ppp.writePcap(path));
+  const std::string file = test::readFile(path);
+  const std::string expected = std::string("\xD4\xC3\xB2\xA1\x02\x00\x04\x00", 8) + std::string(8, '\0') +
+                               std::string("\xFF\xFF\x00\x00\xCC\x00\x00\x00", 8) +
+                               // 0 s 0 us, 5 bytes: sent by this host (SD)
+                               std::string("\0\0\0\0\0\0\0\0\x05\0\0\0\x05\0\0\0\x01\xFF\x03\xC0\x21", 21) +
+                               // 0 s 1000 us, 3 bytes: received (RD)
+                               std::string("\0\0\0\0\xE8\x03\0\0\x03\0\0\0\x03\0\0\0\x00\xFF\x03", 19);
+  EXPECT_EQ(file, expected);
+
+  LinkFrames irda(kLinkLinuxIrda);
+  irda.add(false, frame, 1);
+  ASSERT_TRUE(irda.writePcap(path));
+  const std::string irdaFile = test::readFile(path);
+  ASSERT_EQ(irdaFile.size(), 24u + 16u + 16u + 1u);
+  // Outgoing packet type, IrDA hardware type, IrDA protocol, then the frame.
+  EXPECT_EQ(irdaFile.substr(40), std::string("\0\x04\x03\x0F", 4) + std::string(10, '\0') + std::string("\0\x17\xFF", 3));
+  EXPECT_FALSE(LinkFrames().writePcap(path));
 }
 
 TEST(BenchReport, FrameLinesAreCountedAfterTheColumnHead) {

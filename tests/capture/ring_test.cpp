@@ -153,5 +153,42 @@ TEST(MonitorRing, CursorOutsideTheRingIsRefused) {
   EXPECT_EQ(file->lineStateAt(file->chunkEnd()), 0);
 }
 
+// A walk that takes the steps inside straight runs without ring tests must see every word
+// with the same state as one that calls advance for each step.
+TEST(MonitorRing, StraightRunsVisitWhatAdvanceVisits) {
+  const Conditions irda = withLineStates(ProtocolIrda);
+  const std::vector<uint32_t> words = {sdChar('A'), lineStateWord(0x001, 0x002), speedWord(3, 8), idleWord(2),
+                                       lineStateWord(0x002, 0x0F0, 17), speedWord(8, 9, 1), rdChar('B'), sdChar('C')};
+  const auto file = loadRing(words, irda);
+  for (int start : {0, 3, 7}) {
+    SCOPED_TRACE(start);
+    file->seek(start);
+    std::vector<RecordCursor> expected;
+    RecordCursor one = file->startCursor();
+    do expected.push_back(one);
+    while (file->advance(one));
+    std::vector<RecordCursor> seen;
+    RecordCursor run = file->startCursor();
+    for (size_t left = file->straightRun(run); left > 0;) {
+      seen.push_back(run);
+      if (left > 1) {
+        CaptureFile::stepInRun(run);
+        --left;
+      } else {
+        left = file->advance(run) ? file->straightRun(run) : 0;
+      }
+    }
+    ASSERT_EQ(seen.size(), expected.size());
+    EXPECT_EQ(seen.size(), words.size() - start);
+    for (size_t i = 0; i < seen.size(); ++i) {
+      EXPECT_EQ(seen[i].position, expected[i].position) << i;
+      EXPECT_EQ(seen[i].lineState, expected[i].lineState) << i;
+      EXPECT_EQ(seen[i].speedCode, expected[i].speedCode) << i;
+    }
+  }
+  RecordCursor stray;
+  EXPECT_EQ(file->straightRun(stray), 0u);
+}
+
 }  // namespace
 }  // namespace qv

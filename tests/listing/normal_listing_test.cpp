@@ -238,6 +238,24 @@ TEST(NormalListing, CharacterRowStatusTableForEveryWordKind) {
   }
 }
 
+// The listing looks cells up by their whole 16 bits; the three bits between status and
+// byte (the data-word flag sits there in SD cells) must not change what a cell shows.
+TEST(CellTable, WholeCellLookupAgreesWithTheFormsForEveryCell) {
+  CodeCells code;
+  code.load(CodeBaudot);
+  CellTable table;
+  table.build(hexRowForms(), charRowForms(3), code);
+  EXPECT_TRUE(table.plain());
+  for (unsigned cell = 0; cell < 0x10000; ++cell) {
+    const uint16_t plainCell = static_cast<uint16_t>(cell & 0xFF1F);
+    char hex[2], chars[2];
+    putDataCell(hex, plainCell, hexRowForms(), code);
+    putDataCell(chars, plainCell, charRowForms(3), code);
+    ASSERT_EQ(std::string(table.hex(static_cast<uint16_t>(cell)), 2), std::string(hex, 2)) << std::hex << cell;
+    ASSERT_EQ(std::string(table.chars(static_cast<uint16_t>(cell)), 2), std::string(chars, 2)) << std::hex << cell;
+  }
+}
+
 TEST(NormalListing, EmptyMonitorDataGivesTheHeaderAlone) {
   const Listing listing = runListing({}, ConvertOptions{});
   EXPECT_EQ(bodyOf(listing.report), "");
@@ -253,6 +271,42 @@ TEST(NormalListing, PageLimitStopsTheRunAtThePageEnd) {
   const Listing listing = runListing(words, bare(1, 2), {}, 1);
   EXPECT_EQ(linesOf(listing.report).size(), 66u);
   EXPECT_EQ(runListing(words, bare(1, 2), {}, 2).report.size(), 132u * 57u);
+}
+
+// Blocks go to the report whole unless the page limit falls inside one; then the run must
+// still stop right after the page's last line, with the same lines as an unlimited run.
+TEST(NormalListing, PageLimitInsideABlockStopsAtThePageEnd) {
+  std::vector<uint32_t> words;
+  for (int i = 0; i < 28 * 40; ++i) words.push_back(i % 9 == 0 ? idleWord(i) : sdChar(static_cast<uint8_t>(i)));
+  for (const ConvertOptions& options : {bare(0, 0), ConvertOptions{}}) {
+    const std::vector<std::string> all = linesOf(runListing(words, options).report);
+    for (int32_t limit : {1, 2}) {
+      std::vector<std::string> limited = linesOf(runListing(words, options, {}, limit).report);
+      ASSERT_EQ(limited.size(), 66u * limit) << "guide " << !options.skipGuide;
+      if (!options.skipGuide) limited[0] = all[0];  // the top line holds the time of the run
+      EXPECT_TRUE(std::equal(limited.begin(), limited.end(), all.begin()));
+    }
+  }
+}
+
+// A run from a start cursor inside the ring lists what a capture holding only the words
+// from there lists.
+TEST(NormalListing, StartInsideTheRingListsTheRestOfTheRing) {
+  const std::vector<uint32_t> words = {sdChar('A'), idleWord(7),  rdChar('B'), clockStamp(1, 2, 3),
+                                       sdChar('C'), markerWord(1), sdChar('D'), counterStamp(42)};
+  for (int start : {1, 3, 7}) {
+    CaptureFile capture;
+    ASSERT_EQ(capture.loadImage(CaptureBuilder().dinf({}).mond(words).bytes()), 1);
+    capture.seek(start);
+    std::ostringstream console;
+    PrintFile printFile(console);
+    printFile.setSavePath(test::tempPath("listing_seek.txt"));
+    NormalListingConverter converter(printFile, capture);
+    converter.setOptions(bare(0, 0, 40));
+    converter.run(kPageLimit);
+    EXPECT_EQ(test::readFile(printFile.savePath()), rowsOf({words.begin() + start, words.end()}, bare(0, 0, 40)))
+        << "start " << start;
+  }
 }
 
 TEST(NormalListing, ReportThatCannotBeCreatedEndsTheRunAtOnce) {

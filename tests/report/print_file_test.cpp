@@ -74,6 +74,30 @@ TEST_F(PrintFileTest, FormFeedWritesSixEmptyLinesAndCountsAPage) {
   EXPECT_EQ(report(), "ab\nx\n\n\n\n\n\ny\n\n\n\n\n\n");
 }
 
+// Newlines and form feeds anywhere in a string, next to each other or at its ends.
+TEST_F(PrintFileTest, StringsWithNewlinesAndFormFeedsInAnyOrder) {
+  const struct {
+    const char* text;
+    const char* written;
+    int lines;
+    int pages;
+  } cases[] = {
+      {"plain", "plain", 0, 0},
+      {"\n\nab\n", "\n\nab\n", 3, 0},
+      {"a\nb\fc\nd", "a\nb\n\n\n\n\n\nc\nd", 1, 1},
+      {"\f\f", "\n\n\n\n\n\n\n\n\n\n\n\n", 0, 2},
+      {"x\f\ny\n\f", "x\n\n\n\n\n\n\ny\n\n\n\n\n\n\n", 0, 2},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(file.open(), 1);
+    file.putString(c.text);
+    EXPECT_EQ(file.lineOnPage(), c.lines) << c.text;
+    EXPECT_EQ(file.pageCount(), c.pages) << c.text;
+    file.close();
+    EXPECT_EQ(report(), c.written) << c.text;
+  }
+}
+
 TEST_F(PrintFileTest, CountersRestartOnOpenAndReset) {
   ASSERT_EQ(file.open(), 1);
   for (int i = 0; i < 70; ++i) file.newLine();
@@ -118,6 +142,24 @@ TEST_F(PrintFileTest, PrintTruncatesTextBeyondItsBuffer) {
   EXPECT_EQ(file.print("%s", longText.c_str()), 255);
   file.close();
   EXPECT_EQ(report(), std::string(255, 'x'));
+}
+
+// Whole lines handed over at once count as the same lines written one by one would.
+TEST_F(PrintFileTest, LinesHandedOverAtOnceCountAsSingleLines) {
+  ASSERT_EQ(file.open(), 1);
+  std::string block;
+  for (int i = 0; i < 50; ++i) block += "row\n";
+  EXPECT_EQ(file.linesBeforePage(2), 132);
+  file.putLines(block.data(), block.size(), 50);
+  EXPECT_EQ(file.lineOnPage(), 50);
+  EXPECT_EQ(file.linesBeforePage(2), 82);
+  file.putLines(block.data(), block.size(), 50);
+  EXPECT_EQ(file.pageCount(), 1);
+  EXPECT_EQ(file.lineOnPage(), 34);
+  EXPECT_EQ(file.linesBeforePage(1), 0);
+  file.putString("end\n");
+  file.close();
+  EXPECT_EQ(report(), block + block + "end\n");
 }
 
 TEST_F(PrintFileTest, LargeOutputArrivesWholeAndInOrder) {
