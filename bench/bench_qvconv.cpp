@@ -1,7 +1,7 @@
 // qvbench: times the real qvconv binary on generated captures and prints Markdown tables.
 //   qvbench [--quick] [--size MIB] [--adv-base KIB] [--timeout SECONDS] [--only NAME,...]
 //           [--no-realistic] [--no-adversarial] [--no-export] [--export-only] [--qvconv PATH]
-//           [--qvexport PATH] [--baseline PATH] [--tshark PATH] [--no-anchors] [--keep DIR] [--list]
+//           [--baseline PATH] [--tshark PATH] [--no-anchors] [--keep DIR] [--list]
 #include <unistd.h>
 
 #include <array>
@@ -24,9 +24,6 @@
 
 #ifndef QV_QVCONV_PATH
 #define QV_QVCONV_PATH "qvconv"
-#endif
-#ifndef QV_QVEXPORT_PATH
-#define QV_QVEXPORT_PATH "qvexport"
 #endif
 #ifndef QV_BUILD_TYPE
 #define QV_BUILD_TYPE ""
@@ -57,7 +54,6 @@ struct Settings {
   bool adversarial = true;
   bool exports = true;
   std::string qvconv = QV_QVCONV_PATH;
-  std::string qvexport = QV_QVEXPORT_PATH;
   std::string baseline;  // a second qvconv (an older build) timed on the same captures
   std::string tshark;    // empty: no TShark anchor
   bool anchors = true;
@@ -88,7 +84,6 @@ void usage(std::FILE* stream) {
       "  --no-adversarial   skip the adversarial captures\n"
       "  --no-export        skip the pcapng export tables\n"
       "  --export-only      run only the pcapng export tables\n"
-      "  --qvexport PATH    the exporter to time (default: the one built beside qvbench)\n"
       "  --qvconv PATH      the converter to time (default: the one built beside qvbench)\n"
       "  --baseline PATH    also time this converter (an older build) on the same captures and\n"
       "                     compare its reports with those of --qvconv\n"
@@ -144,8 +139,6 @@ std::optional<Settings> parseArguments(int argc, char** argv) {
     } else if (arg == "--export-only") {
       settings.realistic = settings.adversarial = false;
       settings.exports = true;
-    } else if (arg == "--qvexport" && hasValue) {
-      settings.qvexport = argv[++i];
     } else if (arg == "--qvconv" && hasValue) {
       settings.qvconv = argv[++i];
     } else if (arg == "--baseline" && hasValue) {
@@ -500,8 +493,8 @@ ExportMeasurement measureExport(const Settings& settings, const fs::path& dir, c
   }
   if (m.run.fileBytes == 0) return m;
   std::fprintf(stderr, "  %-24s %-12s ", workload.name, tag.c_str());
-  const std::vector<std::string> argv = {settings.qvexport, "-s", std::to_string(snaplen), capturePath.string(),
-                                         outPath.string()};
+  const std::vector<std::string> argv = {settings.qvconv, "-w", outPath.string(), "-s",
+                                         std::to_string(snaplen), capturePath.string()};
   for (int run = 0; run < settings.repeat; ++run) {
     const ChildResult child = runChild(argv, "", "/dev/null", "", settings.timeoutSeconds);
     const bool completed = !child.timedOut && child.exitStatus == 0;
@@ -622,12 +615,7 @@ int run(Settings settings) {
     std::fprintf(stderr, "qvbench: cannot run the baseline %s\n", settings.baseline.c_str());
     return 1;
   }
-  if (settings.exports && access(settings.qvexport.c_str(), X_OK) != 0) {
-    std::fprintf(stderr, "qvbench: cannot run %s (build qvexport, or give --qvexport PATH)\n",
-                 settings.qvexport.c_str());
-    return 1;
-  }
-  if ((settings.realistic || settings.adversarial) && access(settings.qvconv.c_str(), X_OK) != 0) {
+  if (access(settings.qvconv.c_str(), X_OK) != 0) {
     std::fprintf(stderr, "qvbench: cannot run %s (build qvconv, or give --qvconv PATH)\n", settings.qvconv.c_str());
     return 1;
   }
