@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -89,25 +88,24 @@ std::string interfaceDescription(const MeasureConditions& conditions) {
 
 // The conditions box exactly as the report prints it, through the report's own writer.
 std::string conditionsBoxText(const MeasureConditions& conditions) {
-  char path[] = "/tmp/qvexport-box-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) return "";
-  close(fd);
+  char* text = nullptr;
+  size_t length = 0;
+  std::FILE* memory = open_memstream(&text, &length);
+  if (memory == nullptr) return "";
   std::ostringstream console;
   {
     PrintFile printFile(console);
-    printFile.setSavePath(path);
+    printFile.useStream(memory);
     if (printFile.open()) {
       writeConditionsBox(printFile, conditions);
       writeBoxEnd(printFile);
       printFile.close();
     }
   }
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::remove(path);
-  return text.str();
+  std::fclose(memory);
+  std::string box(text, length);
+  std::free(text);
+  return box;
 }
 
 // ---- interfaces ----

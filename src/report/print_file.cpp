@@ -39,14 +39,16 @@ int PrintFile::open() {
   pageCount_ = 0;
   pending_.clear();
   failureReported_ = false;
-  stream_ = toStandardOutput_ ? stdout : output_.open(savePath_);
+  stream_ = directStream_ != nullptr ? directStream_ : output_.open(savePath_);
   if (stream_ == nullptr) {
     failureReported_ = true;
     console_ << "Can't create print data file.\n";
     console_.flush();
     return 0;
   }
-  std::setvbuf(stream_, nullptr, _IONBF, 0);
+  // The writer keeps its own buffer; a stream given by the caller keeps the buffering its
+  // kind needs (a memory stream cannot run unbuffered).
+  if (directStream_ == nullptr || directStream_ == stdout) std::setvbuf(stream_, nullptr, _IONBF, 0);
   failed_ = 0;
   return 1;
 }
@@ -58,8 +60,8 @@ int PrintFile::close() {
   std::FILE* const stream = stream_;
   stream_ = nullptr;
   int result = 0;
-  if (toStandardOutput_) {
-    // Standard output stays open for the rest of the program; only its data must arrive.
+  if (directStream_ != nullptr) {
+    // A stream given to the writer stays open for its owner; only its data must arrive.
     result = std::fflush(stream) == 0 && flushed ? 0 : EOF;
   } else {
     result = flushed && output_.commit() ? 0 : EOF;

@@ -24,7 +24,9 @@ class PrintFile {
   const std::string& savePath() const { return savePath_; }
   // Sends the report to standard output instead of the save file (the command line's
   // "-o -"); the stream is flushed, never closed, at the end of a run.
-  void useStandardOutput(bool use) { toStandardOutput_ = use; }
+  void useStandardOutput(bool use) { directStream_ = use ? stdout : nullptr; }
+  // Writes the report into a stream the caller owns and keeps open (a memory stream, say).
+  void useStream(std::FILE* stream) { directStream_ = stream; }
 
   // 1 on success; 0 after telling the console that the file cannot be created.
   int open();
@@ -63,7 +65,7 @@ class PrintFile {
   std::ostream& console_;
   std::string savePath_;
   ReportOutput output_;
-  bool toStandardOutput_ = false;
+  std::FILE* directStream_ = nullptr;  // written directly, flushed but never closed
   std::FILE* stream_ = nullptr;
   int failed_ = 1;
   bool failureReported_ = false;
