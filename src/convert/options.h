@@ -6,9 +6,13 @@ namespace qv {
 
 class FrameTranslator;
 
+// The answers to "Select data line" and "Select code", as the options hold them.
+enum DataLine : uint8_t { DataLineBoth = 0, DataLineSd = 1, DataLineRd = 2 };
+enum CodeShown : uint8_t { ShowCharAndHex = 0, ShowChar = 1, ShowHex = 2 };
+
 struct ConvertOptions {
-  uint8_t dataLine = 0;       // 0 SD and RD, 1 SD only, 2 RD only
-  uint8_t codeDisplay = 0;    // 0 character and hex, 1 character only, 2 hex only
+  uint8_t dataLine = DataLineBoth;        // a DataLine
+  uint8_t codeDisplay = ShowCharAndHex;  // a CodeShown
   int8_t printCode = -1;      // code id used to show characters; -1 = the capture's own code
   uint8_t skipIdle = 0;
   uint8_t skipTimeStamp = 0;

@@ -15,7 +15,7 @@ constexpr char kBscTitleLine[] = "* MONITOR DATA (BSC TRANSLATE)        *\n";
 int BscConverter::run(int32_t limit) {
   if (!beginRun(limit)) return 0;
   // Symbols are characters: the translation never shows hex rows.
-  options.codeDisplay = 1;
+  options.codeDisplay = ShowChar;
   if (options.skipGuide == 0 && writeGuide() == Flow::Stop) return finishRun();
   // A monitor chunk shorter than one word holds no record: reading one would run past
   // the chunk.
@@ -66,8 +66,8 @@ void BscConverter::collectBscBlock() {
 
 void BscConverter::takeRecord(uint32_t word) {
   if (isDataWord(word)) {
-    if (options.dataLine != 2) bsc.feedSd(sdCell(word));
-    if (options.dataLine != 1) bsc.feedRd(rdCell(word));
+    if (options.dataLine != DataLineRd) bsc.feedSd(sdCell(word));
+    if (options.dataLine != DataLineSd) bsc.feedRd(rdCell(word));
   } else if (listsIdleOrStamp(word, options)) {
     block.add(word + cursor.column, cursor.lineState);
   } else if (isListedMarker(word)) {
@@ -84,14 +84,14 @@ bool BscConverter::moveQueuedSymbols() {
 }
 
 int BscConverter::rowsPerBlock() const {
-  return options.dataLine == 1 || options.dataLine == 2 ? 1 : 2;
+  return options.dataLine == DataLineSd || options.dataLine == DataLineRd ? 1 : 2;
 }
 
 int BscConverter::formatBscRow(char* text, int row) const {
   RowLayout layout;
   layout.forms = &bscRowForms();
   layout.code = &ebcdicCells;
-  const bool rdRow = options.dataLine == 2 || (options.dataLine != 1 && row == 1);
+  const bool rdRow = options.dataLine == DataLineRd || (options.dataLine != DataLineSd && row == 1);
   layout.rdHalf = rdRow;
   // A one-direction block shows the values of control records; a two-row block shows
   // their labels on the SD row and their values on the RD row.

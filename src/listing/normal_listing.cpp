@@ -19,8 +19,8 @@ constexpr char kLineNames[] = "RSCSDRCDERSQCIEX";
 constexpr int kNamedLines = 8;
 constexpr int kLineStateBits = 12;
 
-constexpr bool oneDirection(const ConvertOptions& o) { return o.dataLine == 1 || o.dataLine == 2; }
-constexpr bool oneForm(const ConvertOptions& o) { return o.codeDisplay == 1 || o.codeDisplay == 2; }
+constexpr bool oneDirection(const ConvertOptions& o) { return o.dataLine == DataLineSd || o.dataLine == DataLineRd; }
+constexpr bool oneForm(const ConvertOptions& o) { return o.codeDisplay == ShowChar || o.codeDisplay == ShowHex; }
 
 // What one data row shows: bit 0 of the selector picks the character row (else the hex
 // row), bit 1 the RD cell (else the SD cell).
@@ -32,12 +32,12 @@ struct RowChoice {
 RowChoice chooseRow(const ConvertOptions& o, int row) {
   const char* continuation = "   ";
   if (oneDirection(o)) {
-    const int rd = o.dataLine == 2 ? 2 : 0;
-    const int form = o.codeDisplay == 1 ? 1 : o.codeDisplay == 2 ? 0 : row;
+    const int rd = o.dataLine == DataLineRd ? 2 : 0;
+    const int form = o.codeDisplay == ShowChar ? 1 : o.codeDisplay == ShowHex ? 0 : row;
     return {rd + form, row == 0 ? (rd ? "RD:" : "SD:") : continuation};
   }
   const int k = oneForm(o) ? 2 * row : row;
-  const int selector = k + (o.codeDisplay == 1 ? 1 : 0);
+  const int selector = k + (o.codeDisplay == ShowChar ? 1 : 0);
   return {selector, k == 0 ? "SD:" : k == 2 ? "RD:" : continuation};
 }
 
@@ -76,8 +76,8 @@ int NormalListingConverter::run(int32_t limit) {
   planRows(rows);
   // A data word is listed when a cell of a listed direction holds something.
   constexpr uint32_t kSdStatus = 0x1F, kRdStatus = 0x1F0000;
-  dataStatusMask_ = options.dataLine == 1   ? kSdStatus
-                    : options.dataLine == 2 ? kRdStatus
+  dataStatusMask_ = options.dataLine == DataLineSd   ? kSdStatus
+                    : options.dataLine == DataLineRd ? kRdStatus
                                             : kSdStatus | kRdStatus;
   for (;;) {
     collectBlock();
