@@ -188,8 +188,10 @@ class PacketWriter {
     if (stamp == 0 && !stampDelimited_) stamp = openings_.latestBefore(frame.firstWord);
     const uint64_t time = clock_.nanoseconds(stamp) / scale_.nanosPerUnit;
     const std::string ending = endComment(frame, family_);
-    const auto made = static_cast<size_t>(mapper.map(frame, packets_));
-    for (size_t i = 0; i < made; ++i) writePacket(frame, packets_[i], ending, time);
+    const int made = mapper.map(frame, packets_);
+    for (int i = 0; i < made; ++i) {
+      writePacket(frame, packets_[static_cast<size_t>(i)], ending, time);
+    }
   }
 
  private:
