@@ -133,7 +133,7 @@ int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console,
   // capture is refused without reading it.
   uint8_t head[sizeof kMagic];
   bool failed = false;
-  const size_t headLength = std::min<long long>(length, sizeof head);
+  const size_t headLength = static_cast<size_t>(std::min<long long>(length, sizeof head));
   if (readUpTo(file.get(), head, headLength, failed) != headLength) {
     writeLine(console, "Data file read error.");
     return 0;
@@ -255,7 +255,7 @@ int CaptureFile::parseCaptureImage(const uint8_t* bytes, int32_t length,
   };
 
   const uint8_t* position = bytes + sizeof kMagic;
-  uint32_t remaining = static_cast<uint32_t>(length) - sizeof kMagic;
+  uint32_t remaining = static_cast<uint32_t>(length) - static_cast<uint32_t>(sizeof kMagic);
   while (remaining >= kChunkHeadSize) {
     const uint8_t* tag = position;
     const uint32_t chunkLength = readLe32(position + 4);

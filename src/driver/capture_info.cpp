@@ -91,7 +91,7 @@ constexpr std::array<const char*, 2> kPacketProtocolNames = {"X.25", "LAPD"};
 
 template <size_t N>
 std::string nameOrNumber(const std::array<const char*, N>& names, int value) {
-  if (value >= 0 && static_cast<size_t>(value) < N) return names[value];
+  if (value >= 0 && static_cast<size_t>(value) < N) return names[static_cast<size_t>(value)];
   return std::to_string(value);
 }
 

@@ -330,8 +330,9 @@ class ArgumentParser {
 };
 
 std::string getoptFailure(int result, const std::vector<char*>& argv) {
+  const bool typedKnown = optind > 0 && optind <= static_cast<int>(argv.size()) - 1;
   const std::string typed =
-      optind > 0 && optind <= static_cast<int>(argv.size()) - 1 ? argv[optind - 1] : std::string();
+      typedKnown ? std::string(argv[static_cast<size_t>(optind - 1)]) : std::string();
   if (result == ':') {
     return "option " + (optopt != 0 ? optionName(optopt) : typed) + " needs a value";
   }
@@ -404,7 +405,7 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
     }
     if (!parser.take(result, optarg)) return false;
   }
-  for (int i = optind; i < argc; ++i) line.captures.emplace_back(argv[i]);
+  for (int i = optind; i < argc; ++i) line.captures.emplace_back(argv[static_cast<size_t>(i)]);
   if (line.action == CommandLine::Action::Help || line.action == CommandLine::Action::Version) {
     return true;
   }

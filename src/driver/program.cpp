@@ -263,7 +263,7 @@ bool Program::askFileName(const char* prompt, std::string& name) {
       discardRestOfLine();
       continue;
     }
-    name.assign(piece.text, piece.length - (newline ? 1 : 0));
+    name.assign(piece.text, static_cast<size_t>(piece.length - (newline ? 1 : 0)));
     // A NUL would silently cut the name short when the file is opened.
     if (!name.empty() && name.find('\0') == std::string::npos) return true;
   }

@@ -187,7 +187,9 @@ class PacketWriter {
     const uint64_t time = clock_.nanoseconds(stamp) / scale_.nanosPerUnit;
     const std::string ending = endComment(frame, family_);
     const int made = mapper.map(frame, packets_);
-    for (int i = 0; i < made; ++i) writePacket(frame, packets_[i], ending, time);
+    for (int i = 0; i < made; ++i) {
+      writePacket(frame, packets_[static_cast<size_t>(i)], ending, time);
+    }
   }
 
  private:

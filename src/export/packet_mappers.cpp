@@ -168,7 +168,8 @@ class X25Mod128Mapper : public PacketMapper {
     const uint32_t headerLength = static_cast<uint32_t>(packet.bytes.size());
     packet.bytes.insert(packet.bytes.end(), bytes.begin() + static_cast<ptrdiff_t>(skipped),
                         bytes.end());
-    packet.originalLength = headerLength + (original > skipped ? original - skipped : 0);
+    packet.originalLength =
+        headerLength + static_cast<uint32_t>(original > skipped ? original - skipped : 0);
     packet.comment = comment;
     return 1;
   }
@@ -224,7 +225,7 @@ class I2cMapper : public PacketMapper {
       const bool last = s + 1 == segments_.size();
       const uint32_t lost = last && frame.overflow > 0 ? static_cast<uint32_t>(frame.overflow) : 0;
       if (packets.size() <= static_cast<size_t>(made)) packets.emplace_back();
-      message(frame, setup, segments_[s], lost, packets[made++]);
+      message(frame, setup, segments_[s], lost, packets[static_cast<size_t>(made++)]);
     }
     return made;
   }

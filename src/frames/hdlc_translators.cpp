@@ -177,7 +177,8 @@ char* writeFrameTypeColumn(char* position, FrameTranslator& namer, bool isSd,
   if (header.frameClass < 0) return fillChars(position, 6, ' ');
   const char* name = namer.frameTypeName(isSd, header.frameClass, header.typeIndex);
   const bool twoBytes = header.controlLength >= 2;
-  const uint32_t control = twoBytes ? header.control1 << 8 | header.control2 : header.control1;
+  const uint32_t control =
+      twoBytes ? static_cast<uint32_t>(header.control1 << 8 | header.control2) : header.control1;
   return nameOrHexColumn(position, 6, name, control, twoBytes ? 4 : 2);
 }
 

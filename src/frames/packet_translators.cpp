@@ -170,7 +170,8 @@ char* writePacketTypeColumn(char* position, FrameTranslator& namer, bool isSd,
   if (packet.packetClass < 0) return fillChars(position, 6, ' ');
   const char* name = namer.frameTypeName(isSd, packet.packetClass, packet.packetTypeIndex);
   const bool twoBytes = packet.typeLength == 2;
-  const uint32_t type = twoBytes ? packet.type1 << 8 | packet.type2 : packet.type1;
+  const uint32_t type =
+      twoBytes ? static_cast<uint32_t>(packet.type1 << 8 | packet.type2) : packet.type1;
   return nameOrHexColumn(position, 6, name, type, twoBytes ? 4 : 2);
 }
 

@@ -167,7 +167,7 @@ void FrameTranslator::extendColumnHead(const char* label) {
   }
   char* dashes = lineBuffer + headLength;
   fillChars(dashes, spare, '-');
-  std::memcpy(dashes + (spare - labelLength) / 2, label, labelLength);
+  std::memcpy(dashes + (spare - labelLength) / 2, label, static_cast<size_t>(labelLength));
   writePos = dashes + spare;
   *writePos = '\0';
 }

@@ -62,8 +62,9 @@ consteval ByteInputs byteInputsOf(BscFamily family) {
     const int16_t byte = familyByte(c, family);
     if (byte == kNone) continue;
     // Two meanings for one byte would make the table ambiguous: refuse to compile.
-    if (inputs[byte] != Input::Other) throw "control byte listed twice";
-    inputs[byte] = c.input;
+    const auto index = static_cast<size_t>(byte);
+    if (inputs[index] != Input::Other) throw "control byte listed twice";
+    inputs[index] = c.input;
   }
   return inputs;
 }

@@ -233,7 +233,7 @@ void formatHeaderLine(char* buf, const std::tm& when) {
   int length = static_cast<int>(std::strlen(dateTime));
   if (length > kDateTimeMaxLength) length = kDateTimeMaxLength;
   std::memcpy(buf, kTopLineTemplate, sizeof kTopLineTemplate);
-  std::memcpy(buf + kDateTimeEnd - length, dateTime, length);
+  std::memcpy(buf + kDateTimeEnd - length, dateTime, static_cast<size_t>(length));
   buf[kDateTimeEnd - length - 1] = '[';
 }
 

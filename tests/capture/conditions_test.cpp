@@ -26,7 +26,9 @@ Bytes join(std::initializer_list<Bytes> parts) {
 }
 
 // A block whose size word counts itself and the payload.
-Bytes block(const Bytes& payload) { return join({le32(4 + payload.size()), payload}); }
+Bytes block(const Bytes& payload) {
+  return join({le32(static_cast<uint32_t>(4 + payload.size())), payload});
+}
 // A block with a size word that need not match its contents.
 Bytes rawBlock(uint32_t size, const Bytes& payload) { return join({le32(size), payload}); }
 Bytes container(const Bytes& inner) { return block(inner); }
@@ -42,7 +44,7 @@ Bytes setup(std::initializer_list<Bytes> subBlocks) {
 Bytes image(std::initializer_list<Bytes> topBlocks) {
   Bytes body;
   for (const Bytes& top : topBlocks) body.insert(body.end(), top.begin(), top.end());
-  return join({le32(4 + body.size()), body});
+  return join({le32(static_cast<uint32_t>(4 + body.size())), body});
 }
 
 Bytes basic(int8_t mode, int8_t protocol) {
@@ -77,17 +79,17 @@ Decoded decodeFresh(const Bytes& chunk) {
   return decoded;
 }
 
-uint32_t wordAt(const MeasureConditions& conditions, int offset) {
+uint32_t wordAt(const MeasureConditions& conditions, size_t offset) {
   return readLe32(&conditions.image[offset]);
 }
 
 // Expects the given bytes and little-endian words of the decoded image, by offset.
 void expectBytes(const MeasureConditions& conditions,
-                 std::initializer_list<std::pair<int, uint8_t>> bytes) {
+                 std::initializer_list<std::pair<size_t, uint8_t>> bytes) {
   for (auto [offset, value] : bytes) EXPECT_EQ(conditions.image[offset], value) << "byte " << offset;
 }
 void expectWords(const MeasureConditions& conditions,
-                 std::initializer_list<std::pair<int, uint32_t>> words) {
+                 std::initializer_list<std::pair<size_t, uint32_t>> words) {
   for (auto [offset, value] : words) EXPECT_EQ(wordAt(conditions, offset), value) << "word " << offset;
 }
 
@@ -103,7 +105,7 @@ TEST(ConditionsReset, WritesOnlyTheProgramsSizeWords) {
   conditions.byteLength = 99;
   resetConditions(conditions);
 
-  const std::pair<int, uint32_t> sizeWords[] = {
+  const std::pair<size_t, uint32_t> sizeWords[] = {
       {0, 1216}, {4, 628}, {12, 8},  {20, 8},   {28, 56},  {32, 40},  {84, 496},
       {88, 8},   {580, 32}, {612, 20}, {616, 16}, {632, 584}, {700, 4},
   };

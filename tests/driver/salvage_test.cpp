@@ -32,8 +32,8 @@ Bytes shortenedByHand(const Bytes& image, size_t cut) {
     head += kHeadSize + readLe32(&image[head + 4]);
   }
   uint32_t present = static_cast<uint32_t>(cut - head - kHeadSize);
-  if (std::equal(image.begin() + head, image.begin() + head + 4, "MOND")) present &= ~3u;
-  Bytes shortened(image.begin(), image.begin() + head + kHeadSize + present);
+  if (std::equal(image.data() + head, image.data() + head + 4, "MOND")) present &= ~3u;
+  Bytes shortened(image.data(), image.data() + head + kHeadSize + present);
   writeLe32(&shortened[head + 4], present);
   return shortened;
 }
@@ -75,7 +75,7 @@ TEST(Salvage, CutCaptureConvertsLikeTheChunkShortenedByHand) {
     for (const size_t shortBy : {size_t{3}, size_t{4}, size_t{5}, size_t{13}, size_t{40}}) {
       const size_t cut = image.size() - shortBy;
       SCOPED_TRACE(std::string(c.sample) + " cut " + std::to_string(shortBy) + " short");
-      const Bytes cutImage(image.begin(), image.begin() + cut);
+      const Bytes cutImage(image.data(), image.data() + cut);
       const Converted salvaged = convertImage(cutImage, true, c.frameType);
       const Converted byHand = convertImage(shortenedByHand(image, cut), false, c.frameType);
       ASSERT_EQ(salvaged.loaded, 1);
@@ -93,10 +93,10 @@ TEST(Salvage, ConditionsChunkCutInsideABlockIsDecodedAsFarAsItGoes) {
                           .dinf({.protocol = 2, .sendSpeed = 9600, .code = 1})
                           .bytes();
   const size_t dinfData = kMagicSize + kHeadSize + 12 + kHeadSize;
-  for (const size_t into : {0, 2, 7, 30, 200, 1000}) {
+  for (const size_t into : std::initializer_list<size_t>{0, 2, 7, 30, 200, 1000}) {
     SCOPED_TRACE("cut " + std::to_string(into) + " bytes into the conditions");
     const size_t cut = dinfData + into;
-    const Converted salvaged = convertImage(Bytes(image.begin(), image.begin() + cut), true, 0);
+    const Converted salvaged = convertImage(Bytes(image.data(), image.data() + cut), true, 0);
     const Converted byHand = convertImage(shortenedByHand(image, cut), false, 0);
     ASSERT_EQ(salvaged.loaded, 1);
     EXPECT_EQ(salvaged.report, byHand.report);

@@ -138,7 +138,7 @@ TEST(LinkTypeHeaders, CarryTheDirectionOfTheFrame) {
     ASSERT_EQ(back.packets.size(), 1u);
     const std::vector<uint8_t>& data = back.packets[0].data;
     ASSERT_GE(data.size(), row.header.size() + 2);
-    EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + row.header.size()), row.header);
+    EXPECT_EQ(std::vector<uint8_t>(data.data(), data.data() + row.header.size()), row.header);
   }
 }
 

@@ -35,7 +35,7 @@ class LineTest : public ::testing::Test {
   std::string timeColumn(uint32_t stamp) {
     probe.writePos = buffer;
     probe.writeTime(stamp);
-    return std::string(buffer, probe.writePos - buffer);
+    return std::string(buffer, static_cast<size_t>(probe.writePos - buffer));
   }
   char buffer[kLineBufferSize];
   Probe probe;

@@ -42,17 +42,20 @@ TEST(CodeTables, SampleCellsOfEveryCode) {
 
 TEST(CodeTables, SelectorsShareTablesWhereACodeHasNoShift) {
   for (int code : {CodeAscii, CodeEbcdic, CodeEbcdik, CodeJis8, CodeTransc, CodeIpars}) {
-    EXPECT_EQ(codeDisplays[code].primary, codeDisplays[code].alternate) << code;
+    const CodeDisplay& display = codeDisplays[static_cast<size_t>(code)];
+    EXPECT_EQ(display.primary, display.alternate) << code;
   }
   for (int code : {CodeJis7, CodeEbcd, CodeBaudot}) {
-    EXPECT_NE(codeDisplays[code].primary, codeDisplays[code].alternate) << code;
+    const CodeDisplay& display = codeDisplays[static_cast<size_t>(code)];
+    EXPECT_NE(display.primary, display.alternate) << code;
   }
 }
 
 TEST(CodeTables, EveryCellIsAMnemonicACharacterOrBlank) {
   for (int code = 0; code < 10; ++code) {
     if (code == CodeHex) continue;
-    for (const CodeTable* table : {codeDisplays[code].primary, codeDisplays[code].alternate}) {
+    const CodeDisplay& display = codeDisplays[static_cast<size_t>(code)];
+    for (const CodeTable* table : {display.primary, display.alternate}) {
       for (const DisplayCell& c : *table) {
         const bool mnemonic = std::isalnum(static_cast<unsigned char>(c[0])) &&
                               std::isalnum(static_cast<unsigned char>(c[1]));

@@ -30,7 +30,7 @@ std::string written(const std::function<void(PrintFile&)>& write) {
 struct Conditions {
   MeasureConditions value;
   Conditions& set(int offset, int byte) {
-    value.image[offset] = static_cast<uint8_t>(byte);
+    value.image[static_cast<size_t>(offset)] = static_cast<uint8_t>(byte);
     return *this;
   }
   Conditions& speeds(int32_t send, int32_t receive) {
@@ -39,8 +39,9 @@ struct Conditions {
     return *this;
   }
   Conditions& filter(int index, uint8_t mask, uint8_t pattern) {
-    value.image[field::frameFilters + 4 * index] = mask;
-    value.image[field::frameFilters + 4 * index + 1] = pattern;
+    const auto entry = static_cast<size_t>(field::frameFilters + 4 * index);
+    value.image[entry] = mask;
+    value.image[entry + 1] = pattern;
     return *this;
   }
 };
