@@ -310,21 +310,21 @@ std::string seconds(const Measurement& m, double timeout, const char* format = "
 
 void printRealisticRow(const Settings& settings, const Workload& workload, size_t monitorBytes, uint64_t frames,
                        const Measurement& m) {
-  const double rssMiB = m.child.peakRssKiB / 1024.0;
-  const double overFile = rssMiB - m.fileBytes / kMiB;
+  const double rssMiB = static_cast<double>(m.child.peakRssKiB) / 1024.0;
+  const double overFile = rssMiB - static_cast<double>(m.fileBytes) / kMiB;
   if (!m.completed) {
-    std::printf("| %s | %.0f | %s | | | %.1f | %.1f | | missed |\n", workload.name, monitorBytes / kMiB,
+    std::printf("| %s | %.0f | %s | | | %.1f | %.1f | | missed |\n", workload.name, static_cast<double>(monitorBytes) / kMiB,
                 seconds(m, settings.timeoutSeconds).c_str(), rssMiB, overFile);
     return;
   }
   std::string lines = "n/a";
   if (workload.oneLinePerFrame)
     lines = m.frameLines == static_cast<int64_t>(frames) ? "ok" : std::to_string(m.frameLines) + " of " + std::to_string(frames);
-  const double mbs = monitorBytes / 1e6 / m.child.seconds;
+  const double mbs = static_cast<double>(monitorBytes) / 1e6 / m.child.seconds;
   const double target = std::strcmp(workload.name, "listing") == 0 ? kListingTargetMBs : kFrameTargetMBs;
   const bool met = mbs >= target && overFile <= kRssSlackMiB;
-  std::printf("| %s | %.0f | %.2f | %.1f | %.0f | %.1f | %.1f | %s | %s |\n", workload.name, monitorBytes / kMiB,
-              m.child.seconds, mbs, frames / m.child.seconds, rssMiB, overFile, lines.c_str(), met ? "met" : "missed");
+  std::printf("| %s | %.0f | %.2f | %.1f | %.0f | %.1f | %.1f | %s | %s |\n", workload.name, static_cast<double>(monitorBytes) / kMiB,
+              m.child.seconds, mbs, static_cast<double>(frames) / m.child.seconds, rssMiB, overFile, lines.c_str(), met ? "met" : "missed");
 }
 
 std::string cpu(const Measurement& m) {
@@ -398,7 +398,7 @@ void tsharkStartup(const Settings& settings, const fs::path& dir) {
 
 void realisticTable(const Settings& settings, const fs::path& dir) {
   const size_t monitorBytes = static_cast<size_t>(settings.realisticMiB * kMiB) / 4 * 4;
-  std::printf("\n### Realistic captures, %.0f MiB of monitor data each\n\n", monitorBytes / kMiB);
+  std::printf("\n### Realistic captures, %.0f MiB of monitor data each\n\n", static_cast<double>(monitorBytes) / kMiB);
   std::printf("| Family | Monitor MiB | Seconds | MB/s | Frames/s | Peak RSS MiB | RSS - file MiB | Frame lines | Targets |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|---|---|\n");
   std::fflush(stdout);
@@ -515,7 +515,7 @@ constexpr double kPppExportFramesPerSecond = 1e6;
 
 void exportTable(const Settings& settings, const fs::path& dir) {
   const size_t monitorBytes = static_cast<size_t>(settings.realisticMiB * kMiB) / 4 * 4;
-  std::printf("\n### pcapng export, %.0f MiB of monitor data each, default snaplen\n\n", monitorBytes / kMiB);
+  std::printf("\n### pcapng export, %.0f MiB of monitor data each, default snaplen\n\n", static_cast<double>(monitorBytes) / kMiB);
   std::printf("| Family | Seconds | MB/s | Frames/s | Output MB | Packets | Target |\n");
   std::printf("|---|---:|---:|---:|---:|---|---|\n");
   std::fflush(stdout);
@@ -536,9 +536,9 @@ void exportTable(const Settings& settings, const fs::path& dir) {
                                     : std::to_string(m.packets) + " of " + std::to_string(frames);
     const char* target = "";
     if (std::strcmp(workload.name, "ppp-translate") == 0)
-      target = frames / secs >= kPppExportFramesPerSecond ? "met" : "missed";
-    std::printf("| %s | %.2f | %.1f | %.0f | %.1f | %s | %s |\n", workload.name, secs, monitorBytes / 1e6 / secs,
-                frames / secs, m.outputBytes / 1e6, packets.c_str(), target);
+      target = static_cast<double>(frames) / secs >= kPppExportFramesPerSecond ? "met" : "missed";
+    std::printf("| %s | %.2f | %.1f | %.0f | %.1f | %s | %s |\n", workload.name, secs, static_cast<double>(monitorBytes) / 1e6 / secs,
+                static_cast<double>(frames) / secs, static_cast<double>(m.outputBytes) / 1e6, packets.c_str(), target);
     std::fflush(stdout);
   }
   std::printf("\nTarget: at least %.0f frames a second on the PPP workload. MB/s counts the monitor data read.\n",

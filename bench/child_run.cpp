@@ -49,7 +49,7 @@ void napOneMillisecond() {
   nanosleep(&pause, nullptr);
 }
 
-double secondsOf(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
+double secondsOf(const timeval& time) { return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6; }
 
 }  // namespace
 

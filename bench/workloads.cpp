@@ -72,7 +72,7 @@ class Stream {
   bool add(Unit& unit, uint64_t& frames) {
     const size_t mark = words_.size();
     const LinkFrames::Mark linkMark = links_.mark();
-    const uint64_t count = unit();
+    const uint64_t count = static_cast<uint64_t>(unit());
     if (words_.size() > limit_) {
       words_.resize(mark);
       links_.rewind(linkMark);
@@ -98,7 +98,8 @@ class Stream {
 class Clock {
  public:
   uint32_t stamp(bool rd) {
-    return clockStamp(ticks_ / 6000 % 60, ticks_ / 100 % 60, ticks_ % 100, rd);
+    return clockStamp(static_cast<unsigned>(ticks_ / 6000 % 60), static_cast<unsigned>(ticks_ / 100 % 60),
+                      static_cast<unsigned>(ticks_ % 100), rd);
   }
   void tick(unsigned hundredths) { ticks_ += hundredths; }
 
@@ -142,7 +143,7 @@ void appendRandom(std::vector<uint8_t>& bytes, Random& random, unsigned count) {
 
 void appendText(std::vector<uint8_t>& bytes, Random& random, unsigned count) {
   static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ,.-+=";
-  for (unsigned i = 0; i < count; ++i) bytes.push_back(kLetters[random.next() % (sizeof kLetters - 1)]);
+  for (unsigned i = 0; i < count; ++i) bytes.push_back(static_cast<uint8_t>(kLetters[random.next() % (sizeof kLetters - 1)]));
 }
 
 // In-band HDLC framing: opening cell, the bytes (the last one carries the FCS verdict),
@@ -764,7 +765,7 @@ int64_t countFrameLines(const std::string& reportPath) {
   bool headSeen = false, atLineStart = true;
   while (in.read(block.data(), block.size()) || in.gcount() > 0) {
     for (std::streamsize i = 0; i < in.gcount(); ++i) {
-      const char ch = block[i];
+      const char ch = block[static_cast<size_t>(i)];
       if (atLineStart && !headSeen && ch == '-') {
         headSeen = true;
         lines = -1;  // the head line itself is not a frame line

@@ -94,7 +94,7 @@ TEST(BenchCapture, FrameRunnersPrintOneGoodLinePerGeneratedFrame) {
     for (std::string_view line : lines) {
       ASSERT_FALSE(line.empty()) << "an empty slot: the generator left a boundary without a frame";
       ASSERT_TRUE(line.starts_with("SD:") || line.starts_with("RD:") || line.starts_with("       ")) << line;
-      if (fc >= 0 && line.substr(fc, 2) != " G") ++notGood;
+      if (fc >= 0 && line.substr(static_cast<size_t>(fc), 2) != " G") ++notGood;
     }
     // Only the SDLC traffic carries the odd bad FCS on purpose (about one frame in 200).
     EXPECT_LE(notGood, lines.size() / 50);

@@ -137,7 +137,7 @@ TEST(NormalListing, BlockCapacityFollowsTheReportWidth) {
   std::vector<uint32_t> words(60, sdChar(0x30));
   auto rowLengths = [&](int32_t columns, size_t count) {
     std::vector<size_t> lengths;
-    for (const std::string& line : linesOf(rowsOf({words.begin(), words.begin() + count}, bare(1, 2, columns))))
+    for (const std::string& line : linesOf(rowsOf({words.begin(), words.begin() + static_cast<std::ptrdiff_t>(count)}, bare(1, 2, columns))))
       lengths.push_back(line.size());
     return lengths;
   };
@@ -277,12 +277,12 @@ TEST(NormalListing, PageLimitStopsTheRunAtThePageEnd) {
 // still stop right after the page's last line, with the same lines as an unlimited run.
 TEST(NormalListing, PageLimitInsideABlockStopsAtThePageEnd) {
   std::vector<uint32_t> words;
-  for (int i = 0; i < 28 * 40; ++i) words.push_back(i % 9 == 0 ? idleWord(i) : sdChar(static_cast<uint8_t>(i)));
+  for (int i = 0; i < 28 * 40; ++i) words.push_back(i % 9 == 0 ? idleWord(static_cast<uint32_t>(i)) : sdChar(static_cast<uint8_t>(i)));
   for (const ConvertOptions& options : {bare(0, 0), ConvertOptions{}}) {
     const std::vector<std::string> all = linesOf(runListing(words, options).report);
     for (int32_t limit : {1, 2}) {
       std::vector<std::string> limited = linesOf(runListing(words, options, {}, limit).report);
-      ASSERT_EQ(limited.size(), 66u * limit) << "guide " << !options.skipGuide;
+      ASSERT_EQ(limited.size(), 66u * static_cast<unsigned>(limit)) << "guide " << !options.skipGuide;
       if (!options.skipGuide) limited[0] = all[0];  // the top line holds the time of the run
       EXPECT_TRUE(std::equal(limited.begin(), limited.end(), all.begin()));
     }
