@@ -31,22 +31,8 @@ std::vector<uint8_t> sampleBytes(const std::string& stem) {
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out;
-  std::ostringstream err;
-  CliRun run;
-  run.status = runCommandLine(args, Terminal{in, out, err, false});
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using test::CliRun;
+using test::runCli;
 
 // Converts with the arguments into a fresh report file; "" when no report was made.
 std::string cliReport(const std::string& capture, std::vector<std::string> args, CliRun& run) {

@@ -10,6 +10,7 @@
 #include "driver/command_line.h"
 #include "export_test_support.h"
 #include "report_text.h"
+#include "session.h"
 #include "test_support.h"
 
 namespace qv {
@@ -21,22 +22,8 @@ std::string samplePath(const std::string& stem) {
   return (fs::path(QV_SOURCE_DIR) / "samples" / (stem + ".cap")).string();
 }
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun runCli(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out;
-  std::ostringstream err;
-  CliRun run;
-  run.status = runCommandLine(args, Terminal{in, out, err, false});
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using test::CliRun;
+using test::runCli;
 
 std::vector<uint8_t> bytesOf(const std::string& path) {
   const std::string text = test::readFile(path);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <sstream>
 
+#include "driver/command_line.h"
 #include "driver/program.h"
 #include "test_support.h"
 
@@ -38,6 +39,17 @@ Conversion convert(const std::vector<uint8_t>& capture, const std::string& later
   std::filesystem::remove(dataPath, ignored);
   std::filesystem::remove(reportPath, ignored);
   return conversion;
+}
+
+CliRun runCli(const std::vector<std::string>& args, const std::string& input) {
+  std::istringstream in(input);
+  std::ostringstream out;
+  std::ostringstream err;
+  CliRun run;
+  run.status = runCommandLine(args, Terminal{in, out, err, false});
+  run.out = out.str();
+  run.err = err.str();
+  return run;
 }
 
 }  // namespace qv::test

@@ -22,4 +22,13 @@ struct Conversion {
 };
 Conversion convert(const std::vector<uint8_t>& capture, const std::string& laterAnswers);
 
+// Runs the command line in-process, input as its standard input; what it wrote to its
+// standard output and standard error, and its exit status.
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+CliRun runCli(const std::vector<std::string>& args, const std::string& input = "");
+
 }  // namespace qv::test
