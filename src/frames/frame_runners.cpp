@@ -1,5 +1,7 @@
 #include "frames/frame_runners.h"
 
+#include <algorithm>
+
 #include "report/header.h"
 #include "report/print_file.h"
 
@@ -42,15 +44,27 @@ ptrdiff_t FrameDeliveryFilter::walkOffset(const uint8_t* word) const {
   return offset < 0 ? offset + ringBytes_ : offset;
 }
 
-bool FrameDeliveryFilter::shouldPrint(uint8_t direction, const uint8_t* firstWord) {
+void FrameDeliveryFilter::forgetBefore(ptrdiff_t cursorOffset) {
+  std::erase_if(ahead_, [&](const Delivered& d) { return d.offset < cursorOffset; });
+}
+
+bool FrameDeliveryFilter::delivered(uint8_t direction, ptrdiff_t offset) const {
+  return std::any_of(ahead_.begin(), ahead_.end(), [&](const Delivered& d) {
+    return d.offset == offset && d.direction == direction;
+  });
+}
+
+bool FrameDeliveryFilter::shouldPrint(uint8_t direction, const uint8_t* firstWord,
+                                      const uint8_t* cursor) {
   if (direction != DirectionSd && direction != DirectionRd) {
     if (emptyPrinted_) return false;
     emptyPrinted_ = true;
     return true;
   }
+  forgetBefore(walkOffset(cursor));
   const ptrdiff_t offset = walkOffset(firstWord);
-  if (offset <= lastOffset_[direction]) return false;
-  lastOffset_[direction] = offset;
+  if (delivered(direction, offset)) return false;
+  ahead_.push_back(Delivered{offset, direction});
   if (dataLine_ == 1 && direction == DirectionRd) return false;
   if (dataLine_ == 2 && direction == DirectionSd) return false;
   return true;
@@ -92,7 +106,7 @@ void FrameConverter::writeFrameLines(FrameTranslator& translator) {
   FrameStream frames(*captureFile, assembler, family_, cursor);
   do {
     const FrameIdentity identity = frames.identify();
-    if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
+    if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position)) continue;
     frames.assemble(frame_);
     translator.translate(frame_);
     printFile.putString(lineBuffer_);

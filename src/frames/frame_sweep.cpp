@@ -383,6 +383,8 @@ bool FrameSweep::start(const CaptureFile& capture, const FrameAssembler& assembl
     signed_.start(ring_);
     after_.rules = rules;
     after_.start(ring_);
+    crossing_.rules = rules;
+    crossing_.start(ring_);
     speedWords_.start(ring_, rules, OpeningScanner::Source::SpeedWord);
   }
   lane_ = -1;
@@ -601,12 +603,12 @@ bool FrameSweep::finish(Walk& walk) {
       LaneEnd atSwitch;
       if (!first.summaries[lane].summaryAt(switchAt, atSwitch)) return false;
       carry(walk, atSwitch);
-      if (!after_.atCursor[lane].seek(switchAt + 1)) return false;
+      if (!crossing_.atCursor[lane].seek(switchAt + 1)) return false;
       walk.lastEvent = switchAt;
-      walk.sharedEscape = after_.atCursor[lane].feed().escape(lane);
-      if (!after_.ends[lane].find(switchAt, end)) return false;
+      walk.sharedEscape = crossing_.atCursor[lane].feed().escape(lane);
+      if (!crossing_.ends[lane].find(switchAt, end)) return false;
     }
-  } else if (!after_.ends[lane].find(std::max(openIndex_, switchAt), end)) {
+  } else if (!afterSwitch().ends[lane].find(std::max(openIndex_, switchAt), end)) {
     return false;
   }
   carry(walk, end);
@@ -637,7 +639,7 @@ bool FrameSweep::assemble(Frame& frame) {
       !fillFromQueue((inSigned_ ? signed_ : main_).queues[lane_], openIndex_, switchIndex_, walk))
     return false;
   if (switchIndex_ < size && !walk.ended && !walk.full() &&
-      !fillFromQueue(after_.queues[lane_], std::max(openIndex_, switchIndex_), size, walk))
+      !fillFromQueue(afterSwitch().queues[lane_], std::max(openIndex_, switchIndex_), size, walk))
     return false;
   if (!walk.ended && !finish(walk)) return false;
   frame.lastDataWord = walk.lastData >= 0 ? ring_.at(static_cast<uint32_t>(walk.lastData)) : nullptr;

@@ -272,9 +272,13 @@ class FrameSweep {
   RunRing ring_;
   // main_ reads the speed words as the walks that pass them do. A walk whose cursor
   // comes after a speed word with a code of 128 or more reads that code as a signed
-  // byte until its next speed word (signed_), and then as main_ does (after_, a second
-  // copy so that its questions come in order too).
-  SweepWorld main_, signed_, after_;
+  // byte until its next speed word (signed_), and then as main_ does. Past that word
+  // it reads from after_ when its frame opens there, and from crossing_ when its frame
+  // opened before and is still open: copies of main_, so that the questions of each
+  // kind come in order (a frame opening after one walk's speed word may lie beyond the
+  // next speed word, where a later walk's frame crosses).
+  SweepWorld main_, signed_, after_, crossing_;
+  SweepWorld& afterSwitch() { return openedAfterSwitch_ ? after_ : crossing_; }
   OpeningScanner speedWords_;
   int64_t firstSpeedWord_ = -1;  // IrDA: index of the first speed word, -1 when none
   bool highSpeedCodes_ = false;   // IrDA: a speed word carries a code of 128 or more
