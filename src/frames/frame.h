@@ -4,16 +4,16 @@
 
 namespace qv {
 
-enum FrameEndStatus : uint8_t {
-  Open = 0,
-  Ended = 1,
-  FcsGood = 2,
-  FcsError = 3,
-  EndSF = 4,
-  EndA = 5,
-  EndB = 6,
-  EndOE = 7,
-  EndLD = 8,
+enum class FrameEndStatus : uint8_t {
+  Open,      // never closed, or closed before any character came
+  Ended,     // closed without a check verdict
+  FcsGood,
+  FcsError,
+  EndSF,
+  EndA,
+  EndB,
+  EndOE,     // marker record, sub-kind 0
+  EndLD,     // marker record, sub-kind 1
 };
 
 enum FrameDirection : uint8_t {
@@ -26,7 +26,7 @@ constexpr int kFrameCells = 64;
 
 struct Frame {
   uint8_t direction = DirectionNone;   // 0 empty slot, 1 SD, 2 RD
-  uint8_t endStatus = Open;            // a FrameEndStatus
+  FrameEndStatus endStatus = FrameEndStatus::Open;
   const uint8_t* firstWord = nullptr;  // the word that opened the frame
   const uint8_t* lastDataWord = nullptr;
   uint32_t stampWord = 0;              // opening stamp with bit 15 cleared; 0 when opened in-band
@@ -35,6 +35,6 @@ struct Frame {
 };
 
 // The two-character FC mark of an end status; two blanks outside the table.
-const char* endMark(int endStatus);
+const char* endMark(FrameEndStatus endStatus);
 
 }  // namespace qv

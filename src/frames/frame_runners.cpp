@@ -39,16 +39,15 @@ int frameLineWidth(int32_t printColumns) {
 
 // ---- delivery filter ----
 
-ptrdiff_t FrameDeliveryFilter::walkOffset(const uint8_t* word) const {
-  const ptrdiff_t offset = word - walkStart_;
-  return offset < 0 ? offset + ringBytes_ : offset;
-}
+// The operator's data line choice (0: both directions).
+constexpr uint8_t kSdLineOnly = 1;
+constexpr uint8_t kRdLineOnly = 2;
 
-void FrameDeliveryFilter::forgetBefore(ptrdiff_t cursorOffset) {
+void FrameDeliveryFilter::forgetBefore(size_t cursorOffset) {
   std::erase_if(ahead_, [&](const Delivered& d) { return d.offset < cursorOffset; });
 }
 
-bool FrameDeliveryFilter::delivered(uint8_t direction, ptrdiff_t offset) const {
+bool FrameDeliveryFilter::delivered(uint8_t direction, size_t offset) const {
   return std::any_of(ahead_.begin(), ahead_.end(), [&](const Delivered& d) {
     return d.offset == offset && d.direction == direction;
   });
@@ -62,11 +61,11 @@ bool FrameDeliveryFilter::shouldPrint(uint8_t direction, const uint8_t* firstWor
     return true;
   }
   forgetBefore(walkOffset(cursor));
-  const ptrdiff_t offset = walkOffset(firstWord);
+  const size_t offset = walkOffset(firstWord);
   if (delivered(direction, offset)) return false;
   ahead_.push_back(Delivered{offset, direction});
-  if (dataLine_ == 1 && direction == DirectionRd) return false;
-  if (dataLine_ == 2 && direction == DirectionSd) return false;
+  if (dataLine_ == kSdLineOnly && direction == DirectionRd) return false;
+  if (dataLine_ == kRdLineOnly && direction == DirectionSd) return false;
   return true;
 }
 
@@ -100,8 +99,7 @@ bool FrameConverter::writeColumnHead(FrameTranslator& translator) {
 }
 
 void FrameConverter::writeFrameLines(FrameTranslator& translator) {
-  FrameDeliveryFilter filter(options.dataLine, cursor.position, captureFile->chunkStart(),
-                             captureFile->chunkEnd());
+  FrameDeliveryFilter filter(options.dataLine, cursor.position, captureFile->ring());
   // Only the frames that reach the report are assembled in full.
   FrameStream frames(*captureFile, assembler, family_, cursor);
   do {

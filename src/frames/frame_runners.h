@@ -30,10 +30,9 @@ int frameLineWidth(int32_t printColumns);
 // passed-over SD opening: the filter keeps just those few.
 class FrameDeliveryFilter {
  public:
-  // The ring from chunkStart to chunkEnd, walked from walkStart.
-  FrameDeliveryFilter(uint8_t dataLine, const uint8_t* walkStart, const uint8_t* chunkStart,
-                      const uint8_t* chunkEnd)
-      : dataLine_(dataLine), walkStart_(walkStart), ringBytes_(chunkEnd - chunkStart) {}
+  // The ring walked from walkStart.
+  FrameDeliveryFilter(uint8_t dataLine, const uint8_t* walkStart, const MonitorRing& ring)
+      : dataLine_(dataLine), walkStart_(walkStart), ring_(ring) {}
   // The frame the assembly at cursor delivered.
   bool shouldPrint(const Frame& frame, const uint8_t* cursor) {
     return shouldPrint(frame.direction, frame.firstWord, cursor);
@@ -42,18 +41,17 @@ class FrameDeliveryFilter {
 
  private:
   struct Delivered {
-    ptrdiff_t offset;
+    size_t offset;  // words from the start of the walk, in ring order
     uint8_t direction;
   };
-  // Distance of a word from the start of the walk, in ring order.
-  ptrdiff_t walkOffset(const uint8_t* word) const;
+  size_t walkOffset(const uint8_t* word) const { return ring_.distance(walkStart_, word); }
   // Forgets the frames that open before the cursor: no later walk reaches them.
-  void forgetBefore(ptrdiff_t cursorOffset);
-  bool delivered(uint8_t direction, ptrdiff_t offset) const;
+  void forgetBefore(size_t cursorOffset);
+  bool delivered(uint8_t direction, size_t offset) const;
 
   uint8_t dataLine_;
   const uint8_t* walkStart_;
-  ptrdiff_t ringBytes_;
+  MonitorRing ring_;
   bool emptyPrinted_ = false;
   std::vector<Delivered> ahead_;  // delivered frames opening at or after the cursor
 };

@@ -102,7 +102,7 @@ constexpr Family kFamilies[] = {
 
 std::string describe(const Frame& f, const uint8_t* base) {
   auto at = [&](const uint8_t* p) { return p == nullptr ? -1L : static_cast<long>((p - base) / 4); };
-  std::string text = "dir " + std::to_string(f.direction) + " end " + std::to_string(f.endStatus) +
+  std::string text = "dir " + std::to_string(f.direction) + " end " + std::to_string(static_cast<int>(f.endStatus)) +
                      " first " + std::to_string(at(f.firstWord)) + " last " +
                      std::to_string(at(f.lastDataWord)) + " stamp " + std::to_string(f.stampWord) +
                      " count " + std::to_string(f.count) + " cells";
@@ -125,7 +125,7 @@ Delivery deliver(const CaptureFile& capture, FrameFamily family, uint8_t dataLin
                  FrameStream::Method method, bool describeFrames = true) {
   FrameAssembler assembler(capture);
   const RecordCursor start = capture.startCursor();
-  FrameDeliveryFilter filter(dataLine, start.position, capture.chunkStart(), capture.chunkEnd());
+  FrameDeliveryFilter filter(dataLine, start.position, capture.ring());
   FrameStream frames(capture, assembler, family, start, method);
   Delivery delivery;
   Frame frame;

@@ -90,9 +90,9 @@ TEST_F(LineTest, DirectionAndEndMarks) {
   probe.writePos = buffer;
   EXPECT_EQ(0, probe.writeDirection(DirectionSd));
   EXPECT_EQ(0, probe.writeDirection(DirectionRd));
-  probe.writeEndMark(FcsGood);
-  probe.writeEndMark(Ended);
-  probe.writeEndMark(EndLD);
+  probe.writeEndMark(FrameEndStatus::FcsGood);
+  probe.writeEndMark(FrameEndStatus::Ended);
+  probe.writeEndMark(FrameEndStatus::EndLD);
   EXPECT_EQ("SD:RD: G  LD", probe.line());
   char* at = probe.writePos;
   EXPECT_EQ(1, probe.writeDirection(DirectionNone));
@@ -101,10 +101,10 @@ TEST_F(LineTest, DirectionAndEndMarks) {
   EXPECT_EQ('\0', *at);
 
   const char* const marks[] = {"  ", "  ", " G", " E", "SF", " A", " B", "OE", "LD"};
-  for (int status = 0; status < 9; ++status) EXPECT_STREQ(marks[status], endMark(status));
-  EXPECT_STREQ("  ", endMark(9));
-  EXPECT_STREQ("  ", endMark(-1));
-  EXPECT_STREQ("  ", endMark(255));
+  auto markOf = [](int status) { return endMark(static_cast<FrameEndStatus>(status)); };
+  for (int status = 0; status < 9; ++status) EXPECT_STREQ(marks[status], markOf(status));
+  EXPECT_STREQ("  ", markOf(9));
+  EXPECT_STREQ("  ", markOf(255));
 }
 
 TEST_F(LineTest, TrimLineCutsTrailingBlanksTabsAndNewlines) {
@@ -277,7 +277,7 @@ struct Delivery {
 
 void expectDeliveries(uint8_t dataLine, int walkStart, std::initializer_list<Delivery> deliveries) {
   const uint8_t ring[32] = {};
-  FrameDeliveryFilter filter(dataLine, ring + 4 * walkStart, ring, ring + 32);
+  FrameDeliveryFilter filter(dataLine, ring + 4 * walkStart, MonitorRing(ring, ring + 32));
   int step = 0;
   for (const Delivery& d : deliveries) {
     Frame frame;
