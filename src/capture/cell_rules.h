@@ -103,18 +103,53 @@ constexpr CellClass spiCell(uint16_t cell) {
   return {LaneEvent::Append, flagBit1(cell)};
 }
 
+constexpr CellClass classifyByRules(FramingMode mode, uint16_t cell) {
+  switch (mode) {
+    case FramingMode::Hdlc: return hdlcCell(cell);
+    case FramingMode::Ppp: return byteCell(cell, framing::kPppFlag, false);
+    case FramingMode::Sir: return byteCell(cell, framing::kSirEnd, true);
+    case FramingMode::I2c: return i2cCell(cell);
+    case FramingMode::Char: return charCell(cell);
+    case FramingMode::Spi: return spiCell(cell);
+  }
+  return {};
+}
+
+// The rules above as one table per framing mode, indexed by the cell's status and byte
+// (the unused status bits 5-7 left out), so that a walk classifies a cell with one
+// load. Each entry is the event with kOpensBit added when the cell opens a frame.
+constexpr int kFramingModes = 6;
+constexpr int kCellKeys = 32 * 256;
+constexpr uint8_t kOpensBit = 0x80;
+
+constexpr int cellKey(uint16_t cell) { return (cell & 0x1F) << 8 | cell >> 8; }
+
+struct ClassTable {
+  uint8_t packed[kFramingModes][kCellKeys] = {};
+};
+
+constexpr ClassTable buildClassTable() {
+  ClassTable table;
+  for (int mode = 0; mode < kFramingModes; ++mode) {
+    for (int status = 0; status < 32; ++status) {
+      for (int byte = 0; byte < 256; ++byte) {
+        const auto cell = static_cast<uint16_t>(byte << 8 | status);
+        const CellClass c = classifyByRules(static_cast<FramingMode>(mode), cell);
+        table.packed[mode][cellKey(cell)] =
+            static_cast<uint8_t>(static_cast<uint8_t>(c.event) | (c.opens ? kOpensBit : 0));
+      }
+    }
+  }
+  return table;
+}
+
+inline constexpr ClassTable kClassTable = buildClassTable();
+
 }  // namespace cell_rules
 
 constexpr CellClass classifyCell(FramingMode mode, uint16_t cell) {
-  switch (mode) {
-    case FramingMode::Hdlc: return cell_rules::hdlcCell(cell);
-    case FramingMode::Ppp: return cell_rules::byteCell(cell, framing::kPppFlag, false);
-    case FramingMode::Sir: return cell_rules::byteCell(cell, framing::kSirEnd, true);
-    case FramingMode::I2c: return cell_rules::i2cCell(cell);
-    case FramingMode::Char: return cell_rules::charCell(cell);
-    case FramingMode::Spi: return cell_rules::spiCell(cell);
-  }
-  return {};
+  const uint8_t packed = cell_rules::kClassTable.packed[static_cast<int>(mode)][cell_rules::cellKey(cell)];
+  return {static_cast<LaneEvent>(packed & ~cell_rules::kOpensBit), (packed & cell_rules::kOpensBit) != 0};
 }
 
 constexpr bool opensFrame(FramingMode mode, uint16_t cell) { return classifyCell(mode, cell).opens; }
