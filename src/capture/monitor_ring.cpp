@@ -81,9 +81,11 @@ bool firstBoundary(uint32_t w) {
 
 }  // namespace
 
-bool CaptureFile::advance(RecordCursor& cursor) const {
-  const RingWalk walk(*this);
-  if (!walk.ring.holds(cursor.position)) return false;
+namespace {
+
+// One step of a cursor known to be on a word of the ring: the state it carries comes
+// from the word it leaves.
+bool stepCursor(const RingWalk& walk, RecordCursor& cursor) {
   const uint8_t* next = walk.ring.next(cursor.position);
   if (next == walk.end) return false;
   const uint32_t left = wordAt(cursor.position);
@@ -91,6 +93,13 @@ bool CaptureFile::advance(RecordCursor& cursor) const {
   if (isSpeedWord(left)) cursor.speedCode = speedCodeAfter(left);
   cursor.position = next;
   return true;
+}
+
+}  // namespace
+
+bool CaptureFile::advance(RecordCursor& cursor) const {
+  const RingWalk walk(*this);
+  return walk.ring.holds(cursor.position) && stepCursor(walk, cursor);
 }
 
 // Control records of kinds 0-15 (idle count, time stamps) fill four display columns,
@@ -144,32 +153,33 @@ namespace {
 // Advances the cursor until the word under it passes the test, keeping in snapshot the
 // position after the last word that was neither a line-state nor a kind-30 record.
 template <typename IsBoundary>
-bool scanTo(const CaptureFile& file, RecordCursor& cursor, RecordCursor& snapshot, IsBoundary isBoundary) {
+bool scanTo(const RingWalk& walk, RecordCursor& cursor, RecordCursor& snapshot, IsBoundary isBoundary) {
   for (;;) {
-    const uint32_t w = CaptureFile::wordAt(cursor.position);
+    const uint32_t w = wordAt(cursor.position);
     if (isBoundary(w)) return true;
-    if (!file.advance(cursor)) return false;
+    if (!stepCursor(walk, cursor)) return false;
     if (!keepsSnapshot(w)) snapshot = cursor;
   }
 }
 
 template <Boundary kind>
 bool boundarySearch(const CaptureFile& file, RecordCursor& cursor) {
-  if (file.byteLength() == 0 || !file.ring().holds(cursor.position)) return false;
+  const RingWalk walk(file);
+  if (file.byteLength() == 0 || !walk.ring.holds(cursor.position)) return false;
   RecordCursor work = cursor;
   work.column = 0;
   RecordCursor snapshot = work;
-  if (!scanTo(file, work, snapshot, firstBoundary<kind>)) return false;
+  if (!scanTo(walk, work, snapshot, firstBoundary<kind>)) return false;
   // A word opening frames in both directions is returned once for each of them.
-  if (work.pairPending == 0 && bothCells<kind>(CaptureFile::wordAt(work.position))) {
+  if (work.pairPending == 0 && bothCells<kind>(wordAt(work.position))) {
     snapshot.pairPending = 1;
     cursor = snapshot;
     return true;
   }
-  if (!file.advance(work)) return false;
+  if (!stepCursor(walk, work)) return false;
   work.pairPending = 0;
   snapshot = work;
-  if (!scanTo(file, work, snapshot, eitherCell<kind>)) return false;
+  if (!scanTo(walk, work, snapshot, eitherCell<kind>)) return false;
   cursor = snapshot;
   return true;
 }
@@ -177,15 +187,16 @@ bool boundarySearch(const CaptureFile& file, RecordCursor& cursor) {
 }  // namespace
 
 bool CaptureFile::nextStampDelimited(RecordCursor& cursor) const {
-  if (byteLength() == 0 || !ring().holds(cursor.position)) return false;
+  const RingWalk walk(*this);
+  if (byteLength() == 0 || !walk.ring.holds(cursor.position)) return false;
   RecordCursor work = cursor;
   work.column = 0;
   work.pairPending = 0;
   RecordCursor ignored = work;
-  if (!scanTo(*this, work, ignored, isTimeStampWord)) return false;
-  if (!advance(work)) return false;
+  if (!scanTo(walk, work, ignored, isTimeStampWord)) return false;
+  if (!stepCursor(walk, work)) return false;
   RecordCursor snapshot = work;
-  if (!scanTo(*this, work, snapshot, isTimeStampWord)) return false;
+  if (!scanTo(walk, work, snapshot, isTimeStampWord)) return false;
   cursor = snapshot;
   return true;
 }

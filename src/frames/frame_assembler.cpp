@@ -96,10 +96,10 @@ void FrameAssembler::handleInBandWord(const uint8_t* position, bool& skip) {
     if (!skip) openInBand(sdLane_, position);
     skip = false;
   }
-  applyLaneEvent(sdLane_, sd.event, position, sdCell(word));
+  if (sd.event != LaneEvent::None) applyLaneEvent(sdLane_, sd.event, position, sdCell(word));
   const CellClass rd = classifyCell(mode_, rdCell(word));
   if (rd.opens) openInBand(rdLane_, position);
-  applyLaneEvent(rdLane_, rd.event, position, rdCell(word));
+  if (rd.event != LaneEvent::None) applyLaneEvent(rdLane_, rd.event, position, rdCell(word));
 }
 
 // ---- the walk ----
