@@ -46,10 +46,12 @@ constexpr uint8_t kSirBegin = 0xC0;  // SIR opening byte, dropped
 
 }  // namespace framing
 
-// A cell's event and whether it opens a frame.
+// A cell's event and whether it opens a frame. irdaBoundary: the IrDA boundary search
+// stops at the cell, which opens a frame under one of the two IrDA framing modes.
 struct CellClass {
   LaneEvent event = LaneEvent::None;
   bool opens = false;
+  bool irdaBoundary = false;
 };
 
 namespace cell_rules {
@@ -115,14 +117,37 @@ constexpr CellClass classifyByRules(FramingMode mode, uint16_t cell) {
   return {};
 }
 
-// The rules above as one table per framing mode, indexed by the cell's status and byte
-// (the unused status bits 5-7 left out), so that a walk classifies a cell with one
-// load. Each entry is the event with kOpensBit added when the cell opens a frame.
-constexpr int kFramingModes = 6;
-constexpr int kCellKeys = 32 * 256;
-constexpr uint8_t kOpensBit = 0x80;
+// The rules above as one table per framing mode, indexed by the cell's status and the
+// class of its byte, so that a walk classifies a cell with two loads and no branch. The
+// rules tell bytes apart only by the values below; every other byte is of class Other.
+// Each entry is the event with kOpensBit added when the cell opens a frame and
+// kIrdaBoundaryBit when it is an IrDA boundary.
+enum ByteClass : uint8_t { ByteOther, ByteZero, ByteOne, ByteEscape, BytePppFlag, ByteSirBegin, ByteSirEnd };
+constexpr int kByteClasses = 8;
+constexpr uint8_t kClassBytes[] = {0x02, 0x00, 0x01, framing::kControlEscape, framing::kPppFlag,
+                                   framing::kSirBegin, framing::kSirEnd};
 
-constexpr int cellKey(uint16_t cell) { return (cell & 0x1F) << 8 | cell >> 8; }
+constexpr int kFramingModes = 6;
+constexpr int kCellKeys = 32 * kByteClasses;
+constexpr uint8_t kOpensBit = 0x80;
+constexpr uint8_t kIrdaBoundaryBit = 0x40;
+constexpr uint8_t kEventBits = 0x3F;
+static_assert(static_cast<int>(LaneEvent::EndLD) <= kEventBits);
+
+struct ByteClassTable {
+  uint8_t of[256] = {};
+};
+
+constexpr ByteClassTable buildByteClassTable() {
+  ByteClassTable table;
+  for (uint8_t byteClass = ByteZero; byteClass <= ByteSirEnd; ++byteClass)
+    table.of[kClassBytes[byteClass]] = byteClass;
+  return table;
+}
+
+inline constexpr ByteClassTable kByteClassOf = buildByteClassTable();
+
+constexpr int cellKey(uint16_t cell) { return (cell & 0x1F) * kByteClasses + kByteClassOf.of[cell >> 8]; }
 
 struct ClassTable {
   uint8_t packed[kFramingModes][kCellKeys] = {};
@@ -130,13 +155,16 @@ struct ClassTable {
 
 constexpr ClassTable buildClassTable() {
   ClassTable table;
-  for (int mode = 0; mode < kFramingModes; ++mode) {
-    for (int status = 0; status < 32; ++status) {
-      for (int byte = 0; byte < 256; ++byte) {
-        const auto cell = static_cast<uint16_t>(byte << 8 | status);
+  for (int status = 0; status < 32; ++status) {
+    for (uint8_t byteClass = ByteOther; byteClass <= ByteSirEnd; ++byteClass) {
+      const auto cell = static_cast<uint16_t>(kClassBytes[byteClass] << 8 | status);
+      const bool irdaBoundary = classifyByRules(FramingMode::Hdlc, cell).opens ||
+                                classifyByRules(FramingMode::Sir, cell).opens;
+      for (int mode = 0; mode < kFramingModes; ++mode) {
         const CellClass c = classifyByRules(static_cast<FramingMode>(mode), cell);
         table.packed[mode][cellKey(cell)] =
-            static_cast<uint8_t>(static_cast<uint8_t>(c.event) | (c.opens ? kOpensBit : 0));
+            static_cast<uint8_t>(static_cast<uint8_t>(c.event) | (c.opens ? kOpensBit : 0) |
+                                 (irdaBoundary ? kIrdaBoundaryBit : 0));
       }
     }
   }
@@ -149,7 +177,8 @@ inline constexpr ClassTable kClassTable = buildClassTable();
 
 constexpr CellClass classifyCell(FramingMode mode, uint16_t cell) {
   const uint8_t packed = cell_rules::kClassTable.packed[static_cast<int>(mode)][cell_rules::cellKey(cell)];
-  return {static_cast<LaneEvent>(packed & ~cell_rules::kOpensBit), (packed & cell_rules::kOpensBit) != 0};
+  return {static_cast<LaneEvent>(packed & cell_rules::kEventBits), (packed & cell_rules::kOpensBit) != 0,
+          (packed & cell_rules::kIrdaBoundaryBit) != 0};
 }
 
 constexpr bool opensFrame(FramingMode mode, uint16_t cell) { return classifyCell(mode, cell).opens; }

@@ -58,7 +58,7 @@ bool isBoundaryCell(uint16_t cell) {
   switch (kind) {
     case Boundary::Hdlc: return opensFrame(FramingMode::Hdlc, cell);
     case Boundary::Ppp: return opensFrame(FramingMode::Ppp, cell);
-    case Boundary::Irda: return opensFrame(FramingMode::Hdlc, cell) || opensFrame(FramingMode::Sir, cell);
+    case Boundary::Irda: return classifyCell(FramingMode::Sir, cell).irdaBoundary;
     case Boundary::I2c: return opensFrame(FramingMode::I2c, cell);
     case Boundary::Character: return opensFrame(FramingMode::Char, cell);
     case Boundary::Spi: return opensFrame(FramingMode::Spi, cell);
