@@ -122,7 +122,15 @@ constexpr CellClass classifyByRules(FramingMode mode, uint16_t cell) {
 // rules tell bytes apart only by the values below; every other byte is of class Other.
 // Each entry is the event with kOpensBit added when the cell opens a frame and
 // kIrdaBoundaryBit when it is an IrDA boundary.
-enum ByteClass : uint8_t { ByteOther, ByteZero, ByteOne, ByteEscape, BytePppFlag, ByteSirBegin, ByteSirEnd };
+enum ByteClass : uint8_t {
+  ByteOther,
+  ByteZero,
+  ByteOne,
+  ByteEscape,
+  BytePppFlag,
+  ByteSirBegin,
+  ByteSirEnd
+};
 constexpr int kByteClasses = 8;
 constexpr uint8_t kClassBytes[] = {0x02, 0x00, 0x01, framing::kControlEscape, framing::kPppFlag,
                                    framing::kSirBegin, framing::kSirEnd};
@@ -147,7 +155,9 @@ constexpr ByteClassTable buildByteClassTable() {
 
 inline constexpr ByteClassTable kByteClassOf = buildByteClassTable();
 
-constexpr int cellKey(uint16_t cell) { return (cell & 0x1F) * kByteClasses + kByteClassOf.of[cell >> 8]; }
+constexpr int cellKey(uint16_t cell) {
+  return (cell & 0x1F) * kByteClasses + kByteClassOf.of[cell >> 8];
+}
 
 struct ClassTable {
   uint8_t packed[kFramingModes][kCellKeys] = {};
@@ -176,12 +186,15 @@ inline constexpr ClassTable kClassTable = buildClassTable();
 }  // namespace cell_rules
 
 constexpr CellClass classifyCell(FramingMode mode, uint16_t cell) {
-  const uint8_t packed = cell_rules::kClassTable.packed[static_cast<int>(mode)][cell_rules::cellKey(cell)];
-  return {static_cast<LaneEvent>(packed & cell_rules::kEventBits), (packed & cell_rules::kOpensBit) != 0,
-          (packed & cell_rules::kIrdaBoundaryBit) != 0};
+  const uint8_t packed =
+      cell_rules::kClassTable.packed[static_cast<int>(mode)][cell_rules::cellKey(cell)];
+  return {static_cast<LaneEvent>(packed & cell_rules::kEventBits),
+          (packed & cell_rules::kOpensBit) != 0, (packed & cell_rules::kIrdaBoundaryBit) != 0};
 }
 
-constexpr bool opensFrame(FramingMode mode, uint16_t cell) { return classifyCell(mode, cell).opens; }
+constexpr bool opensFrame(FramingMode mode, uint16_t cell) {
+  return classifyCell(mode, cell).opens;
+}
 
 // ASYNC and SPI: an opening detaches the frame its lane was filling.
 constexpr bool openingDetaches(FramingMode mode) {

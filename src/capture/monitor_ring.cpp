@@ -153,7 +153,8 @@ namespace {
 // Advances the cursor until the word under it passes the test, keeping in snapshot the
 // position after the last word that was neither a line-state nor a kind-30 record.
 template <typename IsBoundary>
-bool scanTo(const RingWalk& walk, RecordCursor& cursor, RecordCursor& snapshot, IsBoundary isBoundary) {
+bool scanTo(const RingWalk& walk, RecordCursor& cursor, RecordCursor& snapshot,
+            IsBoundary isBoundary) {
   for (;;) {
     const uint32_t w = wordAt(cursor.position);
     if (isBoundary(w)) return true;

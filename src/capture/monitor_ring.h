@@ -56,7 +56,8 @@ class MonitorRing {
   // How many steps forward lead from one word to another (0 for the same word).
   size_t distance(const uint8_t* from, const uint8_t* to) const {
     const ptrdiff_t bytes = to - from;
-    return static_cast<size_t>(bytes < 0 ? bytes + static_cast<ptrdiff_t>(bytes_) : bytes) / kWordBytes;
+    return static_cast<size_t>(bytes < 0 ? bytes + static_cast<ptrdiff_t>(bytes_) : bytes) /
+           kWordBytes;
   }
 
  private:

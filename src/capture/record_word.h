@@ -96,7 +96,9 @@ constexpr unsigned clockThirdField(uint32_t w) { return w >> 24; }
 // Counter stamp halves: the low 7 bits and the high 12 bits of a 19-bit count.
 constexpr uint32_t counterLowBits(uint32_t w) { return (w >> 8) & 0x7F; }
 constexpr uint32_t counterHighBits(uint32_t w) { return (w >> 16) & 0xFFF; }
-constexpr uint32_t counterStampValue(uint32_t w) { return counterHighBits(w) << 7 | counterLowBits(w); }
+constexpr uint32_t counterStampValue(uint32_t w) {
+  return counterHighBits(w) << 7 | counterLowBits(w);
+}
 
 // A position in the monitor ring together with the state in force there.
 struct RecordCursor {

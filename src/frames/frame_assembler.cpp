@@ -44,7 +44,8 @@ void FrameAssembler::setSpeed(int speed) {
 // next data word on. Time stamps open frames only in stamp-delimited framing: a clock
 // stamp always, a counter stamp outside ASYNC and SPI, where a clock stamp also
 // detaches the frame its lane was filling.
-void FrameAssembler::handleControlWord(uint32_t word, const uint8_t* position, bool stampDelimited) {
+void FrameAssembler::handleControlWord(uint32_t word, const uint8_t* position,
+                                       bool stampDelimited) {
   switch (recordKind(word)) {
     case KindClockStamp:
       if (!stampDelimited) break;
@@ -52,7 +53,8 @@ void FrameAssembler::handleControlWord(uint32_t word, const uint8_t* position, b
       openFrameAt(laneOfStamp(word), position, word);
       break;
     case KindCounterStamp:
-      if (stampDelimited && !isCharacterFamily(family_)) openFrameAt(laneOfStamp(word), position, word);
+      if (stampDelimited && !isCharacterFamily(family_))
+        openFrameAt(laneOfStamp(word), position, word);
       break;
     case KindMarker:
       applyLaneEvent(sdLane_, markerEvent(word), position, 0);

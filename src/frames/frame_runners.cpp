@@ -104,7 +104,8 @@ void FrameConverter::writeFrameLines(FrameTranslator& translator) {
   FrameStream frames(*captureFile, assembler, family_, cursor);
   do {
     const FrameIdentity identity = frames.identify();
-    if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position)) continue;
+    if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position))
+      continue;
     frames.assemble(frame_);
     translator.translate(frame_);
     printFile.putString(lineBuffer_);

@@ -13,7 +13,9 @@ constexpr uint64_t kStartCredit = 1u << 16;
 constexpr uint64_t kCreditPerWord = 16;
 constexpr uint64_t kCreditLimit = 1u << 24;
 
-FrameIdentity identityOf(const Frame& frame) { return FrameIdentity{frame.direction, frame.firstWord}; }
+FrameIdentity identityOf(const Frame& frame) {
+  return FrameIdentity{frame.direction, frame.firstWord};
+}
 
 }  // namespace
 

@@ -329,7 +329,8 @@ bool OpeningScanner::opensHere() const {
     const unsigned kind = recordKind(w);
     return kind == KindClockStamp || (kind == KindCounterStamp && !feed_.rules().charFamily());
   }
-  return isDataWord(w) && opensFrame(feed_.mode(), source_ == Source::SdCell ? sdCell(w) : rdCell(w));
+  return isDataWord(w) &&
+         opensFrame(feed_.mode(), source_ == Source::SdCell ? sdCell(w) : rdCell(w));
 }
 
 bool OpeningScanner::find(uint32_t from, uint32_t& found) {
@@ -385,8 +386,8 @@ bool LaneEventQueue::produce() {
   while (!feed_.atEnd()) {
     const uint32_t w = feed_.word();
     const LaneEvent event = feed_.rules().laneEvent(feed_.speed(), w, lane_);
-    QueuedEvent queued{feed_.index(), isDataWord(w) ? laneCell(lane_, w) : uint16_t{0}, event, false,
-                       static_cast<int8_t>(feed_.rules().checkLengthAt(feed_.speed()))};
+    QueuedEvent queued{feed_.index(), isDataWord(w) ? laneCell(lane_, w) : uint16_t{0}, event,
+                       false, static_cast<int8_t>(feed_.rules().checkLengthAt(feed_.speed()))};
     feed_.step();
     if (event == LaneEvent::None) continue;
     if (count_ == kCapacity) {
@@ -603,11 +604,13 @@ bool FrameSweep::Run::identify(const RecordCursor& cursor, FrameIdentity& identi
 // A walk's own state while its frame fills: the frame's lane, with the escape flag, and
 // how far the walk has handled words itself.
 struct FrameSweep::Run::Walk {
-  Walk(Frame& frame, int lane) : frame(frame), state{static_cast<uint8_t>(lane + 1), false, 0, &frame} {}
+  Walk(Frame& frame, int lane)
+      : frame(frame), state{static_cast<uint8_t>(lane + 1), false, 0, &frame} {}
 
   bool ended() const { return atRunEnd || state.openFrame == nullptr; }
   bool full() const { return frame.count >= kFrameCells; }
-  void apply(const RunRing& ring, LaneEvent event, int64_t index, uint16_t cell, int32_t checkLength) {
+  void apply(const RunRing& ring, LaneEvent event, int64_t index, uint16_t cell,
+             int32_t checkLength) {
     state.checkLength = checkLength;
     applyLaneEvent(state, event, ring.at(static_cast<uint32_t>(index)), cell);
   }
@@ -622,8 +625,8 @@ struct FrameSweep::Run::Walk {
 // The flag of a walk just before the word at index, given its flag just before from:
 // the shared flag when something cleared that in between, and otherwise the shared
 // flag changed by the 0x7Ds in between.
-bool FrameSweep::Run::escapeAt(SweepWorld& world, int lane, uint32_t from, uint32_t index, bool startEscape,
-                          bool& escape) {
+bool FrameSweep::Run::escapeAt(SweepWorld& world, int lane, uint32_t from, uint32_t index,
+                               bool startEscape, bool& escape) {
   if (!world.atOpening[lane].seek(index)) return false;
   const WordFeed& there = world.atOpening[lane].feed();
   escape = there.escape(lane);
@@ -654,7 +657,8 @@ bool FrameSweep::Run::escapeAtOpening(int lane, bool& escape, int& speed) {
 
 // Takes the queue's events after from and before limit; at the run's end the frame
 // stays open.
-bool FrameSweep::Run::fillFromQueue(LaneEventQueue& queue, uint32_t from, uint32_t limit, Walk& walk) {
+bool FrameSweep::Run::fillFromQueue(LaneEventQueue& queue, uint32_t from, uint32_t limit,
+                                    Walk& walk) {
   if (!queue.dropThrough(from)) return false;
   for (uint32_t k = 0; !walk.ended() && !walk.full(); ++k) {
     const QueuedEvent* event = queue.at(k);

@@ -90,7 +90,8 @@ inline void closeFrame(LaneState& lane) {
   Frame* frame = lane.openFrame;
   if (frame == nullptr) return;
   if (frame->lastDataWord != nullptr) {
-    const unsigned status = cellStatus(laneCell(lane.lane(), MonitorRing::wordAt(frame->lastDataWord)));
+    const unsigned status =
+        cellStatus(laneCell(lane.lane(), MonitorRing::wordAt(frame->lastDataWord)));
     if (status == StatusGoodCheck) {
       frame->count -= lane.checkLength;
       frame->endStatus = FrameEndStatus::FcsGood;

@@ -28,7 +28,8 @@ TEST(MonitorRing, StepsWrapAndDistancesCountForward) {
     const uint8_t* next;
     const uint8_t* previous;
   };
-  for (const Step& step : {Step{w[0], w[1], w[2]}, Step{w[1], w[2], w[0]}, Step{w[2], w[0], w[1]}}) {
+  for (const Step& step :
+       {Step{w[0], w[1], w[2]}, Step{w[1], w[2], w[0]}, Step{w[2], w[0], w[1]}}) {
     EXPECT_EQ(step.next, ring.next(step.from));
     EXPECT_EQ(step.previous, ring.previous(step.from));
   }
@@ -37,7 +38,8 @@ TEST(MonitorRing, StepsWrapAndDistancesCountForward) {
     const uint8_t* to;
     size_t words;
   };
-  for (const Span& span : {Span{w[0], w[0], 0}, Span{w[0], w[2], 2}, Span{w[2], w[0], 1}, Span{w[1], w[0], 2}}) {
+  for (const Span& span :
+       {Span{w[0], w[0], 0}, Span{w[0], w[2], 2}, Span{w[2], w[0], 1}, Span{w[1], w[0], 2}}) {
     EXPECT_EQ(span.words, ring.distance(span.from, span.to));
     EXPECT_EQ(span.to, ring.wordsAfter(span.from, span.words + 3));  // whole turns add nothing
   }
