@@ -10,6 +10,7 @@
 
 #include "capture/bytes.h"
 #include "capture/conditions.h"
+#include "capture/monitor_ring.h"
 #include "capture/record_word.h"
 
 namespace qv {
@@ -72,9 +73,10 @@ class CaptureFile {
   // start plus the whole words of the chunk; a partial trailing word is not part of it).
   const uint8_t* chunkStart() const { return chunkStart_; }
   const uint8_t* chunkEnd() const { return chunkEnd_; }
+  MonitorRing ring() const { return MonitorRing(chunkStart_, chunkEnd_); }
   uint32_t byteLength() const { return conditions_.byteLength; }
   const RecordCursor& startCursor() const { return conditions_.startCursor; }
-  static uint32_t wordAt(const uint8_t* position) { return readLe32(position); }
+  static uint32_t wordAt(const uint8_t* position) { return MonitorRing::wordAt(position); }
 
   bool advance(RecordCursor& cursor) const;
   bool advanceColumn(RecordCursor& cursor) const;
