@@ -11,6 +11,7 @@
 
 #include "capture/bytes.h"
 #include "capture/conditions.h"
+#include "capture/monitor_ring.h"
 #include "capture/record_word.h"
 
 namespace qv {
@@ -73,9 +74,10 @@ class CaptureFile {
   // start plus the whole words of the chunk; a partial trailing word is not part of it).
   const uint8_t* chunkStart() const { return chunkStart_; }
   const uint8_t* chunkEnd() const { return chunkEnd_; }
+  MonitorRing ring() const { return MonitorRing(chunkStart_, chunkEnd_); }
   uint32_t byteLength() const { return conditions_.byteLength; }
   const RecordCursor& startCursor() const { return conditions_.startCursor; }
-  static uint32_t wordAt(const uint8_t* position) { return readLe32(position); }
+  static uint32_t wordAt(const uint8_t* position) { return MonitorRing::wordAt(position); }
 
   bool advance(RecordCursor& cursor) const;
   bool advanceColumn(RecordCursor& cursor) const;
@@ -87,9 +89,9 @@ class CaptureFile {
   // advance from a word of a straight run that is not its last: no ring test needed.
   static void stepInRun(RecordCursor& cursor) {
     const uint32_t left = wordAt(cursor.position);
-    if (isLineStateWord(left)) cursor.lineState = static_cast<uint16_t>((left >> 20) & 0xFFF);
-    if (isSpeedWord(left)) cursor.speedCode = static_cast<uint8_t>(left >> 24);
-    cursor.position += 4;
+    if (isLineStateWord(left)) cursor.lineState = lineStateAfter(left);
+    if (isSpeedWord(left)) cursor.speedCode = speedCodeAfter(left);
+    cursor.position += MonitorRing::kWordBytes;
   }
   int seek(int index);
   uint16_t lineStateAt(const uint8_t* position) const;

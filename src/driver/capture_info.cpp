@@ -197,22 +197,23 @@ FrameCounts countFrames(const CaptureFile& capture, FrameFamily family) {
   if (!hasRecords(capture)) return counts;
   FrameAssembler assembler(capture);
   const RecordCursor& start = capture.startCursor();
-  FrameDeliveryFilter filter(0, start.position, capture.chunkStart(), capture.chunkEnd());
+  FrameDeliveryFilter filter(0, start.position, capture.ring());
   FrameStream frames(capture, assembler, family, start);
   Frame frame;
   do {
     const FrameIdentity identity = frames.identify();
     if (identity.direction == DirectionNone) continue;
-    if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
+    if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position))
+      continue;
     frames.assemble(frame);
     ++(frame.direction == DirectionSd ? counts.sd : counts.rd);
     switch (frame.endStatus) {
-      case FcsError: ++counts.badCheck; break;
-      case EndA: ++counts.aborted; break;
-      case EndSF:
-      case EndB:
-      case EndOE:
-      case EndLD: ++counts.otherAbnormal; break;
+      case FrameEndStatus::FcsError: ++counts.badCheck; break;
+      case FrameEndStatus::EndA: ++counts.aborted; break;
+      case FrameEndStatus::EndSF:
+      case FrameEndStatus::EndB:
+      case FrameEndStatus::EndOE:
+      case FrameEndStatus::EndLD: ++counts.otherAbnormal; break;
       default: break;
     }
   } while (frames.advance());

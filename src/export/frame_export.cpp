@@ -148,19 +148,19 @@ void writeInterfaces(PcapngWriter& writer, const CaptureFile& capture, uint16_t 
 // a normal end.
 std::string endComment(const Frame& frame, FrameFamily family) {
   switch (frame.endStatus) {
-    case FcsError:
+    case FrameEndStatus::FcsError:
       return "FCS error";
-    case EndSF:
+    case FrameEndStatus::EndSF:
       return "Check mark SF: short frame";
-    case EndA:
+    case FrameEndStatus::EndA:
       return "Check mark A: frame aborted";
-    case EndB:
+    case FrameEndStatus::EndB:
       return "Check mark B: frame broken off by a status-7 character";
-    case EndOE:
+    case FrameEndStatus::EndOE:
       return "Check mark OE: overrun";
-    case EndLD:
+    case FrameEndStatus::EndLD:
       return "Check mark LD: length error";
-    case Open:
+    case FrameEndStatus::Open:
       if (family == FrameFamily::Async || family == FrameFamily::Spi) return "";
       return "Frame still open at the end of the data";
     default:
@@ -202,7 +202,7 @@ class PacketWriter {
     uint32_t flags = 0;
     if (packet.directional)
       flags = frame.direction == DirectionSd ? pcapng::kOutbound : pcapng::kInbound;
-    if (frame.endStatus == FcsError) flags |= pcapng::kCrcError;
+    if (frame.endStatus == FrameEndStatus::FcsError) flags |= pcapng::kCrcError;
     if (flags != 0) options_.addU32(pcapng::kEpbFlags, flags);
     const uint32_t captured =
         std::min(static_cast<uint32_t>(packet.bytes.size()), snaplen_);
@@ -263,8 +263,7 @@ int exportPcapng(const CaptureFile& capture, const ExportOptions& options, std::
     const RecordCursor start = capture.startCursor();
     FrameAssembler assembler(capture);
     assembler.setCellCapacity(static_cast<int32_t>(snaplen));
-    FrameDeliveryFilter filter(options.dataLine, start.position, capture.chunkStart(),
-                               capture.chunkEnd());
+    FrameDeliveryFilter filter(options.dataLine, start.position, capture.ring());
     FrameStream frames(capture, assembler, family, start);
     PacketWriter packets(writer, capture, options, snaplen, family, start.position);
     Frame slot;

@@ -21,9 +21,10 @@ constexpr int kEndMarkCount = sizeof(kEndMarks) / sizeof(kEndMarks[0]);
 
 }  // namespace
 
-const char* endMark(int endStatus) {
-  if (endStatus < 0 || endStatus >= kEndMarkCount) return "  ";
-  return kEndMarks[endStatus];
+const char* endMark(FrameEndStatus endStatus) {
+  const int index = static_cast<int>(endStatus);
+  if (index >= kEndMarkCount) return "  ";
+  return kEndMarks[index];
 }
 
 }  // namespace qv

@@ -10,29 +10,16 @@
 
 #include "capture/capture_file.h"
 #include "frames/frame.h"
+#include "frames/framing_rules.h"
 
 namespace qv {
-
-enum class FrameFamily : uint8_t { Hdlc, Ppp, Irda, I2c, Async, Spi };
-
-// The assembler's view of one line direction.
-struct LaneState {
-  uint8_t laneId = 0;          // copied into the direction of the frames the lane opens
-  bool escapePending = false;  // PPP and IrDA SIR: the next byte is to be de-escaped
-  int32_t checkLength = 0;     // check-sequence bytes hidden from count on a verdict
-  Frame* openFrame = nullptr;
-};
 
 class FrameAssembler {
  public:
   explicit FrameAssembler(const CaptureFile& capture) : capture_(capture) {}
 
-  void assembleHdlc(const RecordCursor& cursor, Frame* slots, int32_t slotCount);
-  void assemblePpp(const RecordCursor& cursor, Frame* slots, int32_t slotCount);
-  void assembleIrda(const RecordCursor& cursor, Frame* slots, int32_t slotCount);
-  void assembleI2c(const RecordCursor& cursor, Frame* slots, int32_t slotCount);
-  void assembleAsync(const RecordCursor& cursor, Frame* slots, int32_t slotCount);
-  void assembleSpi(const RecordCursor& cursor, Frame* slots, int32_t slotCount);
+  // Fills the slots with the frames opened along the walk from the cursor, in the order
+  // of their opening; unused slots stay empty (direction 0).
   void assemble(FrameFamily family, const RecordCursor& cursor, Frame* slots, int32_t slotCount);
   // The same walk into one slot, handling at most wordBudget words. Returns false when
   // the walk would have to go further (the frame is then incomplete); wordsWalked
@@ -40,12 +27,8 @@ class FrameAssembler {
   bool assembleWithin(FrameFamily family, const RecordCursor& cursor, Frame& frame,
                       uint64_t wordBudget, uint64_t& wordsWalked);
 
-  bool nextHdlcFrame(RecordCursor& cursor) const;
-  bool nextPppFrame(RecordCursor& cursor) const;
-  bool nextIrdaFrame(RecordCursor& cursor) const;
-  bool nextI2cFrame(RecordCursor& cursor) const;
-  bool nextAsyncFrame(RecordCursor& cursor) const;
-  bool nextSpiFrame(RecordCursor& cursor) const;
+  // Moves the cursor to the next frame boundary of the family; false when there is none
+  // (the cursor is then unchanged).
   bool nextFrame(FrameFamily family, RecordCursor& cursor) const;
 
   // True when the family's frames are delimited by time stamp words under the
@@ -62,40 +45,24 @@ class FrameAssembler {
             uint64_t wordBudget, uint64_t& wordsWalked);
   void resetSlots(Frame* slots, int32_t slotCount, int32_t checkLength);
   void openFrameAt(LaneState& lane, const uint8_t* word, uint32_t stamp);
-  void appendCell(LaneState& lane, const uint8_t* word, uint16_t cell);
-  static void closeFrame(LaneState& lane);
-  static void endFrameWith(LaneState& lane, FrameEndStatus status);
-  static void resetLane(LaneState& lane);
-  void applyMarker(uint32_t word);
-  void applySpeed(uint32_t word);
   void setSpeed(int speed);
 
+  void handleControlWord(uint32_t word, const uint8_t* position, bool stampDelimited);
   void handleStampDelimitedWord(const uint8_t* position);
   void handleInBandWord(const uint8_t* position, bool& skip);
-  bool opensInBand(uint16_t cell) const;
-  void applyCellRule(LaneState& lane, const uint8_t* word, uint16_t cell);
-  bool cellRuleFollowsOpening() const;
-  bool resetsLaneOnOpening() const;
-  bool hdlcTypeFraming() const;
+  void openInBand(LaneState& lane, const uint8_t* position);
 
-  void hdlcCell(LaneState& lane, const uint8_t* word, uint16_t cell);
-  void pppCell(LaneState& lane, const uint8_t* word, uint16_t cell, uint8_t closingByte,
-               bool dropC0);
-  void i2cCell(LaneState& lane, const uint8_t* word, uint16_t cell);
-  void charCell(LaneState& lane, const uint8_t* word, uint16_t cell);
-  void spiCell(LaneState& lane, const uint8_t* word, uint16_t cell);
-
-  LaneState& laneOfStamp(uint32_t stampWord) { return (stampWord & 0x8000) ? rdLane_ : sdLane_; }
+  LaneState& laneOfStamp(uint32_t stampWord) { return isRdStamp(stampWord) ? rdLane_ : sdLane_; }
   bool anyLaneOpen() const { return sdLane_.openFrame != nullptr || rdLane_.openFrame != nullptr; }
 
   const CaptureFile& capture_;
-  LaneState sdLane_{1, false, 0, nullptr};
-  LaneState rdLane_{2, false, 0, nullptr};
+  LaneState sdLane_{DirectionSd, false, 0, nullptr};
+  LaneState rdLane_{DirectionRd, false, 0, nullptr};
   Frame* nextSlot_ = nullptr;
   Frame* slotsEnd_ = nullptr;
   Frame* slots_ = nullptr;
   FrameFamily family_ = FrameFamily::Hdlc;
-  int speed_ = -1;  // IrDA speed code in force during the walk; -1 when unknown
+  FramingMode mode_ = FramingMode::Hdlc;  // the cell rules in force during the walk
   int32_t cellCapacity_ = kFrameCells;
 };
 

@@ -1,5 +1,7 @@
 #include "frames/frame_runners.h"
 
+#include <algorithm>
+
 #include "report/header.h"
 #include "report/print_file.h"
 
@@ -34,22 +36,33 @@ int frameLineWidth(int32_t printColumns) {
 
 // ---- delivery filter ----
 
-ptrdiff_t FrameDeliveryFilter::walkOffset(const uint8_t* word) const {
-  const ptrdiff_t offset = word - walkStart_;
-  return offset < 0 ? offset + ringBytes_ : offset;
+// The operator's data line choice (0: both directions).
+constexpr uint8_t kSdLineOnly = 1;
+constexpr uint8_t kRdLineOnly = 2;
+
+void FrameDeliveryFilter::forgetBefore(size_t cursorOffset) {
+  std::erase_if(ahead_, [&](const Delivered& d) { return d.offset < cursorOffset; });
 }
 
-bool FrameDeliveryFilter::shouldPrint(uint8_t direction, const uint8_t* firstWord) {
+bool FrameDeliveryFilter::delivered(uint8_t direction, size_t offset) const {
+  return std::any_of(ahead_.begin(), ahead_.end(), [&](const Delivered& d) {
+    return d.offset == offset && d.direction == direction;
+  });
+}
+
+bool FrameDeliveryFilter::shouldPrint(uint8_t direction, const uint8_t* firstWord,
+                                      const uint8_t* cursor) {
   if (direction != DirectionSd && direction != DirectionRd) {
     if (emptyPrinted_) return false;
     emptyPrinted_ = true;
     return true;
   }
-  const ptrdiff_t offset = walkOffset(firstWord);
-  if (offset <= lastOffset_[direction]) return false;
-  lastOffset_[direction] = offset;
-  if (dataLine_ == 1 && direction == DirectionRd) return false;
-  if (dataLine_ == 2 && direction == DirectionSd) return false;
+  forgetBefore(walkOffset(cursor));
+  const size_t offset = walkOffset(firstWord);
+  if (delivered(direction, offset)) return false;
+  ahead_.push_back(Delivered{offset, direction});
+  if (dataLine_ == kSdLineOnly && direction == DirectionRd) return false;
+  if (dataLine_ == kRdLineOnly && direction == DirectionSd) return false;
   return true;
 }
 
@@ -83,8 +96,7 @@ Flow FrameConverter::writeColumnHead(FrameTranslator& translator) {
 }
 
 void FrameConverter::writeFrameLines(FrameTranslator& translator) {
-  FrameDeliveryFilter filter(options.dataLine, cursor.position, captureFile->chunkStart(),
-                             captureFile->chunkEnd());
+  FrameDeliveryFilter filter(options.dataLine, cursor.position, captureFile->ring());
   // Only the frames that reach the report are assembled in full.
   FrameStream frames(*captureFile, assembler, family_, cursor);
   progressCursor = &frames.cursor();

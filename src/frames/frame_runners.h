@@ -2,6 +2,7 @@
 // The eight runners that print one report line per frame. They share one run: header
 // box and title, column head, then assemble / translate / step to the next frame.
 #include <cstddef>
+#include <vector>
 
 #include "convert/converter.h"
 #include "frames/frame_assembler.h"
@@ -16,28 +17,43 @@ int frameLineWidth(int32_t printColumns);
 // Decides which assembled frames reach the report. A next-frame step can stop at a
 // boundary that opens no frame; the assembly from there delivers a later frame that a
 // following step delivers again from its own boundary, and a walk from a word in which
-// both cells are such boundaries can take the frames after it out of turn. The frames
-// of one direction are first delivered in the order of their opening words, so a
-// frame that opens at or before the last one delivered in its direction is a repeat:
-// each frame is reported once, and at most one empty slot is printed in a run.
+// both cells are such boundaries can take the frames after it out of turn. A frame is
+// a repeat when a frame of its direction with the same opening word was delivered
+// before: each frame is reported once, and at most one empty slot is printed in a run.
+//
+// Frames need not come in the order of their opening words: an IrDA walk reads a speed
+// code of 128 or more in its cursor as a signed byte but as unsigned when it passes the
+// speed word, so a walk from a later cursor can deliver a frame that opens before one
+// already delivered. Only the frames that open at or after the cursor can come again
+// (a walk starts at its cursor and cursors only move forward), and those are the first
+// openings after the cursor under at most two readings of the speed, with or without a
+// passed-over SD opening: the filter keeps just those few.
 class FrameDeliveryFilter {
  public:
-  // The ring from chunkStart to chunkEnd, walked from walkStart.
-  FrameDeliveryFilter(uint8_t dataLine, const uint8_t* walkStart, const uint8_t* chunkStart,
-                      const uint8_t* chunkEnd)
-      : dataLine_(dataLine), walkStart_(walkStart), ringBytes_(chunkEnd - chunkStart) {}
-  bool shouldPrint(const Frame& frame) { return shouldPrint(frame.direction, frame.firstWord); }
-  bool shouldPrint(uint8_t direction, const uint8_t* firstWord);
+  // The ring walked from walkStart.
+  FrameDeliveryFilter(uint8_t dataLine, const uint8_t* walkStart, const MonitorRing& ring)
+      : dataLine_(dataLine), walkStart_(walkStart), ring_(ring) {}
+  // The frame the assembly at cursor delivered.
+  bool shouldPrint(const Frame& frame, const uint8_t* cursor) {
+    return shouldPrint(frame.direction, frame.firstWord, cursor);
+  }
+  bool shouldPrint(uint8_t direction, const uint8_t* firstWord, const uint8_t* cursor);
 
  private:
-  // Distance of a word from the start of the walk, in ring order.
-  ptrdiff_t walkOffset(const uint8_t* word) const;
+  struct Delivered {
+    size_t offset;  // words from the start of the walk, in ring order
+    uint8_t direction;
+  };
+  size_t walkOffset(const uint8_t* word) const { return ring_.distance(walkStart_, word); }
+  // Forgets the frames that open before the cursor: no later walk reaches them.
+  void forgetBefore(size_t cursorOffset);
+  bool delivered(uint8_t direction, size_t offset) const;
 
   uint8_t dataLine_;
   const uint8_t* walkStart_;
-  ptrdiff_t ringBytes_;
+  MonitorRing ring_;
   bool emptyPrinted_ = false;
-  ptrdiff_t lastOffset_[3] = {-1, -1, -1};  // by direction; -1 before the first frame
+  std::vector<Delivered> ahead_;  // delivered frames opening at or after the cursor
 };
 
 // The frame loop of a run: hands onFrame, in order, every frame the filter lets through
@@ -48,7 +64,8 @@ void forEachDeliveredFrame(FrameStream& frames, FrameDeliveryFilter& filter, Fra
                            OnFrame&& onFrame) {
   do {
     const FrameIdentity identity = frames.identify();
-    if (!filter.shouldPrint(identity.direction, identity.firstWord)) continue;
+    if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position))
+      continue;
     frames.assemble(slot);
     if (onFrame(slot)) return;
   } while (frames.advance());

@@ -13,7 +13,9 @@ constexpr uint64_t kStartCredit = 1u << 16;
 constexpr uint64_t kCreditPerWord = 16;
 constexpr uint64_t kCreditLimit = 1u << 24;
 
-FrameIdentity identityOf(const Frame& frame) { return FrameIdentity{frame.direction, frame.firstWord}; }
+FrameIdentity identityOf(const Frame& frame) {
+  return FrameIdentity{frame.direction, frame.firstWord};
+}
 
 }  // namespace
 
@@ -63,11 +65,8 @@ bool FrameStream::advance() {
   const uint8_t* before = cursor_.position;
   if (!assembler_.nextFrame(family_, cursor_)) return false;
   if (method_ == Method::Adaptive && sweepAvailable_) {
-    const uint8_t* after = cursor_.position;
-    const ptrdiff_t bytes = capture_.chunkEnd() - capture_.chunkStart();
-    ptrdiff_t moved = after - before;
-    if (moved < 0) moved += bytes;
-    credit_ = std::min(kCreditLimit, credit_ + kCreditPerWord * static_cast<uint64_t>(moved / 4));
+    const uint64_t moved = capture_.ring().distance(before, cursor_.position);
+    credit_ = std::min(kCreditLimit, credit_ + kCreditPerWord * moved);
   }
   return true;
 }

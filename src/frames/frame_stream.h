@@ -34,7 +34,6 @@ class FrameStream {
   // Frames the sweep was asked for but refused, so that they were walked.
   uint32_t refusals() const { return refusals_; }
   const FrameSweep& sweep() const { return sweep_; }
-  bool sweepAvailable() const { return sweepAvailable_; }
   // Words handled by walks within the credit: at most the start credit plus a fixed
   // share per word the cursor moved on.
   uint64_t wordsWalked() const { return wordsWalked_; }

@@ -1,8 +1,9 @@
 #include "frames/frame_sweep.h"
 
-#include "frames/framing_rules.h"
-
 #include <algorithm>
+#include <vector>
+
+#include "frames/framing_rules.h"
 
 namespace qv {
 
@@ -12,105 +13,264 @@ namespace {
 
 constexpr int kLanes = 2;
 
-uint16_t laneCell(int lane, uint32_t word) { return lane == 0 ? sdCell(word) : rdCell(word); }
-int laneOfStamp(uint32_t word) { return (word & 0x8000) != 0 ? 1 : 0; }
+int laneOfStamp(uint32_t word) { return isRdStamp(word) ? 1 : 0; }
 
-bool isByteRule(CellRule rule) { return rule == CellRule::Ppp || rule == CellRule::Sir; }
-// PPP, SIR, ASYNC and SPI opening cells are also cells of the frame they open.
-bool ruleFollowsOpening(CellRule rule) { return rule != CellRule::Hdlc && rule != CellRule::I2c; }
+// Word positions of one run, counted from the run's start cursor to the ring's end.
+class RunRing {
+ public:
+  // False when the ring is empty or the start or end position is not a word of it.
+  bool init(const CaptureFile& capture, const uint8_t* start);
+  uint32_t size() const { return size_; }
+  const uint8_t* at(uint32_t index) const {
+    size_t offset = startOffset_ + MonitorRing::kWordBytes * static_cast<size_t>(index);
+    if (offset >= bytes_) offset -= bytes_;
+    return ring_.firstWord() + offset;
+  }
+  uint32_t indexOf(const uint8_t* position) const {
+    return static_cast<uint32_t>(ring_.distance(start_, position));
+  }
+  const uint8_t* next(const uint8_t* position) const { return ring_.next(position); }
+
+ private:
+  MonitorRing ring_;
+  const uint8_t* start_ = nullptr;
+  size_t bytes_ = 0;
+  size_t startOffset_ = 0;
+  uint32_t size_ = 0;
+};
+
+// The assembler's rules of one family under the capture's conditions.
+struct FamilyRules {
+  FrameFamily family = FrameFamily::Hdlc;
+  bool stampDelimited = false;
+  int32_t fixedCheckLength = 0;
+  int initialSpeed = -1;          // IrDA: the speed code at the run's start, as a signed byte
+  bool signedSpeedWords = false;  // IrDA: speed words read as signed bytes too
+
+  FramingMode modeAt(int speed) const { return framingModeOf(family, speed); }
+  int32_t checkLengthAt(int speed) const;
+  bool tracksEscape() const { return family == FrameFamily::Ppp || family == FrameFamily::Irda; }
+  bool charFamily() const { return isCharacterFamily(family); }
+  // What the word means to the lane (0 SD, 1 RD) holding a frame open.
+  LaneEvent laneEvent(int speed, uint32_t word, int lane) const;
+};
+
+// A forward walk over the run that keeps what all assembly walks share at each word:
+// the IrDA speed and, per lane, the shared escape flag and the last word that cleared it.
+class WordFeed {
+ public:
+  void start(const RunRing& ring, const FamilyRules& rules);
+  uint32_t index() const { return index_; }
+  bool atEnd() const { return index_ >= ring_->size(); }
+  uint32_t word() const { return readLe32(position_); }
+  int speed() const { return speed_; }
+  bool escape(int lane) const { return escape_[lane]; }
+  int64_t lastClear(int lane) const { return lastClear_[lane]; }
+  FramingMode mode() const { return rules_->modeAt(speed_); }
+  const FamilyRules& rules() const { return *rules_; }
+  // Takes in the current word and moves to the next.
+  void step();
+
+ private:
+  void clearEscape(int lane) {
+    escape_[lane] = false;
+    lastClear_[lane] = index_;
+  }
+
+  const RunRing* ring_ = nullptr;
+  const FamilyRules* rules_ = nullptr;
+  const uint8_t* position_ = nullptr;
+  uint32_t index_ = 0;
+  int speed_ = -1;
+  bool escape_[2] = {false, false};
+  int64_t lastClear_[2] = {-1, -1};
+};
+
+// Finds the first word at or after a position that opens a frame: by an opening cell
+// of one lane (in-band framing) or by a time stamp word (stamp-delimited framing).
+class OpeningScanner {
+ public:
+  enum class Source : uint8_t { SdCell, RdCell, Stamp, SpeedWord };
+  void start(const RunRing& ring, const FamilyRules& rules, Source source);
+  // found = the index of that word, or the run's size when there is none.
+  bool find(uint32_t from, uint32_t& found);
+
+ private:
+  bool opensHere() const;
+
+  WordFeed feed_;
+  Source source_ = Source::Stamp;
+  uint32_t asked_ = 0;
+  bool parked_ = false;  // the feed stands on the opening found last
+};
+
+// The shared state just before a word.
+class StateTracker {
+ public:
+  void start(const RunRing& ring, const FamilyRules& rules) { feed_.start(ring, rules); }
+  bool seek(uint32_t index);
+  const WordFeed& feed() const { return feed_; }
+
+ private:
+  WordFeed feed_;
+};
+
+struct QueuedEvent {
+  uint32_t index;
+  uint16_t cell;
+  LaneEvent event;
+  bool escapeAfter;  // the shared flag after the word
+  int8_t checkLength;
+};
+
+// The events of one lane after a position, produced on demand.
+class LaneEventQueue {
+ public:
+  // cellCapacity: the most cells a frame takes from the queue.
+  void start(const RunRing& ring, const FamilyRules& rules, int lane, int32_t cellCapacity);
+  // Forgets the events at or before index; false when index lies behind the last call.
+  bool dropThrough(uint32_t index);
+  // The k-th event kept, or none when the run ends first; failed() tells when it
+  // could not be kept.
+  const QueuedEvent* at(uint32_t k);
+  bool failed() const { return failed_; }
+
+ private:
+  bool produce();
+  bool grow();
+  // The ring's size, never more than maxEvents_.
+  uint32_t slots() const { return static_cast<uint32_t>(events_.size()); }
+
+  // A frame reads at most two events per cell and its end; the queue starts small and
+  // grows up to that.
+  static constexpr uint32_t kStartCapacity = 512;
+  std::vector<QueuedEvent> events_;
+  uint32_t maxEvents_ = kStartCapacity;
+  uint32_t head_ = 0;
+  uint32_t count_ = 0;
+  int64_t dropped_ = -1;
+  int lane_ = 0;
+  bool failed_ = false;
+  WordFeed feed_;
+};
+
+// The event that ends a frame of one lane, with what the walks need to finish a full
+// frame from there: the last characters the shared flag and its opposite would store.
+struct LaneEnd {
+  uint32_t index = 0;  // the run's size when the frame stays open to the end
+  LaneEvent event = LaneEvent::None;
+  uint16_t cell = 0;
+  bool escapeBefore = false;
+  int8_t checkLength = 0;
+  int64_t lastClear = -1;        // last word before index that cleared the flag
+  int64_t lastAppend = -1;       // last character stored under the shared flag
+  int64_t lastOtherAppend = -1;  // ... under the opposite flag
+  int64_t appends = 0;           // characters stored under the shared flag before index
+  int64_t otherAppends = 0;      // ... under the opposite flag
+};
+
+class LaneEndFinder {
+ public:
+  void start(const RunRing& ring, const FamilyRules& rules, int lane);
+  // The first ending event after the position.
+  bool find(uint32_t after, LaneEnd& end);
+  // What the walks know just before the word at index (used on its own instance: the
+  // event there is not looked at).
+  bool summaryAt(uint32_t index, LaneEnd& state);
+
+ private:
+  void takeIn();
+
+  WordFeed feed_;
+  int lane_ = 0;
+  uint32_t asked_ = 0;
+  bool parked_ = false;
+  LaneEnd found_;
+  int64_t lastAppend_ = -1;
+  int64_t lastOtherAppend_ = -1;
+  int64_t appends_ = 0;
+  int64_t otherAppends_ = 0;
+};
+
+// One reading of the run's speed words, with every scanner the walks need under it.
+struct SweepWorld {
+  FamilyRules rules;
+  OpeningScanner sdOpenings, rdOpenings, sdOpeningsAfterSkip, stampOpenings;
+  StateTracker atCursor[2], atOpening[2];
+  LaneEventQueue queues[2];
+  LaneEndFinder ends[2], summaries[2];
+  LaneEndFinder counts[2];  // characters up to where a frame filled its capacity
+
+  void start(const RunRing& ring, int32_t cellCapacity);
+};
 
 }  // namespace
+
+class FrameSweep::Run {
+ public:
+  // False when the sweep cannot serve the run (the runner then walks every frame).
+  bool start(const CaptureFile& capture, const FrameAssembler& assembler, FrameFamily family,
+             const RecordCursor& startCursor);
+  // Which frame the assembly at the cursor delivers; false when refused.
+  bool identify(const RecordCursor& cursor, FrameIdentity& identity);
+  // The whole frame identified last; false when refused.
+  bool assemble(Frame& frame);
+  // Frames whose walks read their first speed code otherwise than the shared state.
+  uint32_t signedReadings() const { return signedReadings_; }
+
+ private:
+  struct Walk;
+  bool readsSpeedAsShared(const RecordCursor& cursor) const;
+  bool findOpeningIn(SweepWorld& world, uint32_t from, uint32_t limit, bool& skip);
+  bool escapeAt(SweepWorld& world, int lane, uint32_t from, uint32_t index, bool startEscape,
+                bool& escape);
+  bool escapeAtOpening(int lane, bool& escape, int& speed);
+  bool fillFromQueue(LaneEventQueue& queue, uint32_t from, uint32_t limit, Walk& walk);
+  bool finish(Walk& walk);
+  void carry(Walk& walk, const LaneEnd& state) const;
+  bool countOverflow(SweepWorld& world, const Walk& walk, const LaneEnd& upTo);
+
+  RunRing ring_;
+  // main_ reads the speed words as the walks that pass them do. A walk whose cursor
+  // comes after a speed word with a code of 128 or more reads that code as a signed
+  // byte until its next speed word (signed_), and then as main_ does. Past that word
+  // it reads from after_ when its frame opens there, and from crossing_ when its frame
+  // opened before and is still open: copies of main_, so that the questions of each
+  // kind come in order (a frame opening after one walk's speed word may lie beyond the
+  // next speed word, where a later walk's frame crosses).
+  SweepWorld main_, signed_, after_, crossing_;
+  SweepWorld& afterSwitch() { return openedAfterSwitch_ ? after_ : crossing_; }
+  OpeningScanner speedWords_;
+  int64_t firstSpeedWord_ = -1;  // IrDA: index of the first speed word, -1 when none
+  bool highSpeedCodes_ = false;  // IrDA: a speed word carries a code of 128 or more
+  uint32_t signedReadings_ = 0;
+  int32_t cellCapacity_ = kFrameCells;
+
+  // The frame identified last.
+  uint32_t cursorIndex_ = 0;
+  uint32_t openIndex_ = 0;
+  uint32_t switchIndex_ = 0;  // the walk's first speed word when it starts in signed_
+  bool inSigned_ = false;
+  bool openedAfterSwitch_ = false;
+  int lane_ = -1;  // -1: the walk opens nothing
+};
 
 // ---- rules ----
 
-CellRule ruleOfFamily(FrameFamily family, int speed) {
-  switch (family) {
-    case FrameFamily::Hdlc: return CellRule::Hdlc;
-    case FrameFamily::Ppp: return CellRule::Ppp;
-    case FrameFamily::Irda: return speed > kSirTopSpeed ? CellRule::Hdlc : CellRule::Sir;
-    case FrameFamily::I2c: return CellRule::I2c;
-    case FrameFamily::Async: return CellRule::Char;
-    case FrameFamily::Spi: return CellRule::Spi;
-  }
-  return CellRule::Hdlc;
-}
-
-bool opensInBand(CellRule rule, uint16_t cell) {
-  switch (rule) {
-    case CellRule::Hdlc: return cellStatus(cell) == 4;
-    case CellRule::Ppp:
-    case CellRule::Sir: return holdsCharacter(cell) && flagBit0(cell);
-    case CellRule::I2c: return cellStatus(cell) == 4 && cellByte(cell) == 0;
-    case CellRule::Char: return holdsCharacter(cell);
-    case CellRule::Spi: return holdsCharacter(cell) && flagBit1(cell);
-  }
-  return false;
-}
-
-namespace {
-
-LaneEvent hdlcEvent(uint16_t cell) {
-  switch (cellStatus(cell)) {
-    case 5: return LaneEvent::Close;
-    case 6: return LaneEvent::EndSF;
-    case 7: return LaneEvent::EndA;
-    default: return holdsCharacter(cell) ? LaneEvent::Append : LaneEvent::None;
-  }
-}
-
-LaneEvent byteEvent(CellRule rule, uint16_t cell) {
-  if (cellStatus(cell) == 7) return LaneEvent::EndB;
-  if (!holdsCharacter(cell)) return LaneEvent::None;
-  const uint8_t byte = cellByte(cell);
-  if (rule == CellRule::Sir && byte == kSirBegin) return LaneEvent::None;
-  if (byte == kControlEscape) return LaneEvent::EscByte;
-  if (byte == (rule == CellRule::Sir ? kSirEnd : kPppFlag)) return LaneEvent::CloseByte;
-  return LaneEvent::EscAppend;
-}
-
-LaneEvent i2cEvent(uint16_t cell) {
-  const unsigned status = cellStatus(cell);
-  if (status == 4) return cellByte(cell) == 1 ? LaneEvent::Append : LaneEvent::None;
-  if (status == 5) return LaneEvent::Close;
-  return holdsCharacter(cell) ? LaneEvent::Append : LaneEvent::None;
-}
-
-}  // namespace
-
-LaneEvent cellEvent(CellRule rule, uint16_t cell) {
-  switch (rule) {
-    case CellRule::Hdlc: return hdlcEvent(cell);
-    case CellRule::Ppp:
-    case CellRule::Sir: return byteEvent(rule, cell);
-    case CellRule::I2c: return i2cEvent(cell);
-    case CellRule::Char:
-      if (cellStatus(cell) == 7) return LaneEvent::Store7;
-      return holdsCharacter(cell) ? LaneEvent::Append : LaneEvent::None;
-    case CellRule::Spi: return holdsCharacter(cell) ? LaneEvent::Append : LaneEvent::None;
-  }
-  return LaneEvent::None;
-}
-
-CellRule FamilyRules::ruleAt(int speed) const { return ruleOfFamily(family, speed); }
-
 int32_t FamilyRules::checkLengthAt(int speed) const {
-  if (family == FrameFamily::Irda) return speed >= kFcs32Speed ? 4 : 2;
-  return fixedCheckLength;
+  return family == FrameFamily::Irda ? irdaCheckLength(speed) : fixedCheckLength;
 }
 
 LaneEvent FamilyRules::laneEvent(int speed, uint32_t word, int lane) const {
   if (isDataWord(word)) {
-    const uint16_t cell = laneCell(lane, word);
-    const CellRule rule = ruleAt(speed);
+    const FramingMode mode = modeAt(speed);
+    const CellClass cell = classifyCell(mode, laneCell(lane, word));
     // ASYNC and SPI: a new opening in the lane detaches the open frame.
-    if (!stampDelimited && charFamily() && opensInBand(rule, cell)) return LaneEvent::Detach;
-    return cellEvent(rule, cell);
+    if (!stampDelimited && openingDetaches(mode) && cell.opens) return LaneEvent::Detach;
+    return cell.event;
   }
   const unsigned kind = recordKind(word);
-  if (kind == KindMarker) {
-    const unsigned subKind = markerSubKind(word);
-    return subKind == 0 ? LaneEvent::EndOE : subKind == 1 ? LaneEvent::EndLD : LaneEvent::None;
-  }
+  if (kind == KindMarker) return markerEvent(word);
   if (stampDelimited && charFamily() && kind == KindClockStamp && laneOfStamp(word) == lane)
     return LaneEvent::Detach;
   return LaneEvent::None;
@@ -119,21 +279,16 @@ LaneEvent FamilyRules::laneEvent(int speed, uint32_t word, int lane) const {
 // ---- positions ----
 
 bool RunRing::init(const CaptureFile& capture, const uint8_t* start) {
-  chunkStart_ = capture.chunkStart();
-  const uint8_t* chunkEnd = capture.chunkEnd();
+  ring_ = capture.ring();
   const uint8_t* end = capture.conditions().endPosition;
-  if (capture.byteLength() == 0 || chunkStart_ == nullptr || chunkEnd == nullptr ||
-      chunkEnd - chunkStart_ < 4 || (chunkEnd - chunkStart_) % 4 != 0)
-    return false;
-  bytes_ = static_cast<size_t>(chunkEnd - chunkStart_);
-  if (bytes_ / 4 > UINT32_MAX / 2) return false;
-  auto isWord = [&](const uint8_t* p) {
-    return p != nullptr && p >= chunkStart_ && p < chunkEnd && (p - chunkStart_) % 4 == 0;
-  };
-  if (!isWord(start) || !isWord(end)) return false;
-  startOffset_ = static_cast<size_t>(start - chunkStart_);
+  if (capture.byteLength() == 0 || ring_.empty()) return false;
+  if (ring_.wordCount() > UINT32_MAX / 2) return false;
+  if (!ring_.holds(start) || !ring_.holds(end)) return false;
+  start_ = start;
+  bytes_ = MonitorRing::kWordBytes * ring_.wordCount();
+  startOffset_ = static_cast<size_t>(start - ring_.firstWord());
   size_ = indexOf(end);
-  if (size_ == 0) size_ = static_cast<uint32_t>(bytes_ / 4);
+  if (size_ == 0) size_ = static_cast<uint32_t>(ring_.wordCount());
   return true;
 }
 
@@ -152,21 +307,22 @@ void WordFeed::start(const RunRing& ring, const FamilyRules& rules) {
 void WordFeed::step() {
   const uint32_t w = word();
   if (isDataWord(w)) {
-    const CellRule cellRule = rule();
-    if (isByteRule(cellRule)) {
+    const FramingMode framing = mode();
+    if (framing == FramingMode::Ppp || framing == FramingMode::Sir) {
       for (int lane = 0; lane < kLanes; ++lane) {
-        const LaneEvent event = byteEvent(cellRule, laneCell(lane, w));
+        const LaneEvent event = classifyCell(framing, laneCell(lane, w)).event;
         if (event == LaneEvent::EscByte)
           escape_[lane] = !escape_[lane];
         else if (event != LaneEvent::None)
           clearEscape(lane);
       }
     }
-  } else if (recordKind(w) == KindMarker && markerSubKind(w) <= 1) {
+  } else if (recordKind(w) == KindMarker && markerEvent(w) != LaneEvent::None) {
     clearEscape(0);
     clearEscape(1);
   } else if (rules_->family == FrameFamily::Irda && isSpeedWord(w)) {
-    speed_ = rules_->signedSpeedWords ? static_cast<int8_t>(w >> 24) : static_cast<int>(w >> 24);
+    const uint8_t code = speedCodeAfter(w);
+    speed_ = rules_->signedSpeedWords ? static_cast<int8_t>(code) : static_cast<int>(code);
   }
   ++index_;
   position_ = ring_->next(position_);
@@ -189,7 +345,8 @@ bool OpeningScanner::opensHere() const {
     const unsigned kind = recordKind(w);
     return kind == KindClockStamp || (kind == KindCounterStamp && !feed_.rules().charFamily());
   }
-  return isDataWord(w) && opensInBand(feed_.rule(), source_ == Source::SdCell ? sdCell(w) : rdCell(w));
+  return isDataWord(w) &&
+         opensFrame(feed_.mode(), source_ == Source::SdCell ? sdCell(w) : rdCell(w));
 }
 
 bool OpeningScanner::find(uint32_t from, uint32_t& found) {
@@ -236,7 +393,7 @@ bool LaneEventQueue::dropThrough(uint32_t index) {
   if (failed_ || static_cast<int64_t>(index) < dropped_) return false;
   dropped_ = index;
   while (count_ > 0 && events_[head_].index <= index) {
-    head_ = (head_ + 1) % events_.size();
+    head_ = (head_ + 1) % slots();
     --count_;
   }
   if (count_ == 0)
@@ -248,16 +405,16 @@ bool LaneEventQueue::produce() {
   while (!feed_.atEnd()) {
     const uint32_t w = feed_.word();
     const LaneEvent event = feed_.rules().laneEvent(feed_.speed(), w, lane_);
-    QueuedEvent queued{feed_.index(), isDataWord(w) ? laneCell(lane_, w) : uint16_t{0}, event, false,
-                       static_cast<int8_t>(feed_.rules().checkLengthAt(feed_.speed()))};
+    QueuedEvent queued{feed_.index(), isDataWord(w) ? laneCell(lane_, w) : uint16_t{0}, event,
+                       false, static_cast<int8_t>(feed_.rules().checkLengthAt(feed_.speed()))};
     feed_.step();
     if (event == LaneEvent::None) continue;
-    if (count_ == events_.size() && !grow()) {
+    if (count_ == slots() && !grow()) {
       failed_ = true;
       return false;
     }
     queued.escapeAfter = feed_.escape(lane_);
-    events_[(head_ + count_) % events_.size()] = queued;
+    events_[(head_ + count_) % slots()] = queued;
     ++count_;
     return true;
   }
@@ -267,14 +424,14 @@ bool LaneEventQueue::produce() {
 const QueuedEvent* LaneEventQueue::at(uint32_t k) {
   while (count_ <= k)
     if (!produce()) return nullptr;
-  return &events_[(head_ + k) % events_.size()];
+  return &events_[(head_ + k) % slots()];
 }
 
 // Doubles the ring, its events laid out again from the head.
 bool LaneEventQueue::grow() {
-  if (events_.size() >= maxEvents_) return false;
+  if (slots() >= maxEvents_) return false;
   std::vector<QueuedEvent> larger(2 * events_.size());
-  for (uint32_t k = 0; k < count_; ++k) larger[k] = events_[(head_ + k) % events_.size()];
+  for (uint32_t k = 0; k < count_; ++k) larger[k] = events_[(head_ + k) % slots()];
   events_ = std::move(larger);
   head_ = 0;
   return true;
@@ -316,7 +473,8 @@ void LaneEndFinder::takeIn() {
         ++otherAppends_;
       }
       break;
-    default: break;
+    default:
+      break;
   }
   feed_.step();
 }
@@ -386,15 +544,14 @@ void SweepWorld::start(const RunRing& ring, int32_t cellCapacity) {
   }
 }
 
-bool FrameSweep::start(const CaptureFile& capture, const FrameAssembler& assembler,
-                       FrameFamily family, const RecordCursor& startCursor) {
+bool FrameSweep::Run::start(const CaptureFile& capture, const FrameAssembler& assembler,
+                            FrameFamily family, const RecordCursor& startCursor) {
   if (!ring_.init(capture, startCursor.position)) return false;
   FamilyRules& rules = main_.rules;
   rules = FamilyRules{};
   rules.family = family;
   rules.stampDelimited = assembler.isStampDelimited(family);
-  if (family == FrameFamily::Hdlc || family == FrameFamily::Ppp)
-    rules.fixedCheckLength = capture.conditions().checkKind() == 2 ? 4 : 2;
+  rules.fixedCheckLength = framing::fixedCheckLength(family, capture.conditions().checkKind());
   rules.initialSpeed = static_cast<int8_t>(startCursor.speedCode);
   cellCapacity_ = assembler.cellCapacity();
   main_.start(ring_, cellCapacity_);
@@ -408,7 +565,7 @@ bool FrameSweep::start(const CaptureFile& capture, const FrameAssembler& assembl
       const uint32_t w = readLe32(p);
       if (!isSpeedWord(w)) continue;
       if (firstSpeedWord_ < 0) firstSpeedWord_ = i;
-      if ((w >> 24) >= 128) highSpeedCodes_ = true;
+      if (speedCodeAfter(w) >= 128) highSpeedCodes_ = true;
     }
   }
   if (highSpeedCodes_) {
@@ -417,6 +574,8 @@ bool FrameSweep::start(const CaptureFile& capture, const FrameAssembler& assembl
     signed_.start(ring_, cellCapacity_);
     after_.rules = rules;
     after_.start(ring_, cellCapacity_);
+    crossing_.rules = rules;
+    crossing_.start(ring_, cellCapacity_);
     speedWords_.start(ring_, rules, OpeningScanner::Source::SpeedWord);
   }
   lane_ = -1;
@@ -426,14 +585,14 @@ bool FrameSweep::start(const CaptureFile& capture, const FrameAssembler& assembl
 // A walk reads the speed code of its cursor as a signed byte but that of a speed word
 // as unsigned. Before the first speed word both readings agree with the start code as
 // main_ reads it, and so do codes below 128.
-bool FrameSweep::readsSpeedAsShared(const RecordCursor& cursor) const {
+bool FrameSweep::Run::readsSpeedAsShared(const RecordCursor& cursor) const {
   if (!highSpeedCodes_) return true;
   return firstSpeedWord_ < 0 || cursorIndex_ <= firstSpeedWord_ || cursor.speedCode < 128;
 }
 
 // The first opening at or after from and before limit (lane_ -1 when none). A set skip
 // passes over the first SD opening, and is cleared once it has.
-bool FrameSweep::findOpeningIn(SweepWorld& world, uint32_t from, uint32_t limit, bool& skip) {
+bool FrameSweep::Run::findOpeningIn(SweepWorld& world, uint32_t from, uint32_t limit, bool& skip) {
   const uint32_t none = ring_.size();
   lane_ = -1;
   if (world.rules.stampDelimited) {
@@ -469,7 +628,7 @@ bool FrameSweep::findOpeningIn(SweepWorld& world, uint32_t from, uint32_t limit,
   return true;
 }
 
-bool FrameSweep::identify(const RecordCursor& cursor, FrameIdentity& identity) {
+bool FrameSweep::Run::identify(const RecordCursor& cursor, FrameIdentity& identity) {
   if (cursor.position == nullptr) return false;
   cursorIndex_ = ring_.indexOf(cursor.position);
   inSigned_ = !readsSpeedAsShared(cursor);
@@ -493,78 +652,32 @@ bool FrameSweep::identify(const RecordCursor& cursor, FrameIdentity& identity) {
   return true;
 }
 
-// A walk's own state while its frame fills: the frame, the escape flag and the last
-// character it took.
-struct FrameSweep::Walk {
+// A walk's own state while its frame fills: the frame's lane, with the escape flag, and
+// how far the walk has handled words itself.
+struct FrameSweep::Run::Walk {
+  Walk(Frame& frame, int lane, int32_t capacity)
+      : frame(frame), state{static_cast<uint8_t>(lane + 1), false, 0, &frame, capacity} {}
+
+  bool ended() const { return atRunEnd || state.openFrame == nullptr; }
+  bool full() const { return frame.count >= state.cellCapacity; }
+  void apply(const RunRing& ring, LaneEvent event, int64_t index, uint16_t cell,
+             int32_t checkLength) {
+    state.checkLength = checkLength;
+    applyLaneEvent(state, event, ring.at(static_cast<uint32_t>(index)), cell);
+  }
+
   Frame& frame;
-  int lane;
-  int32_t capacity;
-  bool escape = false;
-  bool ended = false;
-  int64_t lastData = -1;
+  LaneState state;
+  bool atRunEnd = false;      // the run ended with the frame still open
   int64_t lastEvent = -1;     // the last word the walk handled itself
   bool sharedEscape = false;  // the shared flag after that word
-
-  bool full() const { return frame.count >= capacity; }
-  void append(int64_t index, uint16_t cell) {
-    lastData = index;
-    storeCell(frame, cell, capacity);
-  }
-  void endWith(FrameEndStatus status) {
-    frame.endStatus = status;
-    ended = true;
-  }
-  void close(const RunRing& ring, int32_t checkLength) {
-    ended = true;
-    if (lastData < 0) return;
-    const unsigned status = cellStatus(laneCell(lane, readLe32(ring.at(static_cast<uint32_t>(lastData)))));
-    if (status == kGoodCheckStatus || status == kBadCheckStatus) {
-      frame.count -= checkLength;
-      frame.endStatus = status == kGoodCheckStatus ? FcsGood : FcsError;
-    } else {
-      frame.endStatus = Ended;
-    }
-  }
-  void apply(const RunRing& ring, LaneEvent event, int64_t index, uint16_t cell, int32_t checkLength) {
-    switch (event) {
-      case LaneEvent::None: break;
-      case LaneEvent::Append: append(index, cell); break;
-      case LaneEvent::EscAppend:
-        if (escape) cell ^= kEscapeXor;
-        escape = false;
-        append(index, cell);
-        break;
-      case LaneEvent::EscByte:
-        if (escape) append(index, cell ^ kEscapeXor);
-        escape = !escape;
-        break;
-      case LaneEvent::CloseByte:
-        if (escape)
-          endWith(EndA);
-        else
-          close(ring, checkLength);
-        escape = false;
-        break;
-      case LaneEvent::Close: close(ring, checkLength); break;
-      case LaneEvent::EndSF: endWith(EndSF); break;
-      case LaneEvent::EndA: endWith(EndA); break;
-      case LaneEvent::EndB: endWith(EndB); break;
-      case LaneEvent::Store7:
-        storeCell(frame, cell, capacity);
-        ended = true;
-        break;
-      case LaneEvent::Detach: ended = true; break;
-      case LaneEvent::EndOE: endWith(EndOE); break;
-      case LaneEvent::EndLD: endWith(EndLD); break;
-    }
-  }
 };
 
 // The flag of a walk just before the word at index, given its flag just before from:
 // the shared flag when something cleared that in between, and otherwise the shared
 // flag changed by the 0x7Ds in between.
-bool FrameSweep::escapeAt(SweepWorld& world, int lane, uint32_t from, uint32_t index, bool startEscape,
-                          bool& escape) {
+bool FrameSweep::Run::escapeAt(SweepWorld& world, int lane, uint32_t from, uint32_t index,
+                               bool startEscape, bool& escape) {
   if (!world.atOpening[lane].seek(index)) return false;
   const WordFeed& there = world.atOpening[lane].feed();
   escape = there.escape(lane);
@@ -576,7 +689,7 @@ bool FrameSweep::escapeAt(SweepWorld& world, int lane, uint32_t from, uint32_t i
 
 // The walk starts with a clear flag at its cursor. One that switches readings at its
 // first speed word goes on from there with the flag it had.
-bool FrameSweep::escapeAtOpening(int lane, bool& escape, int& speed) {
+bool FrameSweep::Run::escapeAtOpening(int lane, bool& escape, int& speed) {
   escape = false;
   speed = main_.rules.initialSpeed;
   if (!main_.rules.tracksEscape()) return true;
@@ -595,13 +708,14 @@ bool FrameSweep::escapeAtOpening(int lane, bool& escape, int& speed) {
 
 // Takes the queue's events after from and before limit; at the run's end the frame
 // stays open.
-bool FrameSweep::fillFromQueue(LaneEventQueue& queue, uint32_t from, uint32_t limit, Walk& walk) {
+bool FrameSweep::Run::fillFromQueue(LaneEventQueue& queue, uint32_t from, uint32_t limit,
+                                    Walk& walk) {
   if (!queue.dropThrough(from)) return false;
-  for (uint32_t k = 0; !walk.ended && !walk.full(); ++k) {
+  for (uint32_t k = 0; !walk.ended() && !walk.full(); ++k) {
     const QueuedEvent* event = queue.at(k);
     if (event == nullptr) {
       if (queue.failed()) return false;
-      walk.ended = limit >= ring_.size();
+      walk.atRunEnd = limit >= ring_.size();
       return true;
     }
     if (event->index >= limit) return true;
@@ -615,11 +729,12 @@ bool FrameSweep::fillFromQueue(LaneEventQueue& queue, uint32_t from, uint32_t li
 // Brings a full frame's last character and flag up to what the walks know at a later
 // word. After the last word the walk handled, its flag differs from the shared one at
 // most until something clears both.
-void FrameSweep::carry(Walk& walk, const LaneEnd& state) const {
-  const bool same = walk.escape == walk.sharedEscape || state.lastClear > walk.lastEvent;
+void FrameSweep::Run::carry(Walk& walk, const LaneEnd& state) const {
+  bool& escape = walk.state.escapePending;
+  const bool same = escape == walk.sharedEscape || state.lastClear > walk.lastEvent;
   const int64_t later = same ? state.lastAppend : state.lastOtherAppend;
-  if (later > walk.lastEvent) walk.lastData = later;
-  walk.escape = same ? state.escapeBefore : !state.escapeBefore;
+  if (later > walk.lastEvent) walk.frame.lastDataWord = ring_.at(static_cast<uint32_t>(later));
+  escape = same ? state.escapeBefore : !state.escapeBefore;
 }
 
 // Adds to a full frame's overflow the characters it would store after the last word it
@@ -627,20 +742,21 @@ void FrameSweep::carry(Walk& walk, const LaneEnd& state) const {
 // report never shows the length of a cut frame). A walk whose flag differs from the
 // shared one stores as the opposite flag does until something clears both, and as the
 // shared one after that; the 0x7Ds before that clearing can then make the count one off.
-bool FrameSweep::countOverflow(SweepWorld& world, const Walk& walk, const LaneEnd& upTo) {
+bool FrameSweep::Run::countOverflow(SweepWorld& world, const Walk& walk, const LaneEnd& upTo) {
   if (cellCapacity_ <= kFrameCells) return true;
   LaneEnd from;
-  if (!world.counts[walk.lane].summaryAt(static_cast<uint32_t>(walk.lastEvent + 1), from))
-    return false;
-  const bool same = walk.escape == walk.sharedEscape || upTo.lastClear > walk.lastEvent;
+  const int lane = walk.state.lane();
+  if (!world.counts[lane].summaryAt(static_cast<uint32_t>(walk.lastEvent + 1), from)) return false;
+  const bool same =
+      walk.state.escapePending == walk.sharedEscape || upTo.lastClear > walk.lastEvent;
   const int64_t more = same ? upTo.appends - from.appends : upTo.otherAppends - from.otherAppends;
   if (more > 0) walk.frame.overflow += static_cast<int32_t>(more);
   return true;
 }
 
 // The frame holds its capacity: only its end and its last character are still to come.
-bool FrameSweep::finish(Walk& walk) {
-  const int lane = walk.lane;
+bool FrameSweep::Run::finish(Walk& walk) {
+  const int lane = walk.state.lane();
   const uint32_t size = ring_.size();
   const uint32_t switchAt = switchIndex_;
   LaneEnd end;
@@ -653,49 +769,69 @@ bool FrameSweep::finish(Walk& walk) {
       if (!first.summaries[lane].summaryAt(switchAt, atSwitch)) return false;
       if (!countOverflow(first, walk, atSwitch)) return false;
       carry(walk, atSwitch);
-      if (!after_.atCursor[lane].seek(switchAt + 1)) return false;
+      if (!crossing_.atCursor[lane].seek(switchAt + 1)) return false;
       walk.lastEvent = switchAt;
-      walk.sharedEscape = after_.atCursor[lane].feed().escape(lane);
-      if (!after_.ends[lane].find(switchAt, end)) return false;
+      walk.sharedEscape = crossing_.atCursor[lane].feed().escape(lane);
+      if (!crossing_.ends[lane].find(switchAt, end)) return false;
     }
-  } else if (!after_.ends[lane].find(std::max(openIndex_, switchAt), end)) {
+  } else if (!afterSwitch().ends[lane].find(std::max(openIndex_, switchAt), end)) {
     return false;
   }
-  SweepWorld& last = walk.lastEvent < switchAt ? (inSigned_ ? signed_ : main_) : after_;
+  SweepWorld& last = walk.lastEvent < switchAt ? (inSigned_ ? signed_ : main_) : afterSwitch();
   if (!countOverflow(last, walk, end)) return false;
   carry(walk, end);
   if (end.index < size) walk.apply(ring_, end.event, end.index, end.cell, end.checkLength);
   return true;
 }
 
-bool FrameSweep::assemble(Frame& frame) {
+bool FrameSweep::Run::assemble(Frame& frame) {
   clearFrame(frame);
   if (lane_ < 0) return true;
   const uint8_t* opening = ring_.at(openIndex_);
   const uint32_t word = readLe32(opening);
   frame.direction = static_cast<uint8_t>(lane_ + 1);
   frame.firstWord = opening;
-  if (main_.rules.stampDelimited) frame.stampWord = word & ~0x8000u;
+  if (main_.rules.stampDelimited) frame.stampWord = withoutStampDirection(word);
 
-  Walk walk{frame, lane_, cellCapacity_};
+  Walk walk(frame, lane_, cellCapacity_);
   int speed = main_.rules.initialSpeed;
-  if (!escapeAtOpening(lane_, walk.escape, speed)) return false;
-  const CellRule rule = main_.rules.ruleAt(speed);
-  if (!main_.rules.stampDelimited && ruleFollowsOpening(rule)) {
+  if (!escapeAtOpening(lane_, walk.state.escapePending, speed)) return false;
+  // An in-band opening cell is also a cell of the frame it opens.
+  if (!main_.rules.stampDelimited) {
     const uint16_t cell = laneCell(lane_, word);
-    walk.apply(ring_, cellEvent(rule, cell), openIndex_, cell, main_.rules.checkLengthAt(speed));
+    walk.apply(ring_, classifyCell(main_.rules.modeAt(speed), cell).event, openIndex_, cell,
+               main_.rules.checkLengthAt(speed));
   }
   walk.lastEvent = openIndex_;
   const uint32_t size = ring_.size();
-  if (!openedAfterSwitch_ && !walk.ended && !walk.full() &&
+  if (!openedAfterSwitch_ && !walk.ended() && !walk.full() &&
       !fillFromQueue((inSigned_ ? signed_ : main_).queues[lane_], openIndex_, switchIndex_, walk))
     return false;
-  if (switchIndex_ < size && !walk.ended && !walk.full() &&
-      !fillFromQueue(after_.queues[lane_], std::max(openIndex_, switchIndex_), size, walk))
+  if (switchIndex_ < size && !walk.ended() && !walk.full() &&
+      !fillFromQueue(afterSwitch().queues[lane_], std::max(openIndex_, switchIndex_), size, walk))
     return false;
-  if (!walk.ended && !finish(walk)) return false;
-  frame.lastDataWord = walk.lastData >= 0 ? ring_.at(static_cast<uint32_t>(walk.lastData)) : nullptr;
-  return true;
+  return walk.ended() || finish(walk);
 }
+
+// ---- the public face ----
+
+FrameSweep::FrameSweep() = default;
+FrameSweep::~FrameSweep() = default;
+FrameSweep::FrameSweep(FrameSweep&&) noexcept = default;
+FrameSweep& FrameSweep::operator=(FrameSweep&&) noexcept = default;
+
+bool FrameSweep::start(const CaptureFile& capture, const FrameAssembler& assembler,
+                       FrameFamily family, const RecordCursor& startCursor) {
+  if (run_ == nullptr) run_ = std::make_unique<Run>();
+  return run_->start(capture, assembler, family, startCursor);
+}
+
+bool FrameSweep::identify(const RecordCursor& cursor, FrameIdentity& identity) {
+  return run_ != nullptr && run_->identify(cursor, identity);
+}
+
+bool FrameSweep::assemble(Frame& frame) { return run_ != nullptr && run_->assemble(frame); }
+
+uint32_t FrameSweep::signedReadings() const { return run_ == nullptr ? 0 : run_->signedReadings(); }
 
 }  // namespace qv

@@ -151,7 +151,7 @@ void FrameTranslator::writeTime(uint32_t stampWord) {
   }
 }
 
-void FrameTranslator::writeEndMark(int endStatus) {
+void FrameTranslator::writeEndMark(FrameEndStatus endStatus) {
   writePos = fixedText(writePos, 2, endMark(endStatus));
 }
 

@@ -54,7 +54,7 @@ class FrameTranslator {
   // Shared line helpers: each writes at writePos and moves it on.
   int writeDirection(int direction);
   void writeTime(uint32_t stampWord);
-  void writeEndMark(int endStatus);
+  void writeEndMark(FrameEndStatus endStatus);
   void extendColumnHead(const char* label);
   void trimLine();
   // Copies the head text into lineBuffer and extends it with dashes and the label.

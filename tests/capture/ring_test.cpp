@@ -15,6 +15,42 @@ using namespace build;
 using test::loadRing;
 using test::withLineStates;
 
+// The ring's arithmetic on a chunk of three words and a partial one, which is not part
+// of the ring.
+TEST(MonitorRing, StepsWrapAndDistancesCountForward) {
+  const uint8_t chunk[14] = {};
+  const MonitorRing ring(chunk, chunk + 14);
+  const uint8_t* w[] = {chunk, chunk + 4, chunk + 8};
+  EXPECT_EQ(3u, ring.wordCount());
+  EXPECT_EQ(chunk + 12, ring.wrapPoint());
+  struct Step {
+    const uint8_t* from;
+    const uint8_t* next;
+    const uint8_t* previous;
+  };
+  for (const Step& step :
+       {Step{w[0], w[1], w[2]}, Step{w[1], w[2], w[0]}, Step{w[2], w[0], w[1]}}) {
+    EXPECT_EQ(step.next, ring.next(step.from));
+    EXPECT_EQ(step.previous, ring.previous(step.from));
+  }
+  struct Span {
+    const uint8_t* from;
+    const uint8_t* to;
+    size_t words;
+  };
+  for (const Span& span :
+       {Span{w[0], w[0], 0}, Span{w[0], w[2], 2}, Span{w[2], w[0], 1}, Span{w[1], w[0], 2}}) {
+    EXPECT_EQ(span.words, ring.distance(span.from, span.to));
+    EXPECT_EQ(span.to, ring.wordsAfter(span.from, span.words + 3));  // whole turns add nothing
+  }
+  EXPECT_TRUE(ring.holds(w[2]));
+  EXPECT_FALSE(ring.holds(chunk + 12));  // the partial word
+  EXPECT_FALSE(ring.holds(chunk + 2));   // inside a word
+  EXPECT_EQ(w[0], ring.wordOrFirst(chunk + 13));
+  EXPECT_TRUE(MonitorRing(chunk, chunk + 3).empty());
+  EXPECT_TRUE(MonitorRing().empty());
+}
+
 TEST(MonitorRing, VisitsEveryWordOnceThenStopsWithCursorUnchanged) {
   const auto file = loadRing({sdChar('A'), rdChar('B'), idleWord(3)});
   RecordCursor cursor = file->startCursor();

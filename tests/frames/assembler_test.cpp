@@ -22,14 +22,14 @@ TEST_F(AssemblerTest, HdlcCheckVerdictSetsEndStatusAndHidesCheckBytes) {
   struct Case {
     unsigned lastStatus;
     int checkKind;
-    uint8_t endStatus;
+    FrameEndStatus endStatus;
     int count;
   };
   const Case cases[] = {
-      {16, kFcs16, FcsGood, 2},  {20, kFcs16, FcsError, 2},
-      {8, kFcs16, Ended, 4},     {16, kFcs32, FcsGood, 0},
-      {20, kFcs32, FcsError, 0}, {17, kFcs16, Ended, 4},  // 16 with an error flag is no verdict
-      {16, 0, FcsGood, 2},                                // NONE still takes two check bytes
+      {16, kFcs16, FrameEndStatus::FcsGood, 2},  {20, kFcs16, FrameEndStatus::FcsError, 2},
+      {8, kFcs16, FrameEndStatus::Ended, 4},     {16, kFcs32, FrameEndStatus::FcsGood, 0},
+      {20, kFcs32, FrameEndStatus::FcsError, 0}, {17, kFcs16, FrameEndStatus::Ended, 4},  // 16 with an error flag is no verdict
+      {16, 0, FrameEndStatus::FcsGood, 2},                                // NONE still takes two check bytes
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "status " << c.lastStatus << " check " << c.checkKind);
@@ -52,10 +52,10 @@ TEST_F(AssemblerTest, HdlcClosingCellsWithoutCharactersOrFrame) {
   load({kSdClose, kSdOpen, kSdClose, kSdOpen, sdChar(0x01), kSdClose}, conditionsFor(2, kFcs16));
   const std::vector<Frame> slots = frames(FrameFamily::Hdlc, cursorAt(0), 2);
   EXPECT_EQ(DirectionSd, slots[0].direction);
-  EXPECT_EQ(Open, slots[0].endStatus);
+  EXPECT_EQ(FrameEndStatus::Open, slots[0].endStatus);
   EXPECT_EQ(0, slots[0].count);
   EXPECT_EQ(nullptr, slots[0].lastDataWord);
-  EXPECT_EQ(Ended, slots[1].endStatus);
+  EXPECT_EQ(FrameEndStatus::Ended, slots[1].endStatus);
   EXPECT_EQ(Bytes{0x01}, bytesOf(slots[1]));
 }
 
@@ -64,10 +64,10 @@ TEST_F(AssemblerTest, HdlcEndMarksAndOpenAtEndOfData) {
         kSdOpen, sdChar(3)},
        conditionsFor(2, kFcs16));
   const std::vector<Frame> slots = frames(FrameFamily::Hdlc, cursorAt(0), 4);
-  EXPECT_EQ(EndSF, slots[0].endStatus);
+  EXPECT_EQ(FrameEndStatus::EndSF, slots[0].endStatus);
   EXPECT_EQ(DirectionRd, slots[1].direction);
-  EXPECT_EQ(EndA, slots[1].endStatus);
-  EXPECT_EQ(Open, slots[2].endStatus);  // still open when the data ended
+  EXPECT_EQ(FrameEndStatus::EndA, slots[1].endStatus);
+  EXPECT_EQ(FrameEndStatus::Open, slots[2].endStatus);  // still open when the data ended
   EXPECT_EQ(Bytes{3}, bytesOf(slots[2]));
   EXPECT_EQ(DirectionNone, slots[3].direction);
 }
@@ -78,7 +78,7 @@ TEST_F(AssemblerTest, OverlongFrameKeepsSixtyFourCellsAndItsVerdict) {
   words.push_back(kSdClose);
   load(words, conditionsFor(2, kFcs16));
   const Frame frame = first(FrameFamily::Hdlc, cursorAt(0));
-  EXPECT_EQ(FcsGood, frame.endStatus);
+  EXPECT_EQ(FrameEndStatus::FcsGood, frame.endStatus);
   EXPECT_EQ(62, frame.count);
   EXPECT_EQ(1, frame.cells[0] >> 8);
   EXPECT_EQ(64, frame.cells[63] >> 8);
@@ -96,7 +96,7 @@ TEST_F(AssemblerTest, PppControlEscapes) {
   const Frame frame = first(FrameFamily::Ppp, cursorAt(0));
   EXPECT_EQ(Bytes({0x01, 0x7E, 0x5D, 0x01}), bytesOf(frame));
   EXPECT_EQ(10u, frame.cells[3] & 0x1F);  // status bits survive de-escaping
-  EXPECT_EQ(Ended, frame.endStatus);
+  EXPECT_EQ(FrameEndStatus::Ended, frame.endStatus);
 }
 
 TEST_F(AssemblerTest, PppEscapedFlagAbortsAndStatusSevenEndsWithB) {
@@ -104,11 +104,11 @@ TEST_F(AssemblerTest, PppEscapedFlagAbortsAndStatusSevenEndsWithB) {
         dataWord(cell(7, 0), 0), sdChar(0x05, 9), sdChar(0x43), sdChar(0x44, 16), sdChar(0x7E)},
        conditionsFor(3, kFcs16));
   const std::vector<Frame> slots = frames(FrameFamily::Ppp, cursorAt(0), 3);
-  EXPECT_EQ(EndA, slots[0].endStatus);
+  EXPECT_EQ(FrameEndStatus::EndA, slots[0].endStatus);
   EXPECT_EQ(Bytes({0x01, 0x41}), bytesOf(slots[0]));
-  EXPECT_EQ(EndB, slots[1].endStatus);
+  EXPECT_EQ(FrameEndStatus::EndB, slots[1].endStatus);
   EXPECT_EQ(Bytes({0x03, 0x42}), bytesOf(slots[1]));
-  EXPECT_EQ(FcsGood, slots[2].endStatus);
+  EXPECT_EQ(FrameEndStatus::FcsGood, slots[2].endStatus);
   EXPECT_EQ(1, slots[2].count);  // three cells less the two check bytes
 }
 
@@ -139,7 +139,7 @@ TEST_F(AssemblerTest, SirDropsBeginBytesKeepsFlagBytesAndClosesOnEnd) {
   const Frame frame = first(FrameFamily::Irda, cursorAt(0, 0, 2));
   EXPECT_EQ(DirectionSd, frame.direction);
   EXPECT_EQ(Bytes({0x7E, 0xC1}), bytesOf(frame));
-  EXPECT_EQ(Ended, frame.endStatus);
+  EXPECT_EQ(FrameEndStatus::Ended, frame.endStatus);
 }
 
 TEST_F(AssemblerTest, IrdaSpeedWordSwitchesToHdlcFramingAndCheckLength) {
@@ -149,9 +149,9 @@ TEST_F(AssemblerTest, IrdaSpeedWordSwitchesToHdlcFramingAndCheckLength) {
       kSdOpen,         sdChar(4), sdChar(5), sdChar(6), sdChar(7, 16), kSdClose};
   load(words, conditionsFor(4));
   const std::vector<Frame> slots = frames(FrameFamily::Irda, cursorAt(0, 0, 2), 2);
-  EXPECT_EQ(FcsGood, slots[0].endStatus);
+  EXPECT_EQ(FrameEndStatus::FcsGood, slots[0].endStatus);
   EXPECT_EQ(1, slots[0].count);
-  EXPECT_EQ(FcsGood, slots[1].endStatus);
+  EXPECT_EQ(FrameEndStatus::FcsGood, slots[1].endStatus);
   EXPECT_EQ(0, slots[1].count);  // four check bytes at speed 8
 
   // Without the speed words the status-4 cells open nothing in SIR framing.
@@ -169,7 +169,7 @@ TEST_F(AssemblerTest, CursorSpeedIsSignedSpeedWordIsNot) {
   // and the first frame is the one after the speed word.
   const Frame afterWord = first(FrameFamily::Irda, cursorAt(0, 0, 200));
   EXPECT_EQ(word(6), afterWord.firstWord);
-  EXPECT_EQ(FcsGood, afterWord.endStatus);
+  EXPECT_EQ(FrameEndStatus::FcsGood, afterWord.endStatus);
   EXPECT_EQ(0, afterWord.count);  // speed 200 from the word: four check bytes
   // Code 6 in the cursor alone selects HDLC framing: the first status-4 cell opens.
   const Frame fast = first(FrameFamily::Irda, cursorAt(0, 0, 6));
@@ -182,7 +182,7 @@ TEST_F(AssemblerTest, CursorSpeedIsSignedSpeedWordIsNot) {
 TEST_F(AssemblerTest, MarkersEndBothLanes) {
   const std::vector<uint32_t> open2{kSdOpen, kRdOpen, dataWord(cell(8, 1), cell(8, 2))};
   for (const auto& [subKind, expected] :
-       {std::pair<unsigned, uint8_t>{0, EndOE}, {1, EndLD}, {2, Open}}) {
+       {std::pair<unsigned, FrameEndStatus>{0, FrameEndStatus::EndOE}, {1, FrameEndStatus::EndLD}, {2, FrameEndStatus::Open}}) {
     SCOPED_TRACE(subKind);
     std::vector<uint32_t> words = open2;
     words.push_back(markerWord(subKind));
@@ -206,7 +206,7 @@ TEST_F(AssemblerTest, HdlcStampDelimitedOpensByStampAndIgnoresStatusFour) {
   EXPECT_EQ(DirectionRd, frame.direction);
   EXPECT_EQ(rdStamp & ~0x8000u, frame.stampWord);
   EXPECT_EQ(word(0), frame.firstWord);
-  EXPECT_EQ(FcsGood, frame.endStatus);
+  EXPECT_EQ(FrameEndStatus::FcsGood, frame.endStatus);
   EXPECT_EQ(0, frame.count);
   EXPECT_EQ(Bytes({0x11, 0x22}),
             Bytes({uint8_t(frame.cells[0] >> 8), uint8_t(frame.cells[1] >> 8)}));
@@ -221,7 +221,7 @@ TEST_F(AssemblerTest, AsyncStampDelimitedFraming) {
        conditionsFor(0, 0, 1));
   const std::vector<Frame> slots = frames(FrameFamily::Async, cursorAt(0), 4);
   EXPECT_EQ(Bytes({'A', 'B'}), bytesOf(slots[0]));
-  EXPECT_EQ(Open, slots[0].endStatus);
+  EXPECT_EQ(FrameEndStatus::Open, slots[0].endStatus);
   EXPECT_EQ(Bytes({'C', 0x55}), bytesOf(slots[1]));
   EXPECT_EQ(7u, slots[1].cells[1] & 0x1F);
   EXPECT_EQ(word(5), slots[1].lastDataWord);  // the status-7 cell is no character
@@ -240,7 +240,7 @@ TEST_F(AssemblerTest, AsyncInBandEveryCharacterOpensAFrame) {
   EXPECT_EQ(2, slots[0].count);  // 'a' and the status-7 cell
   EXPECT_EQ(DirectionRd, slots[1].direction);
   EXPECT_EQ(Bytes{'x'}, bytesOf(slots[1]));
-  EXPECT_EQ(Open, slots[1].endStatus);
+  EXPECT_EQ(FrameEndStatus::Open, slots[1].endStatus);
   EXPECT_EQ(Bytes{'b'}, bytesOf(slots[2]));
   EXPECT_EQ(Bytes{'y'}, bytesOf(slots[3]));
   EXPECT_EQ(DirectionNone, slots[4].direction);
@@ -259,7 +259,7 @@ TEST_F(AssemblerTest, SpiAndI2cOpeningCells) {
        conditionsFor(5));
   const Frame frame = first(FrameFamily::I2c, cursorAt(0));
   EXPECT_EQ(Bytes({0xA0, 0x01, 0x55}), bytesOf(frame));
-  EXPECT_EQ(FcsGood, frame.endStatus);
+  EXPECT_EQ(FrameEndStatus::FcsGood, frame.endStatus);
   EXPECT_EQ(3, frame.count);
 }
 
@@ -317,9 +317,9 @@ TEST_F(AssemblerTest, WorkedSequenceDeliversEachFrameInOpeningOrder) {
   Frame frame = first(FrameFamily::Hdlc, cursor);
   EXPECT_EQ(DirectionSd, frame.direction);
   EXPECT_EQ(Bytes({1, 2, 3}), bytesOf(frame));
-  EXPECT_EQ(Ended, frame.endStatus);
+  EXPECT_EQ(FrameEndStatus::Ended, frame.endStatus);
 
-  ASSERT_TRUE(assembler.nextHdlcFrame(cursor));
+  ASSERT_TRUE(assembler.nextFrame(FrameFamily::Hdlc, cursor));
   EXPECT_EQ(5, indexOf(cursor.position));
   EXPECT_EQ(0, cursor.pairPending);
   frame = first(FrameFamily::Hdlc, cursor);
@@ -327,7 +327,7 @@ TEST_F(AssemblerTest, WorkedSequenceDeliversEachFrameInOpeningOrder) {
   EXPECT_EQ(word(5), frame.firstWord);
   EXPECT_EQ(Bytes{0x11}, bytesOf(frame));
 
-  ASSERT_TRUE(assembler.nextHdlcFrame(cursor));
+  ASSERT_TRUE(assembler.nextFrame(FrameFamily::Hdlc, cursor));
   EXPECT_EQ(5, indexOf(cursor.position));
   EXPECT_EQ(1, cursor.pairPending);
   frame = first(FrameFamily::Hdlc, cursor);
@@ -336,7 +336,7 @@ TEST_F(AssemblerTest, WorkedSequenceDeliversEachFrameInOpeningOrder) {
   EXPECT_EQ(Bytes{0x21}, bytesOf(frame));
   EXPECT_EQ(word(6), frame.lastDataWord);
 
-  EXPECT_FALSE(assembler.nextHdlcFrame(cursor));  // no boundary after W6
+  EXPECT_FALSE(assembler.nextFrame(FrameFamily::Hdlc, cursor));  // no boundary after W6
 }
 
 // ---- unsafe input ----

@@ -41,6 +41,9 @@ constexpr ReportCase kReports[] = {
     {"ppp_session", "2\n1\n2\n", "ppp_dump"},
     // SIR framing at 9600 bit/s, then two- and four-byte check sequences at higher speeds.
     {"irda_frames", "2\n1\n", "irda_frames"},
+    // A walk from a later boundary reads a speed code of 191 as a signed byte and
+    // delivers a frame that opens before one already printed: it is printed too.
+    {"irda_signed_speed", "2\n1\n", "irda_signed_speed"},
     // 7- and 10-bit addresses, repeated starts, general call, no acknowledge, a long one.
     {"i2c_transactions", "2\n1\n", "i2c_transactions"},
     {"spi_frames", "2\n1\n", "spi_frames"},

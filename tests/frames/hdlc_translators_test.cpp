@@ -23,12 +23,12 @@ TEST_F(HdlcLineTest, Modulo8Lines) {
             "SD:       C1 INFO   0  1  0   G 010203");
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1, 0x73})), "RD:       C1 UA        1      G");
   // S frame: N(R) 5, P/F 0, no N(S).
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0xA1}, FcsError)),
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0xA1}, FrameEndStatus::FcsError)),
             "SD:       01 RR        0  5   E");
   // Unnamed S and U types show their control byte.
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0D}, Ended)), "SD:       01 (0D)      0  0");
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0F}, Ended)), "SD:       01 (0F)      0");
-  Frame stamped = makeFrame(DirectionRd, {0xC1, 0x73}, EndSF);
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0D}, FrameEndStatus::Ended)), "SD:       01 (0D)      0  0");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0F}, FrameEndStatus::Ended)), "SD:       01 (0F)      0");
+  Frame stamped = makeFrame(DirectionRd, {0xC1, 0x73}, FrameEndStatus::EndSF);
   stamped.stampWord = 4u | (12u << 8) | (34u << 16) | (56u << 24);
   EXPECT_EQ(lineOf(sdlc, stamped), "RD:123456 C1 UA        1     SF");
 }
@@ -71,7 +71,7 @@ TEST_F(HdlcLineTest, UnnumberedNamesFollowTheLineNotTheAddressOrCrBit) {
 
 TEST_F(HdlcLineTest, ShortOrMiscountedFramesShowOnlyTheFieldsPresent) {
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {})), "SD:" + blanks(27) + "G");
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {}, Open)), "SD:");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {}, FrameEndStatus::Open)), "SD:");
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1})), "RD:       C1" + blanks(18) + "G");
   // A check verdict on a frame shorter than its check sequence leaves a negative count.
   Frame shortened = makeFrame(DirectionSd, {0xC1, 0x10});

@@ -17,7 +17,7 @@ namespace {
 
 class IrlapLines : public ::testing::Test {
  protected:
-  std::string line(int direction, std::initializer_list<uint8_t> bytes, int endStatus = FcsGood) {
+  std::string line(int direction, std::initializer_list<uint8_t> bytes, FrameEndStatus endStatus = FrameEndStatus::FcsGood) {
     return lineOf(irlap, makeFrame(direction, bytes, endStatus));
   }
   IrlapTranslator irlap;
@@ -30,7 +30,7 @@ TEST_F(IrlapLines, WorkedExamplesAndSupervisoryFrames) {
   EXPECT_EQ(line(DirectionRd, {0xFE, 0xE3, 0x10, 0x20, 0x30}), "RD:       FE TEST     0     G 102030");
   // SREJ with N(R) 5 and P/F 1; S frames carry no N(S).
   EXPECT_EQ(line(DirectionRd, {0x02, 0xBD}), "RD:       02 SREJ  5  1     G");
-  EXPECT_EQ(line(DirectionRd, {0x02, 0x05}, FcsError), "RD:       02 RNR   0  0     E");
+  EXPECT_EQ(line(DirectionRd, {0x02, 0x05}, FrameEndStatus::FcsError), "RD:       02 RNR   0  0     E");
 }
 
 TEST_F(IrlapLines, NamesFollowTheCrBitNotTheDirection) {
@@ -153,7 +153,7 @@ TEST(SpiLines, DumpLineAndColumnHead) {
   SpiDumpTranslator spi;
   EXPECT_EQ(lineOf(spi, makeFrame(DirectionSd, {0x9F, 0x00, 0xEF, 0x40, 0x18})), "SD:       9F00EF4018");
   // No FC column, whatever the ending.
-  EXPECT_EQ(lineOf(spi, makeFrame(DirectionRd, {0x01}, EndOE)), "RD:       01");
+  EXPECT_EQ(lineOf(spi, makeFrame(DirectionRd, {0x01}, FrameEndStatus::EndOE)), "RD:       01");
   Frame frame = makeFrame(DirectionSd, {});
   for (int i = 0; i < 20; ++i) frame.cells[frame.count++] = static_cast<uint16_t>(i << 8 | 10);
   EXPECT_EQ(lineOf(spi, frame, 39), "SD:       000102030405060708090A0B0C0D");

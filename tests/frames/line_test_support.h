@@ -17,10 +17,10 @@ inline Frame& append(Frame& frame, std::initializer_list<uint8_t> bytes) {
 }
 
 inline Frame makeFrame(int direction, std::initializer_list<uint8_t> bytes,
-                       int endStatus = FcsGood) {
+                       FrameEndStatus endStatus = FrameEndStatus::FcsGood) {
   Frame frame;
   frame.direction = static_cast<uint8_t>(direction);
-  frame.endStatus = static_cast<uint8_t>(endStatus);
+  frame.endStatus = endStatus;
   return append(frame, bytes);
 }
 

@@ -27,7 +27,7 @@ class RecordingTranslator : public FrameTranslator {
     if (writeDirection(frame.direction) != 0) return 1;
     writePos = decimalZeros(
         writePos, 2, static_cast<uint32_t>((frame.firstWord - captureFile->chunkStart()) / 4));
-    if (withEnding) writePos += std::snprintf(writePos, 16, " e%d n%d", frame.endStatus, frame.count);
+    if (withEnding) writePos += std::snprintf(writePos, 16, " e%d n%d", static_cast<int>(frame.endStatus), frame.count);
     finishLine();
     return 0;
   }

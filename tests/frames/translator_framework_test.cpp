@@ -90,9 +90,9 @@ TEST_F(LineTest, DirectionAndEndMarks) {
   probe.writePos = buffer;
   EXPECT_EQ(0, probe.writeDirection(DirectionSd));
   EXPECT_EQ(0, probe.writeDirection(DirectionRd));
-  probe.writeEndMark(FcsGood);
-  probe.writeEndMark(Ended);
-  probe.writeEndMark(EndLD);
+  probe.writeEndMark(FrameEndStatus::FcsGood);
+  probe.writeEndMark(FrameEndStatus::Ended);
+  probe.writeEndMark(FrameEndStatus::EndLD);
   EXPECT_EQ("SD:RD: G  LD", probe.line());
   char* at = probe.writePos;
   EXPECT_EQ(1, probe.writeDirection(DirectionNone));
@@ -100,10 +100,11 @@ TEST_F(LineTest, DirectionAndEndMarks) {
   EXPECT_EQ(at, probe.writePos);
   EXPECT_EQ('\0', *at);
 
-  // Statuses past the table have no mark.
-  EXPECT_STREQ("  ", endMark(9));
-  EXPECT_STREQ("  ", endMark(-1));
-  EXPECT_STREQ("  ", endMark(255));
+  const char* const marks[] = {"  ", "  ", " G", " E", "SF", " A", " B", "OE", "LD"};
+  auto markOf = [](int status) { return endMark(static_cast<FrameEndStatus>(status)); };
+  for (int status = 0; status < 9; ++status) EXPECT_STREQ(marks[status], markOf(status));
+  EXPECT_STREQ("  ", markOf(9));
+  EXPECT_STREQ("  ", markOf(255));
 }
 
 TEST_F(LineTest, TrimLineCutsTrailingBlanksTabsAndNewlines) {
@@ -267,49 +268,79 @@ TEST(LineWidthTest, WidthClassesOfThePrintColumns) {
 
 // ---- which frames reach the report ----
 
-Frame delivered(uint8_t direction, const uint8_t* firstWord) {
-  Frame frame;
-  frame.direction = direction;
-  frame.firstWord = firstWord;
-  return frame;
+// One run's deliveries in turn: the frame (direction, opening word) that the assembly
+// at the cursor delivered, and whether it is printed. Word indexes count from the
+// ring's first word; the ring holds eight words.
+struct Delivery {
+  uint8_t direction;
+  int firstWord;
+  int cursor;
+  bool printed;
+};
+
+void expectDeliveries(uint8_t dataLine, int walkStart, std::initializer_list<Delivery> deliveries) {
+  const uint8_t ring[32] = {};
+  FrameDeliveryFilter filter(dataLine, ring + 4 * walkStart, MonitorRing(ring, ring + 32));
+  int step = 0;
+  for (const Delivery& d : deliveries) {
+    Frame frame;
+    frame.direction = d.direction;
+    frame.firstWord = d.direction == DirectionNone ? nullptr : ring + 4 * d.firstWord;
+    EXPECT_EQ(d.printed, filter.shouldPrint(frame, ring + 4 * d.cursor)) << "delivery " << step;
+    ++step;
+  }
 }
 
 TEST(DeliveryFilterTest, EachFrameOnceAndAtMostOneEmptySlot) {
-  const uint8_t ring[16] = {};
-  FrameDeliveryFilter filter(0, ring, ring, ring + 16);
-  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring)));
-  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring)));  // back to back
-  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionRd, ring)));   // same word, other lane
-  // A pair word whose cells are both false boundaries repeats SD and RD in turn.
-  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring + 4)));
-  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionRd, ring + 4)));
-  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring + 4)));
-  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionRd, ring + 4)));
-  // ... or two frames of one direction in turn.
-  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring + 8)));
-  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring + 4)));
-  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring + 8)));
-  EXPECT_TRUE(filter.shouldPrint(Frame{}));
-  EXPECT_FALSE(filter.shouldPrint(Frame{}));
+  expectDeliveries(0, 0, {
+      {DirectionSd, 0, 0, true},
+      {DirectionSd, 0, 0, false},  // back to back
+      {DirectionRd, 0, 0, true},   // same word, other lane
+      // A pair word whose cells are both false boundaries repeats SD and RD in turn.
+      {DirectionSd, 1, 1, true},
+      {DirectionRd, 1, 1, true},
+      {DirectionSd, 1, 1, false},
+      {DirectionRd, 1, 1, false},
+      // ... or two frames of one direction in turn.
+      {DirectionSd, 2, 1, true},
+      {DirectionSd, 1, 1, false},
+      {DirectionSd, 2, 2, false},
+      {DirectionNone, 0, 2, true},
+      {DirectionNone, 0, 3, false},
+  });
+}
+
+// A walk from a later cursor may deliver a frame that opens before one already printed
+// in its direction (an IrDA speed code read as a signed byte): it is new, and printed.
+TEST(DeliveryFilterTest, AFrameArrivingOutOfTurnIsPrintedOnce) {
+  expectDeliveries(0, 0, {
+      {DirectionSd, 6, 0, true},
+      {DirectionSd, 3, 3, true},
+      {DirectionSd, 6, 3, false},
+      {DirectionSd, 3, 3, false},
+      {DirectionSd, 6, 6, false},
+      {DirectionRd, 6, 6, true},
+  });
 }
 
 TEST(DeliveryFilterTest, RingOrderWrapsAtTheChunkEnd) {
-  const uint8_t ring[16] = {};
-  FrameDeliveryFilter filter(0, ring + 8, ring, ring + 16);
-  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring + 12)));
-  EXPECT_TRUE(filter.shouldPrint(delivered(DirectionSd, ring)));  // after the wrap
-  EXPECT_FALSE(filter.shouldPrint(delivered(DirectionSd, ring + 12)));
+  expectDeliveries(0, 6, {
+      {DirectionSd, 7, 6, true},
+      {DirectionSd, 0, 7, true},  // after the wrap
+      {DirectionSd, 7, 7, false},
+  });
 }
 
 TEST(DeliveryFilterTest, DataLineLeavesOutTheOtherDirectionButNeverTheEmptySlot) {
-  const uint8_t ring[8] = {};
-  FrameDeliveryFilter sdOnly(1, ring, ring, ring + 8);
-  EXPECT_TRUE(sdOnly.shouldPrint(delivered(DirectionSd, ring)));
-  EXPECT_FALSE(sdOnly.shouldPrint(delivered(DirectionRd, ring + 4)));
-  EXPECT_TRUE(sdOnly.shouldPrint(Frame{}));
-  FrameDeliveryFilter rdOnly(2, ring, ring, ring + 8);
-  EXPECT_FALSE(rdOnly.shouldPrint(delivered(DirectionSd, ring)));
-  EXPECT_TRUE(rdOnly.shouldPrint(delivered(DirectionRd, ring + 4)));
+  expectDeliveries(1, 0, {
+      {DirectionSd, 0, 0, true},
+      {DirectionRd, 1, 0, false},
+      {DirectionNone, 0, 1, true},
+  });
+  expectDeliveries(2, 0, {
+      {DirectionSd, 0, 0, false},
+      {DirectionRd, 1, 0, true},
+  });
 }
 
 }  // namespace
