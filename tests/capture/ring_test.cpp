@@ -215,7 +215,7 @@ TEST(MonitorRing, StraightRunsVisitWhatAdvanceVisits) {
       }
     }
     ASSERT_EQ(seen.size(), expected.size());
-    EXPECT_EQ(seen.size(), words.size() - start);
+    EXPECT_EQ(seen.size(), words.size() - static_cast<size_t>(start));
     for (size_t i = 0; i < seen.size(); ++i) {
       EXPECT_EQ(seen[i].position, expected[i].position) << i;
       EXPECT_EQ(seen[i].lineState, expected[i].lineState) << i;

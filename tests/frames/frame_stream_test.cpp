@@ -44,7 +44,7 @@ struct Mix {
 
 bool endsSomething(uint16_t c) {
   const unsigned status = c & 0x1F;
-  const uint8_t byte = c >> 8;
+  const auto byte = static_cast<uint8_t>(c >> 8);
   return status == 5 || status == 6 || status == 7 ||
          (status >= 8 && (byte == 0x7E || byte == 0xC1));
 }
@@ -69,7 +69,9 @@ uint32_t randomControlWord(Random& r, const Mix& mix) {
     case 1: return clockStamp(r.below(100), r.below(256), r.below(256), r.oneIn(2));
     case 2: return counterStamp(r.below(1 << 19), r.oneIn(2));
     case 3: return (r.oneIn(2) ? 4u : 8u) + 1 + r.below(3) + ((r.next() & 0xFFFF) << 8);  // display columns
-    case 4: return build::lineStateWord(r.below(4096), r.below(4096), 16 + r.below(2));
+    case 4:
+      return build::lineStateWord(static_cast<uint16_t>(r.below(4096)),
+                                  static_cast<uint16_t>(r.below(4096)), 16 + r.below(2));
     case 5: return markerWord(mix.closings ? r.below(3) : 2 + r.below(3));
     case 6: return speedWord(r.pick(kSpeeds), r.pick(kSpeeds), r.oneIn(6) ? 1 : 0);
     case 7: return build::idleWord(r.below(20000));
@@ -153,7 +155,7 @@ Delivery deliver(const CaptureFile& capture, FrameFamily family, uint8_t dataLin
 std::vector<uint8_t> captureImage(const std::vector<uint32_t>& words, int protocol, Random& r) {
   build::Conditions conditions;
   conditions.protocol = protocol;
-  conditions.checkKind = r.below(3);
+  conditions.checkKind = static_cast<int>(r.below(3));
   conditions.stampFlag1 = r.oneIn(2) ? 1 : 0;
   conditions.stampFlag2 = r.oneIn(3) ? 1 : 0;
   conditions.lineStateRecorded = r.oneIn(2) ? 1 : 0;
@@ -226,7 +228,7 @@ std::vector<uint32_t> longFrames(Random& r, int protocol) {
   for (int frame = 0; frame < 6; ++frame) {
     const bool rd = r.oneIn(2);
     auto put = [&](uint16_t c) { words.push_back(rd ? dataWord(0, c) : dataWord(c, 0)); };
-    if (r.oneIn(2)) words.push_back(clockStamp(1, 2, frame, rd));
+    if (r.oneIn(2)) words.push_back(clockStamp(1, 2, static_cast<unsigned>(frame), rd));
     put(protocol == 3 || protocol == 0 || protocol == 10 ? cell(11, 0x41) : cell(4, 0));
     const int length = 60 + static_cast<int>(r.below(12));
     for (int i = 0; i < length; ++i) {
@@ -281,7 +283,7 @@ TEST(FrameStreamTest, FullFramesInEscapeRunsEndAsWalked) {
       std::vector<uint32_t> words;
       if (family.protocol == 4 && r.oneIn(2)) words.push_back(speedWord(0, r.oneIn(2) ? 2 : 9));
       for (uint32_t w : escapeRuns(r, 100 + r.below(700))) words.push_back(w);
-      if (family.protocol == 4 && r.oneIn(3)) words.insert(words.begin() + r.below(static_cast<uint32_t>(words.size())), speedWord(0, r.below(12)));
+      if (family.protocol == 4 && r.oneIn(3)) words.insert(words.begin() + r.below(static_cast<uint32_t>(words.size())), speedWord(0, static_cast<uint8_t>(r.below(12))));
       const std::vector<uint8_t> image = captureImage(words, family.protocol, r);
       // Beyond the report's capacity the cells must agree; the overflow of a frame cut
       // inside a run of 0x7Ds can be one off in the sweep, so it is not compared here.

@@ -50,7 +50,7 @@ class CaptureFixture : public ::testing::Test {
     return frame;
   }
   std::vector<Frame> frames(FrameFamily family, const RecordCursor& cursor, int slotCount) {
-    std::vector<Frame> slots(slotCount);
+    std::vector<Frame> slots(static_cast<size_t>(slotCount));
     assembler.assemble(family, cursor, slots.data(), slotCount);
     return slots;
   }
@@ -61,7 +61,7 @@ class CaptureFixture : public ::testing::Test {
 
 inline std::vector<uint8_t> bytesOf(const Frame& frame) {
   std::vector<uint8_t> bytes;
-  for (int i = 0; i < frame.count && i < kFrameCells; ++i) bytes.push_back(frame.cells[i] >> 8);
+  for (int i = 0; i < frame.count && i < kFrameCells; ++i) bytes.push_back(static_cast<uint8_t>(frame.cells[i] >> 8));
   return bytes;
 }
 

@@ -48,7 +48,7 @@ inline std::string columnHeadOf(FrameTranslator& translator, int width) {
   return buffer;
 }
 
-inline std::string blanks(int n) { return std::string(n, ' '); }
-inline std::string dashes(int n) { return std::string(n, '-'); }
+inline std::string blanks(int n) { return std::string(static_cast<size_t>(n), ' '); }
+inline std::string dashes(int n) { return std::string(static_cast<size_t>(n), '-'); }
 
 }  // namespace qv::test
