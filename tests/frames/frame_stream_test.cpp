@@ -143,7 +143,8 @@ Delivery deliver(const CaptureFile& capture, FrameFamily family, uint8_t dataLin
     ++delivery.count;
     if (identity.firstWord != nullptr && identity.firstWord < latest[identity.direction]) ++delivery.outOfTurn;
     if (identity.firstWord > latest[identity.direction]) latest[identity.direction] = identity.firstWord;
-    if (describeFrames) delivery.frames.push_back(describe(frame, capture.chunkStart(), withOverflow));
+    if (describeFrames)
+      delivery.frames.push_back(describe(frame, capture.chunkStart(), withOverflow));
   } while (frames.advance());
   delivery.refusals = frames.refusals();
   delivery.walked = frames.wordsWalked();
@@ -172,10 +173,12 @@ bool sameFrames(const std::vector<uint8_t>& image, FrameFamily family, uint8_t d
     return false;
   }
   if (startIndex > 0) capture.seek(startIndex);
-  const Delivery walk = deliver(capture, family, dataLine, FrameStream::Method::Walk, true, capacity, withOverflow);
+  const Delivery walk =
+      deliver(capture, family, dataLine, FrameStream::Method::Walk, true, capacity, withOverflow);
   const std::vector<std::string>& walked = walk.frames;
   if (outOfTurn != nullptr) *outOfTurn += walk.outOfTurn;
-  const Delivery swept = deliver(capture, family, dataLine, FrameStream::Method::Sweep, true, capacity, withOverflow);
+  const Delivery swept =
+      deliver(capture, family, dataLine, FrameStream::Method::Sweep, true, capacity, withOverflow);
   const std::vector<std::string> adaptive =
       deliver(capture, family, dataLine, FrameStream::Method::Adaptive, true, capacity, withOverflow).frames;
   EXPECT_EQ(0u, swept.refusals) << label;
