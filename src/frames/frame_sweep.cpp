@@ -177,6 +177,9 @@ class LaneEndFinder {
   // What the walks know just before the word at index (used on its own instance: the
   // event there is not looked at).
   bool summaryAt(uint32_t index, LaneEnd& state);
+  // The same just after the first word past `after` that cleared the flag (on its own
+  // instance too; `after` never moves back). False when the instance went past it.
+  bool summaryAfterClear(int64_t after, LaneEnd& state);
 
  private:
   void takeIn();
@@ -190,6 +193,7 @@ class LaneEndFinder {
   int64_t lastOtherAppend_ = -1;
   int64_t appends_ = 0;
   int64_t otherAppends_ = 0;
+  int64_t clearAsked_ = -1;
 };
 
 // One reading of the run's speed words, with every scanner the walks need under it.
@@ -200,6 +204,7 @@ struct SweepWorld {
   LaneEventQueue queues[2];
   LaneEndFinder ends[2], summaries[2];
   LaneEndFinder counts[2];  // characters up to where a frame filled its capacity
+  LaneEndFinder clears[2];  // ... and up to the first word after it that cleared the flag
 
   void start(const RunRing& ring, int32_t cellCapacity);
 };
@@ -444,6 +449,7 @@ void LaneEndFinder::start(const RunRing& ring, const FamilyRules& rules, int lan
   parked_ = false;
   lastAppend_ = lastOtherAppend_ = -1;
   appends_ = otherAppends_ = 0;
+  clearAsked_ = -1;
 }
 
 // Follows which characters a walk would store under the shared flag and under its
@@ -527,6 +533,17 @@ bool LaneEndFinder::summaryAt(uint32_t index, LaneEnd& state) {
   return true;
 }
 
+// The instance only ever stops just after a clearing word, or at the run's end: standing
+// past `after` it has already found the first clearing word after it, if there is one.
+bool LaneEndFinder::summaryAfterClear(int64_t after, LaneEnd& state) {
+  if (after < clearAsked_) return false;
+  clearAsked_ = after;
+  const int64_t cleared = feed_.lastClear(lane_);
+  if (cleared > after && feed_.index() != cleared + 1) return false;
+  while (feed_.lastClear(lane_) <= after && !feed_.atEnd()) takeIn();
+  return summaryAt(feed_.index(), state);
+}
+
 // ---- the sweep ----
 
 void SweepWorld::start(const RunRing& ring, int32_t cellCapacity) {
@@ -541,6 +558,7 @@ void SweepWorld::start(const RunRing& ring, int32_t cellCapacity) {
     ends[lane].start(ring, rules, lane);
     summaries[lane].start(ring, rules, lane);
     counts[lane].start(ring, rules, lane);
+    clears[lane].start(ring, rules, lane);
   }
 }
 
@@ -740,16 +758,23 @@ void FrameSweep::Run::carry(Walk& walk, const LaneEnd& state) const {
 // Adds to a full frame's overflow the characters it would store after the last word it
 // handled, up to the state given. Only a capacity beyond the report's asks for it (the
 // report never shows the length of a cut frame). A walk whose flag differs from the
-// shared one stores as the opposite flag does until something clears both, and as the
-// shared one after that; the 0x7Ds before that clearing can then make the count one off.
+// shared one stores as the opposite flag does up to the first word that clears both, and
+// as the shared one after it.
 bool FrameSweep::Run::countOverflow(SweepWorld& world, const Walk& walk, const LaneEnd& upTo) {
   if (cellCapacity_ <= kFrameCells) return true;
   LaneEnd from;
   const int lane = walk.state.lane();
   if (!world.counts[lane].summaryAt(static_cast<uint32_t>(walk.lastEvent + 1), from)) return false;
-  const bool same =
-      walk.state.escapePending == walk.sharedEscape || upTo.lastClear > walk.lastEvent;
-  const int64_t more = same ? upTo.appends - from.appends : upTo.otherAppends - from.otherAppends;
+  int64_t more = upTo.appends - from.appends;
+  if (walk.state.escapePending != walk.sharedEscape) {
+    if (upTo.lastClear <= walk.lastEvent) {
+      more = upTo.otherAppends - from.otherAppends;
+    } else {
+      LaneEnd cleared;
+      if (!world.clears[lane].summaryAfterClear(walk.lastEvent, cleared)) return false;
+      more = cleared.otherAppends - from.otherAppends + upTo.appends - cleared.appends;
+    }
+  }
   if (more > 0) walk.frame.overflow += static_cast<int32_t>(more);
   return true;
 }
