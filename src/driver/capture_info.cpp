@@ -127,8 +127,8 @@ std::string addressText(uint8_t enabled, uint8_t address) {
 std::string stampText(uint32_t word) {
   char text[7];
   if (recordKind(word) < KindCounterStamp) {
-    std::snprintf(text, sizeof text, "%02u%02u%02u", ((word >> 8) & 0x7F) % 100,
-                  ((word >> 16) & 0xFF) % 100, ((word >> 24) & 0xFF) % 100);
+    std::snprintf(text, sizeof text, "%02u%02u%02u", clockFirstField(word) % 100,
+                  clockSecondField(word) % 100, clockThirdField(word) % 100);
   } else {
     std::snprintf(text, sizeof text, "%06u", counterStampValue(word) % 1000000);
   }
@@ -200,14 +200,11 @@ FrameCounts countFrames(const CaptureFile& capture, FrameFamily family) {
   FrameDeliveryFilter filter(0, start.position, capture.ring());
   FrameStream frames(capture, assembler, family, start);
   Frame frame;
-  do {
-    const FrameIdentity identity = frames.identify();
-    if (identity.direction == DirectionNone) continue;
-    if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position))
-      continue;
-    frames.assemble(frame);
-    ++(frame.direction == DirectionSd ? counts.sd : counts.rd);
-    switch (frame.endStatus) {
+  forEachDeliveredFrame(frames, filter, frame, [&counts](const Frame& delivered) {
+    // The empty slot a report prints once is no frame.
+    if (delivered.direction == DirectionNone) return false;
+    ++(delivered.direction == DirectionSd ? counts.sd : counts.rd);
+    switch (delivered.endStatus) {
       case FrameEndStatus::FcsError: ++counts.badCheck; break;
       case FrameEndStatus::EndA: ++counts.aborted; break;
       case FrameEndStatus::EndSF:
@@ -216,7 +213,8 @@ FrameCounts countFrames(const CaptureFile& capture, FrameFamily family) {
       case FrameEndStatus::EndLD: ++counts.otherAbnormal; break;
       default: break;
     }
-  } while (frames.advance());
+    return false;
+  });
   return counts;
 }
 

@@ -41,7 +41,7 @@ int64_t daysFromCivil(int64_t year, int64_t month, int64_t day) {
 
 uint64_t StampClock::nanoseconds(uint32_t stampWord) {
   if (stampWord == 0) return 0;
-  if ((stampWord & 0x0C) == 8) return counterNanoseconds(stampWord);
+  if (isCounterStampKind(stampWord)) return counterNanoseconds(stampWord);
   return clockNanoseconds(stampWord);
 }
 

@@ -1,12 +1,15 @@
 // I2C transaction translator.
 #include "frames/i2c_translator.h"
 
+#include "capture/record_word.h"
+
 #include <algorithm>
 
 namespace qv {
 namespace {
 
-constexpr int kRepeatedStart = 4;  // cell status of a repeated start between bus bytes
+// Inside an I2C frame an opening cell marks a repeated start between bus bytes.
+constexpr unsigned kRepeatedStart = StatusOpeningFlag;
 constexpr int kTextStart = 7;      // after the time column and one blank
 
 constexpr int kAddress7Length = 5;   // "A0a=>"
@@ -14,7 +17,7 @@ constexpr int kAddress10Length = 8;  // "01a34a=>"
 constexpr int kDataLength = 3;       // "55n"
 constexpr int kSeparatorLength = 2;
 
-constexpr uint8_t byteOf(uint16_t cell) { return static_cast<uint8_t>(cell >> 8); }
+constexpr uint8_t byteOf(uint16_t cell) { return cellByte(cell); }
 // The acknowledge bit that followed the byte: 0 = ACK, 1 = NACK.
 constexpr char ackChar(uint16_t cell) { return (cell & 1) ? 'n' : 'a'; }
 constexpr const char* transferArrow(bool read) { return read ? "<=" : "=>"; }
@@ -29,7 +32,7 @@ class I2cLineBuilder {
   I2cLineBuilder(char* position, int room) : pos_(position), room_(room) {}
 
   bool addCell(uint16_t cell, bool last) {
-    if ((cell & 0x1F) == kRepeatedStart) return repeatedStart(last);
+    if (cellStatus(cell) == kRepeatedStart) return repeatedStart(last);
     switch (state_) {
       case I2cState::expectAddress:
       case I2cState::tenBitHeld:

@@ -142,12 +142,13 @@ int FrameTranslator::writeDirection(int direction) {
 void FrameTranslator::writeTime(uint32_t stampWord) {
   if (stampWord == 0) {  // opened in-band: no stamp to show
     writePos = fixedText(writePos, 6, "");
-  } else if ((stampWord & 0x0C) == 8) {
+  } else if (isCounterStampKind(stampWord)) {
     writePos = decimalZeros(writePos, 6, counterStampValue(stampWord) % 1000000);
   } else {
-    writePos = decimalZeros(writePos, 2, (stampWord >> 8) & 0xFF);
-    writePos = decimalZeros(writePos, 2, (stampWord >> 16) & 0xFF);
-    writePos = decimalZeros(writePos, 2, (stampWord >> 24) & 0xFF);
+    // The stamp word comes with its direction bit cleared, so the first field is whole.
+    writePos = decimalZeros(writePos, 2, clockFirstField(stampWord));
+    writePos = decimalZeros(writePos, 2, clockSecondField(stampWord));
+    writePos = decimalZeros(writePos, 2, clockThirdField(stampWord));
   }
 }
 

@@ -99,8 +99,8 @@ CellText valueCell(uint32_t word) {
     }
   }
   if (kind < KindCounterStamp) {
-    const uint32_t first = (word >> 8) & 0x7F, second = (word >> 16) & 0xFF;
-    const uint32_t third = (word >> 24) & 0xFF;
+    const uint32_t first = clockFirstField(word), second = clockSecondField(word);
+    const uint32_t third = clockThirdField(word);
     switch (column) {
       case 0: return cellText('[', digit(first / 10));
       case 1: return cellText(digit(first), digit(second / 10));

@@ -289,8 +289,8 @@ int NormalListingConverter::formatLineStateRow(char* text, int line) const {
     unsigned before = record.lineStateThen;
     unsigned after = before;
     if (!isDataWord(record.word) && recordKind(record.word) == KindLineStateListed) {
-      before = (record.word >> 8) & 0xFFF;
-      after = (record.word >> 20) & 0xFFF;
+      before = lineStateBefore(record.word);
+      after = lineStateAfter(record.word);
     }
     out[0] = levelOf(before, line);
     out[1] = levelOf(after, line);

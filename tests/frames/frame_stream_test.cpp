@@ -68,7 +68,9 @@ uint32_t randomControlWord(Random& r, const Mix& mix) {
     case 0:
     case 1: return clockStamp(r.below(100), r.below(256), r.below(256), r.oneIn(2));
     case 2: return counterStamp(r.below(1 << 19), r.oneIn(2));
-    case 3: return (r.oneIn(2) ? 4u : 8u) + 1 + r.below(3) + ((r.next() & 0xFFFF) << 8);  // display columns
+    case 3:  // display columns
+      return (r.oneIn(2) ? 4u : 8u) + 1 + r.below(3) +
+             (static_cast<uint32_t>(r.next() & 0xFFFF) << 8);
     case 4:
       return build::lineStateWord(static_cast<uint16_t>(r.below(4096)),
                                   static_cast<uint16_t>(r.below(4096)), 16 + r.below(2));
