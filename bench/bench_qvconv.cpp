@@ -70,13 +70,14 @@ struct AnchorRow {
   Measurement anchor;
 };
 
-
 void usage(std::FILE* stream) {
   std::fputs(
       "usage: qvbench [options]\n"
-      "  --quick            8 MiB realistic captures, adversarial sizes 64/256/1024 KiB, 30 s timeout\n"
+      "  --quick            8 MiB realistic captures, adversarial sizes 64/256/1024 KiB, 30 s "
+      "timeout\n"
       "  --size MIB         monitor data per realistic capture (default 64)\n"
-      "  --adv-base KIB     smallest adversarial capture; the others are 4 and 16 times it (default 1024)\n"
+      "  --adv-base KIB     smallest adversarial capture; the others are 4 and 16 times it "
+      "(default 1024)\n"
       "  --timeout SECONDS  limit per qvconv run (default 120)\n"
       "  --repeat N         convert each capture N times and keep the fastest run (default 3)\n"
       "  --only NAME,...    run only the named cases (see --list)\n"
@@ -107,7 +108,8 @@ void listCases() {
   std::puts("Realistic:");
   for (const Workload& w : realisticWorkloads()) std::printf("  %-24s %s\n", w.name, w.description);
   std::puts("Adversarial:");
-  for (const Workload& w : adversarialWorkloads()) std::printf("  %-24s %s\n", w.name, w.description);
+  for (const Workload& w : adversarialWorkloads())
+    std::printf("  %-24s %s\n", w.name, w.description);
 }
 
 std::optional<Settings> parseArguments(int argc, char** argv) {
@@ -160,8 +162,8 @@ std::optional<Settings> parseArguments(int argc, char** argv) {
       return std::nullopt;
     }
   }
-  if (settings.realisticMiB <= 0 || settings.adversarialBaseKiB == 0 || settings.timeoutSeconds <= 0 ||
-      settings.repeat < 1) {
+  if (settings.realisticMiB <= 0 || settings.adversarialBaseKiB == 0 ||
+      settings.timeoutSeconds <= 0 || settings.repeat < 1) {
     usage(stderr);
     return std::nullopt;
   }
@@ -185,11 +187,13 @@ bool consoleSaysComplete(const std::string& path) {
 // only ever adds time) and the least CPU time. A run that fails or times out is not
 // repeated.
 template <typename Completed>
-Measurement timeRuns(const Settings& settings, const std::vector<std::string>& argv, const std::string& input,
-                     const std::string& stdoutPath, Completed completed, const std::string& stderrPath = "") {
+Measurement timeRuns(const Settings& settings, const std::vector<std::string>& argv,
+                     const std::string& input, const std::string& stdoutPath, Completed completed,
+                     const std::string& stderrPath = "") {
   Measurement m;
   for (int run = 0; run < settings.repeat; ++run) {
-    const ChildResult child = runChild(argv, input, stdoutPath, "", settings.timeoutSeconds, stderrPath);
+    const ChildResult child =
+        runChild(argv, input, stdoutPath, "", settings.timeoutSeconds, stderrPath);
     const bool good = !child.timedOut && child.exitStatus == 0 && completed();
     if (run == 0 || (good && child.seconds < m.child.seconds)) m.child = child;
     if (run == 0 || (good && child.cpuSeconds() < m.cpuSeconds)) m.cpuSeconds = child.cpuSeconds();
@@ -212,7 +216,8 @@ bool sameAfterFirstLine(const fs::path& a, const fs::path& b) {
     first.read(blockA.data(), blockA.size());
     second.read(blockB.data(), blockB.size());
     if (first.gcount() != second.gcount()) return false;
-    if (std::memcmp(blockA.data(), blockB.data(), static_cast<size_t>(first.gcount())) != 0) return false;
+    if (std::memcmp(blockA.data(), blockB.data(), static_cast<size_t>(first.gcount())) != 0)
+      return false;
     if (first.gcount() == 0 || !first || !second) return !first && !second;
   }
 }
@@ -222,17 +227,20 @@ Measurement timeTshark(const Settings& settings, const fs::path& pcapPath, LinkT
   std::vector<std::string> argv = {settings.tshark, "-n"};
   for (const std::string& option : tsharkOptions(linkType)) argv.push_back(option);
   argv.insert(argv.end(), {"-r", pcapPath.string()});
-  return timeRuns(settings, argv, "", "/dev/null", [] { return true; }, "/dev/null");
+  return timeRuns(
+      settings, argv, "", "/dev/null", [] { return true; }, "/dev/null");
 }
 
 // The anchors of one realistic capture: the baseline converter, and TShark on the same
 // frames or cp of the report.
 void measureAnchors(const Settings& settings, const Workload& workload, const fs::path& capturePath,
-                    const fs::path& reportPath, const fs::path& pcapPath, LinkType linkType, AnchorRow& row) {
+                    const fs::path& reportPath, const fs::path& pcapPath, LinkType linkType,
+                    AnchorRow& row) {
   const fs::path consolePath = reportPath.string() + ".console";
   if (!settings.baseline.empty()) {
     const fs::path baselineReport = reportPath.string() + ".baseline";
-    const std::string answers = capturePath.string() + "\n" + baselineReport.string() + "\n" + workload.answers;
+    const std::string answers =
+        capturePath.string() + "\n" + baselineReport.string() + "\n" + workload.answers;
     row.baseline = timeRuns(settings, {settings.baseline}, answers, consolePath,
                             [&] { return consoleSaysComplete(consolePath); });
     row.sameReport = row.baseline->completed && sameAfterFirstLine(reportPath, baselineReport);
@@ -247,8 +255,8 @@ void measureAnchors(const Settings& settings, const Workload& workload, const fs
   } else if (std::strcmp(workload.name, "listing") == 0 && row.qvconv.completed) {
     const fs::path copyPath = reportPath.string() + ".copy";
     row.anchorName = "cp";
-    row.anchor = timeRuns(settings, {"/bin/cp", reportPath.string(), copyPath.string()}, "", "/dev/null",
-                          [] { return true; });
+    row.anchor = timeRuns(settings, {"/bin/cp", reportPath.string(), copyPath.string()}, "",
+                          "/dev/null", [] { return true; });
     std::error_code ignored;
     fs::remove(copyPath, ignored);
   }
@@ -256,8 +264,9 @@ void measureAnchors(const Settings& settings, const Workload& workload, const fs
 
 // Generates the capture, converts it and removes the files again (unless kept). With
 // anchors, also times what the conversion is measured against.
-Measurement measure(const Settings& settings, const fs::path& dir, const Workload& workload, size_t monitorBytes,
-                    const std::string& tag, uint64_t& frames, AnchorRow* anchors = nullptr) {
+Measurement measure(const Settings& settings, const fs::path& dir, const Workload& workload,
+                    size_t monitorBytes, const std::string& tag, uint64_t& frames,
+                    AnchorRow* anchors = nullptr) {
   Measurement m;
   const std::string base = std::string(workload.name) + "-" + tag;
   const fs::path capturePath = dir / (base + ".cap");
@@ -269,8 +278,8 @@ Measurement measure(const Settings& settings, const fs::path& dir, const Workloa
     const Capture capture = makeCapture(workload, monitorBytes);
     frames = capture.frames;
     m.fileBytes = writeCapture(capturePath, capture);
-    if (anchors != nullptr && settings.anchors && !settings.tshark.empty() && capture.linkFrames.count() > 0 &&
-        capture.linkFrames.writePcap(pcapPath))
+    if (anchors != nullptr && settings.anchors && !settings.tshark.empty() &&
+        capture.linkFrames.count() > 0 && capture.linkFrames.writePcap(pcapPath))
       linkType = capture.linkFrames.type();
   }
   if (m.fileBytes == 0) {
@@ -278,9 +287,11 @@ Measurement measure(const Settings& settings, const fs::path& dir, const Workloa
     return m;
   }
   std::fprintf(stderr, "  %-24s %-8s ", workload.name, tag.c_str());
-  const std::string answers = capturePath.string() + "\n" + reportPath.string() + "\n" + workload.answers;
+  const std::string answers =
+      capturePath.string() + "\n" + reportPath.string() + "\n" + workload.answers;
   const uint64_t fileBytes = m.fileBytes;
-  m = timeRuns(settings, {settings.qvconv}, answers, consolePath, [&] { return consoleSaysComplete(consolePath); });
+  m = timeRuns(settings, {settings.qvconv}, answers, consolePath,
+               [&] { return consoleSaysComplete(consolePath); });
   m.fileBytes = fileBytes;
   if (m.completed) m.frameLines = countFrameLines(reportPath);
   std::fprintf(stderr, "%s\n", m.child.timedOut ? "timed out" : m.completed ? "done" : "FAILED");
@@ -292,7 +303,8 @@ Measurement measure(const Settings& settings, const fs::path& dir, const Workloa
   }
   if (settings.keepDir.empty()) {
     std::error_code ignored;
-    for (const fs::path& path : {capturePath, reportPath, consolePath, pcapPath}) fs::remove(path, ignored);
+    for (const fs::path& path : {capturePath, reportPath, consolePath, pcapPath})
+      fs::remove(path, ignored);
   }
   return m;
 }
@@ -308,23 +320,29 @@ std::string seconds(const Measurement& m, double timeout, const char* format = "
   return text;
 }
 
-void printRealisticRow(const Settings& settings, const Workload& workload, size_t monitorBytes, uint64_t frames,
-                       const Measurement& m) {
+void printRealisticRow(const Settings& settings, const Workload& workload, size_t monitorBytes,
+                       uint64_t frames, const Measurement& m) {
   const double rssMiB = static_cast<double>(m.child.peakRssKiB) / 1024.0;
   const double overFile = rssMiB - static_cast<double>(m.fileBytes) / kMiB;
   if (!m.completed) {
-    std::printf("| %s | %.0f | %s | | | %.1f | %.1f | | missed |\n", workload.name, static_cast<double>(monitorBytes) / kMiB,
+    std::printf("| %s | %.0f | %s | | | %.1f | %.1f | | missed |\n", workload.name,
+                static_cast<double>(monitorBytes) / kMiB,
                 seconds(m, settings.timeoutSeconds).c_str(), rssMiB, overFile);
     return;
   }
   std::string lines = "n/a";
   if (workload.oneLinePerFrame)
-    lines = m.frameLines == static_cast<int64_t>(frames) ? "ok" : std::to_string(m.frameLines) + " of " + std::to_string(frames);
+    lines = m.frameLines == static_cast<int64_t>(frames)
+                ? "ok"
+                : std::to_string(m.frameLines) + " of " + std::to_string(frames);
   const double mbs = static_cast<double>(monitorBytes) / 1e6 / m.child.seconds;
-  const double target = std::strcmp(workload.name, "listing") == 0 ? kListingTargetMBs : kFrameTargetMBs;
+  const double target =
+      std::strcmp(workload.name, "listing") == 0 ? kListingTargetMBs : kFrameTargetMBs;
   const bool met = mbs >= target && overFile <= kRssSlackMiB;
-  std::printf("| %s | %.0f | %.2f | %.1f | %.0f | %.1f | %.1f | %s | %s |\n", workload.name, static_cast<double>(monitorBytes) / kMiB,
-              m.child.seconds, mbs, static_cast<double>(frames) / m.child.seconds, rssMiB, overFile, lines.c_str(), met ? "met" : "missed");
+  std::printf("| %s | %.0f | %.2f | %.1f | %.0f | %.1f | %.1f | %s | %s |\n", workload.name,
+              static_cast<double>(monitorBytes) / kMiB, m.child.seconds, mbs,
+              static_cast<double>(frames) / m.child.seconds, rssMiB, overFile, lines.c_str(),
+              met ? "met" : "missed");
 }
 
 std::string cpu(const Measurement& m) {
@@ -345,7 +363,8 @@ bool anchorGoalMet(const AnchorRow& row, double factor) {
 }
 
 std::string factorText(const AnchorRow& row, const Measurement& converter) {
-  if (!converter.completed || !row.anchor.completed || converter.cpuSeconds <= 0 || row.anchor.cpuSeconds <= 0)
+  if (!converter.completed || !row.anchor.completed || converter.cpuSeconds <= 0 ||
+      row.anchor.cpuSeconds <= 0)
     return "n/a";
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", anchorFactor(row, converter));
@@ -355,8 +374,10 @@ std::string factorText(const AnchorRow& row, const Measurement& converter) {
 void anchorTable(const Settings& settings, const std::vector<AnchorRow>& rows) {
   const bool withBaseline = !settings.baseline.empty();
   std::printf("\n### Anchors: TShark on the same frames, cp of the listing's report\n\n");
-  std::printf("| Family | qvconv CPU s | qvconv wall s | Anchor | Anchor CPU s | Anchor wall s | Factor |%s Goal |\n",
-              withBaseline ? " Baseline CPU s | Baseline factor | Same report |" : "");
+  std::printf(
+      "| Family | qvconv CPU s | qvconv wall s | Anchor | Anchor CPU s | Anchor wall s | Factor "
+      "|%s Goal |\n",
+      withBaseline ? " Baseline CPU s | Baseline factor | Same report |" : "");
   std::printf("|---|---:|---:|---|---:|---:|---:|%s---|\n", withBaseline ? "---:|---:|---|" : "");
   for (const AnchorRow& row : rows) {
     const bool anchored = !row.anchorName.empty();
@@ -370,19 +391,27 @@ void anchorTable(const Settings& settings, const std::vector<AnchorRow>& rows) {
       const Measurement& b = row.baseline ? *row.baseline : none;
       char cells[96];
       std::snprintf(cells, sizeof cells, " %s | %s | %s |", row.baseline ? cpu(b).c_str() : "n/a",
-                    anchored && row.baseline ? factorText(row, b).c_str() : "", row.sameReport ? "yes" : "NO");
+                    anchored && row.baseline ? factorText(row, b).c_str() : "",
+                    row.sameReport ? "yes" : "NO");
       baselineCells = cells;
     }
-    std::printf("| %s | %s | %.3f | %s | %s | %s | %s |%s %s |\n", row.family.c_str(), cpu(row.qvconv).c_str(),
-                row.qvconv.child.seconds, anchored ? row.anchorName.c_str() : "none",
-                anchored ? cpu(row.anchor).c_str() : "", anchored ? seconds(row.anchor, settings.timeoutSeconds, "%.3f").c_str() : "",
-                anchored ? factorText(row, row.qvconv).c_str() : "", baselineCells.c_str(), verdict.c_str());
+    std::printf("| %s | %s | %.3f | %s | %s | %s | %s |%s %s |\n", row.family.c_str(),
+                cpu(row.qvconv).c_str(), row.qvconv.child.seconds,
+                anchored ? row.anchorName.c_str() : "none", anchored ? cpu(row.anchor).c_str() : "",
+                anchored ? seconds(row.anchor, settings.timeoutSeconds, "%.3f").c_str() : "",
+                anchored ? factorText(row, row.qvconv).c_str() : "", baselineCells.c_str(),
+                verdict.c_str());
   }
-  std::printf("\nCPU time is user plus system time of the process (wait4), the least of the runs. Factor for\n"
-              "tshark: TShark's CPU time over qvconv's on the same frames written as a pcap file (goal at least\n"
-              "%.0f); for cp: the conversion's CPU time over that of copying its report (goal at most %.0f).\n",
-              kTsharkFactorGoal, kWriteFloorFactorGoal);
-  if (settings.tshark.empty() && settings.anchors) std::printf("TShark was not found: no TShark anchors.\n");
+  std::printf(
+      "\nCPU time is user plus system time of the process (wait4), the least of the runs. Factor "
+      "for\n"
+      "tshark: TShark's CPU time over qvconv's on the same frames written as a pcap file (goal at "
+      "least\n"
+      "%.0f); for cp: the conversion's CPU time over that of copying its report (goal at most "
+      "%.0f).\n",
+      kTsharkFactorGoal, kWriteFloorFactorGoal);
+  if (settings.tshark.empty() && settings.anchors)
+    std::printf("TShark was not found: no TShark anchors.\n");
 }
 
 // TShark's own start-up: the CPU time it takes to read a pcap file without frames.
@@ -390,16 +419,19 @@ void tsharkStartup(const Settings& settings, const fs::path& dir) {
   const fs::path emptyPath = dir / "empty.pcap";
   if (!LinkFrames(kLinkPppWithDir).writePcap(emptyPath)) return;
   const Measurement m = timeTshark(settings, emptyPath, kLinkPppWithDir);
-  std::printf("TShark on a pcap file without frames (its start-up): %s s CPU, %s s wall.\n", cpu(m).c_str(),
-              seconds(m, settings.timeoutSeconds, "%.3f").c_str());
+  std::printf("TShark on a pcap file without frames (its start-up): %s s CPU, %s s wall.\n",
+              cpu(m).c_str(), seconds(m, settings.timeoutSeconds, "%.3f").c_str());
   std::error_code ignored;
   fs::remove(emptyPath, ignored);
 }
 
 void realisticTable(const Settings& settings, const fs::path& dir) {
   const size_t monitorBytes = static_cast<size_t>(settings.realisticMiB * kMiB) / 4 * 4;
-  std::printf("\n### Realistic captures, %.0f MiB of monitor data each\n\n", static_cast<double>(monitorBytes) / kMiB);
-  std::printf("| Family | Monitor MiB | Seconds | MB/s | Frames/s | Peak RSS MiB | RSS - file MiB | Frame lines | Targets |\n");
+  std::printf("\n### Realistic captures, %.0f MiB of monitor data each\n\n",
+              static_cast<double>(monitorBytes) / kMiB);
+  std::printf(
+      "| Family | Monitor MiB | Seconds | MB/s | Frames/s | Peak RSS MiB | RSS - file MiB | Frame "
+      "lines | Targets |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|---|---|\n");
   std::fflush(stdout);
   std::vector<AnchorRow> anchors;
@@ -411,18 +443,23 @@ void realisticTable(const Settings& settings, const fs::path& dir) {
     printRealisticRow(settings, workload, monitorBytes, frames, m);
     std::fflush(stdout);
   }
-  std::printf("\nTargets: listing at least %.0f MB/s, every frame runner at least %.0f MB/s (1 MB = 10^6 bytes of\n"
-              "monitor data), peak RSS at most the capture file size plus %.0f MiB. For the listing the frames are\n"
-              "messages and for BSC transmission blocks.\n",
-              kListingTargetMBs, kFrameTargetMBs, kRssSlackMiB);
+  std::printf(
+      "\nTargets: listing at least %.0f MB/s, every frame runner at least %.0f MB/s (1 MB = 10^6 "
+      "bytes of\n"
+      "monitor data), peak RSS at most the capture file size plus %.0f MiB. For the listing the "
+      "frames are\n"
+      "messages and for BSC transmission blocks.\n",
+      kListingTargetMBs, kFrameTargetMBs, kRssSlackMiB);
   if (settings.anchors || !settings.baseline.empty()) anchorTable(settings, anchors);
   if (settings.anchors && !settings.tshark.empty()) tsharkStartup(settings, dir);
 }
 
 void adversarialTable(const Settings& settings, const fs::path& dir) {
   const unsigned base = settings.adversarialBaseKiB;
-  std::printf("\n### Adversarial captures, %u, %u and %u KiB of monitor data\n\n", base, 4 * base, 16 * base);
-  std::printf("| Case | %u KiB s | %u KiB s | %u KiB s | 16x/1x time | Verdict |\n", base, 4 * base, 16 * base);
+  std::printf("\n### Adversarial captures, %u, %u and %u KiB of monitor data\n\n", base, 4 * base,
+              16 * base);
+  std::printf("| Case | %u KiB s | %u KiB s | %u KiB s | 16x/1x time | Verdict |\n", base, 4 * base,
+              16 * base);
   std::printf("|---|---:|---:|---:|---:|---|\n");
   std::fflush(stdout);
   for (const Workload& workload : adversarialWorkloads()) {
@@ -436,21 +473,25 @@ void adversarialTable(const Settings& settings, const fs::path& dir) {
         continue;
       }
       uint64_t frames = 0;
-      runs[i] = measure(settings, dir, workload, size_t{factors[i]} * base * 1024, std::to_string(factors[i]) + "x", frames);
+      runs[i] = measure(settings, dir, workload, size_t{factors[i]} * base * 1024,
+                        std::to_string(factors[i]) + "x", frames);
       gaveUp = runs[i].child.timedOut;
     }
     std::string ratio = "n/a";
     const char* verdict = growthVerdict(runs, settings.timeoutSeconds, ratio);
     const double limit = settings.timeoutSeconds;
-    std::printf("| %s | %s | %s | %s | %s | %s |\n", workload.name, seconds(runs[0], limit, "%.3f").c_str(),
-                seconds(runs[1], limit, "%.3f").c_str(), seconds(runs[2], limit, "%.3f").c_str(), ratio.c_str(),
-                verdict);
+    std::printf("| %s | %s | %s | %s | %s | %s |\n", workload.name,
+                seconds(runs[0], limit, "%.3f").c_str(), seconds(runs[1], limit, "%.3f").c_str(),
+                seconds(runs[2], limit, "%.3f").c_str(), ratio.c_str(), verdict);
     std::fflush(stdout);
   }
-  std::printf("\nTarget: the largest capture takes at most %.0f times as long as the smallest (linear growth\n"
-              "gives 16). A size not run because a smaller one of the same case already timed out shows as the\n"
-              "timeout.\n",
-              kGrowthLimit);
+  std::printf(
+      "\nTarget: the largest capture takes at most %.0f times as long as the smallest (linear "
+      "growth\n"
+      "gives 16). A size not run because a smaller one of the same case already timed out shows as "
+      "the\n"
+      "timeout.\n",
+      kGrowthLimit);
 }
 
 // ---- the pcapng export ----
@@ -480,8 +521,9 @@ struct ExportMeasurement {
   uint64_t outputBytes = 0;
 };
 
-ExportMeasurement measureExport(const Settings& settings, const fs::path& dir, const Workload& workload,
-                                size_t monitorBytes, const std::string& tag, uint32_t snaplen, uint64_t& frames) {
+ExportMeasurement measureExport(const Settings& settings, const fs::path& dir,
+                                const Workload& workload, size_t monitorBytes,
+                                const std::string& tag, uint32_t snaplen, uint64_t& frames) {
   ExportMeasurement m;
   const std::string base = std::string(workload.name) + "-export-" + tag;
   const fs::path capturePath = dir / (base + ".cap");
@@ -493,8 +535,8 @@ ExportMeasurement measureExport(const Settings& settings, const fs::path& dir, c
   }
   if (m.run.fileBytes == 0) return m;
   std::fprintf(stderr, "  %-24s %-12s ", workload.name, tag.c_str());
-  const std::vector<std::string> argv = {settings.qvconv, "-w", outPath.string(), "-s",
-                                         std::to_string(snaplen), capturePath.string()};
+  const std::vector<std::string> argv = {
+      settings.qvconv, "-w", outPath.string(), "-s", std::to_string(snaplen), capturePath.string()};
   for (int run = 0; run < settings.repeat; ++run) {
     const ChildResult child = runChild(argv, "", "/dev/null", "", settings.timeoutSeconds);
     const bool completed = !child.timedOut && child.exitStatus == 0;
@@ -503,7 +545,10 @@ ExportMeasurement measureExport(const Settings& settings, const fs::path& dir, c
     if (!completed) break;
   }
   if (m.run.completed) m.packets = countPackets(outPath, m.outputBytes);
-  std::fprintf(stderr, "%s\n", m.run.child.timedOut ? "timed out" : m.run.completed ? "done" : "FAILED");
+  std::fprintf(stderr, "%s\n",
+               m.run.child.timedOut ? "timed out"
+               : m.run.completed    ? "done"
+                                    : "FAILED");
   std::error_code ignored;
   if (settings.keepDir.empty()) fs::remove(capturePath, ignored);
   fs::remove(outPath, ignored);
@@ -515,16 +560,19 @@ constexpr double kPppExportFramesPerSecond = 1e6;
 
 void exportTable(const Settings& settings, const fs::path& dir) {
   const size_t monitorBytes = static_cast<size_t>(settings.realisticMiB * kMiB) / 4 * 4;
-  std::printf("\n### pcapng export, %.0f MiB of monitor data each, default snaplen\n\n", static_cast<double>(monitorBytes) / kMiB);
+  std::printf("\n### pcapng export, %.0f MiB of monitor data each, default snaplen\n\n",
+              static_cast<double>(monitorBytes) / kMiB);
   std::printf("| Family | Seconds | MB/s | Frames/s | Output MB | Packets | Target |\n");
   std::printf("|---|---:|---:|---:|---:|---|---|\n");
   std::fflush(stdout);
   for (const Workload& workload : realisticWorkloads()) {
     if (!workload.oneLinePerFrame || !selected(settings, workload)) continue;
     uint64_t frames = 0;
-    const ExportMeasurement m = measureExport(settings, dir, workload, monitorBytes, "real", kDefaultSnaplen, frames);
+    const ExportMeasurement m =
+        measureExport(settings, dir, workload, monitorBytes, "real", kDefaultSnaplen, frames);
     if (!m.run.completed) {
-      std::printf("| %s | %s | | | | | missed |\n", workload.name, seconds(m.run, settings.timeoutSeconds).c_str());
+      std::printf("| %s | %s | | | | | missed |\n", workload.name,
+                  seconds(m.run, settings.timeoutSeconds).c_str());
       continue;
     }
     const double secs = m.run.child.seconds;
@@ -537,12 +585,15 @@ void exportTable(const Settings& settings, const fs::path& dir) {
     const char* target = "";
     if (std::strcmp(workload.name, "ppp-translate") == 0)
       target = static_cast<double>(frames) / secs >= kPppExportFramesPerSecond ? "met" : "missed";
-    std::printf("| %s | %.2f | %.1f | %.0f | %.1f | %s | %s |\n", workload.name, secs, static_cast<double>(monitorBytes) / 1e6 / secs,
-                static_cast<double>(frames) / secs, static_cast<double>(m.outputBytes) / 1e6, packets.c_str(), target);
+    std::printf("| %s | %.2f | %.1f | %.0f | %.1f | %s | %s |\n", workload.name, secs,
+                static_cast<double>(monitorBytes) / 1e6 / secs, static_cast<double>(frames) / secs,
+                static_cast<double>(m.outputBytes) / 1e6, packets.c_str(), target);
     std::fflush(stdout);
   }
-  std::printf("\nTarget: at least %.0f frames a second on the PPP workload. MB/s counts the monitor data read.\n",
-              kPppExportFramesPerSecond);
+  std::printf(
+      "\nTarget: at least %.0f frames a second on the PPP workload. MB/s counts the monitor data "
+      "read.\n",
+      kPppExportFramesPerSecond);
 }
 
 // Captures whose frames each hold everything after them: at a large snaplen their export
@@ -554,16 +605,18 @@ bool outputGrowsWithTheSquare(const Workload& workload) {
 
 void exportGrowthTable(const Settings& settings, const fs::path& dir) {
   const unsigned base = settings.adversarialBaseKiB;
-  std::printf("\n### pcapng export of the adversarial captures, %u, %u and %u KiB\n\n", base, 4 * base, 16 * base);
-  std::printf("| Case | Snaplen | %u KiB s | %u KiB s | %u KiB s | 16x/1x time | Verdict |\n", base, 4 * base,
-              16 * base);
+  std::printf("\n### pcapng export of the adversarial captures, %u, %u and %u KiB\n\n", base,
+              4 * base, 16 * base);
+  std::printf("| Case | Snaplen | %u KiB s | %u KiB s | %u KiB s | 16x/1x time | Verdict |\n", base,
+              4 * base, 16 * base);
   std::printf("|---|---:|---:|---:|---:|---:|---|\n");
   std::fflush(stdout);
   for (const Workload& workload : adversarialWorkloads()) {
     if (!selected(settings, workload)) continue;
     for (const uint32_t snaplen : {uint32_t{64}, kDefaultSnaplen}) {
       if (snaplen == kDefaultSnaplen && outputGrowsWithTheSquare(workload)) {
-        std::printf("| %s | %u | | | | | output grows with the square: not timed |\n", workload.name, snaplen);
+        std::printf("| %s | %u | | | | | output grows with the square: not timed |\n",
+                    workload.name, snaplen);
         continue;
       }
       Measurement runs[3];
@@ -576,7 +629,8 @@ void exportGrowthTable(const Settings& settings, const fs::path& dir) {
         }
         uint64_t frames = 0;
         runs[i] = measureExport(settings, dir, workload, size_t{factors[i]} * base * 1024,
-                                std::to_string(factors[i]) + "x-s" + std::to_string(snaplen), snaplen, frames)
+                                std::to_string(factors[i]) + "x-s" + std::to_string(snaplen),
+                                snaplen, frames)
                       .run;
         gaveUp = runs[i].child.timedOut;
       }
@@ -616,7 +670,8 @@ int run(Settings settings) {
     return 1;
   }
   if (access(settings.qvconv.c_str(), X_OK) != 0) {
-    std::fprintf(stderr, "qvbench: cannot run %s (build qvconv, or give --qvconv PATH)\n", settings.qvconv.c_str());
+    std::fprintf(stderr, "qvbench: cannot run %s (build qvconv, or give --qvconv PATH)\n",
+                 settings.qvconv.c_str());
     return 1;
   }
   fs::path dir;
@@ -634,9 +689,10 @@ int run(Settings settings) {
   const std::time_t now = std::time(nullptr);
   char date[64];
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
-  std::printf("## qvbench, %s\n\n%s, %ld online CPUs; qvconv: %s (build type %s); fastest of %d run%s\n", date,
-              cpuModel().c_str(), sysconf(_SC_NPROCESSORS_ONLN), settings.qvconv.c_str(), QV_BUILD_TYPE,
-              settings.repeat, settings.repeat == 1 ? "" : "s");
+  std::printf(
+      "## qvbench, %s\n\n%s, %ld online CPUs; qvconv: %s (build type %s); fastest of %d run%s\n",
+      date, cpuModel().c_str(), sysconf(_SC_NPROCESSORS_ONLN), settings.qvconv.c_str(),
+      QV_BUILD_TYPE, settings.repeat, settings.repeat == 1 ? "" : "s");
   if (!settings.baseline.empty()) std::printf("Baseline: %s\n", settings.baseline.c_str());
   if (!settings.tshark.empty()) std::printf("TShark: %s\n", settings.tshark.c_str());
   if (settings.realistic) realisticTable(settings, dir);

@@ -14,8 +14,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void becomeChild(const std::vector<std::string>& argv, int inputFd, const std::string& stdoutPath,
-                              const std::string& workDir, const std::string& stderrPath) {
+[[noreturn]] void becomeChild(const std::vector<std::string>& argv, int inputFd,
+                              const std::string& stdoutPath, const std::string& workDir,
+                              const std::string& stderrPath) {
   if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
   const int outFd = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (outFd < 0 || dup2(inputFd, 0) < 0 || dup2(outFd, 1) < 0) _exit(126);
@@ -49,7 +50,9 @@ void napOneMillisecond() {
   nanosleep(&pause, nullptr);
 }
 
-double secondsOf(const timeval& time) { return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6; }
+double secondsOf(const timeval& time) {
+  return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
 
 }  // namespace
 

@@ -11,13 +11,15 @@ constexpr double kGrowthLimit = 20;
 
 const char* growthVerdict(const Measurement (&runs)[3], double timeout, std::string& ratio) {
   ratio = "n/a";
-  if (!runs[0].completed) return runs[0].child.timedOut ? "times out at the smallest size" : "failed";
+  if (!runs[0].completed)
+    return runs[0].child.timedOut ? "times out at the smallest size" : "failed";
   auto atLeast = [&](const Measurement& m) { return m.completed ? m.child.seconds : timeout; };
   const double growth16 = atLeast(runs[2]) / runs[0].child.seconds;
   char text[32];
   std::snprintf(text, sizeof text, runs[2].completed ? "%.1f" : "> %.0f", growth16);
   ratio = text;
-  if (runs[2].completed) return growth16 <= kGrowthLimit ? "within 20x" : "grows faster than the size";
+  if (runs[2].completed)
+    return growth16 <= kGrowthLimit ? "within 20x" : "grows faster than the size";
   const double growth4 = atLeast(runs[1]) / runs[0].child.seconds;
   if (growth16 > kGrowthLimit || growth4 > kGrowthLimit / 4) return "grows faster than the size";
   return "timed out at a larger size";

@@ -29,17 +29,14 @@ void putBe16(uint8_t* out, uint16_t value) {
 // The pseudo-header written ahead of a frame, by link type; its length.
 size_t linkHeader(LinkType type, bool sent, uint8_t* header) {
   switch (type) {
-    case kLinkPppWithDir:
-      header[0] = sent ? 1 : 0;
-      return 1;
+    case kLinkPppWithDir: header[0] = sent ? 1 : 0; return 1;
     case kLinkLinuxIrda:
       std::fill(header, header + kIrdaHeaderSize, 0);
       putBe16(header, sent ? kIrdaOutgoing : kIrdaIncoming);
       putBe16(header + 2, kHardwareIrda);
       putBe16(header + 14, kProtocolIrda);
       return kIrdaHeaderSize;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -81,7 +78,8 @@ bool LinkFrames::writePcap(const std::string& path) const {
     writeLe32(&head[4], static_cast<uint32_t>(micros % 1000000));
     writeLe32(&head[8], length);
     writeLe32(&head[12], length);
-    out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(16 + headerSize));
+    out.write(reinterpret_cast<const char*>(head.data()),
+              static_cast<std::streamsize>(16 + headerSize));
     out.write(reinterpret_cast<const char*>(&records_[at + 5]), size);
     at += 5 + size;
   }

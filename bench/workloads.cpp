@@ -49,7 +49,8 @@ class Random {
 // frame runner and no search treats as a boundary.
 class Stream {
  public:
-  Stream(Capture& capture, size_t limit) : words_(capture.words), links_(capture.linkFrames), limit_(limit) {
+  Stream(Capture& capture, size_t limit)
+      : words_(capture.words), links_(capture.linkFrames), limit_(limit) {
     words_.clear();
     words_.reserve(limit + 4096);
   }
@@ -98,8 +99,9 @@ class Stream {
 class Clock {
  public:
   uint32_t stamp(bool rd) {
-    return clockStamp(static_cast<unsigned>(ticks_ / 6000 % 60), static_cast<unsigned>(ticks_ / 100 % 60),
-                      static_cast<unsigned>(ticks_ % 100), rd);
+    return clockStamp(static_cast<unsigned>(ticks_ / 6000 % 60),
+                      static_cast<unsigned>(ticks_ / 100 % 60), static_cast<unsigned>(ticks_ % 100),
+                      rd);
   }
   void tick(unsigned hundredths) { ticks_ += hundredths; }
 
@@ -143,26 +145,30 @@ void appendRandom(std::vector<uint8_t>& bytes, Random& random, unsigned count) {
 
 void appendText(std::vector<uint8_t>& bytes, Random& random, unsigned count) {
   static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ,.-+=";
-  for (unsigned i = 0; i < count; ++i) bytes.push_back(static_cast<uint8_t>(kLetters[random.next() % (sizeof kLetters - 1)]));
+  for (unsigned i = 0; i < count; ++i)
+    bytes.push_back(static_cast<uint8_t>(kLetters[random.next() % (sizeof kLetters - 1)]));
 }
 
 // In-band HDLC framing: opening cell, the bytes (the last one carries the FCS verdict),
 // closing cell.
-void hdlcFrame(Stream& s, bool rd, const std::vector<uint8_t>& bytes, unsigned lastStatus = kLastGood,
-               size_t fcsBytes = 2) {
+void hdlcFrame(Stream& s, bool rd, const std::vector<uint8_t>& bytes,
+               unsigned lastStatus = kLastGood, size_t fcsBytes = 2) {
   s.linkFrame(rd, bytes, fcsBytes);
   s.put(rd, kOpen, 0x7E);
-  for (size_t i = 0; i < bytes.size(); ++i) s.put(rd, i + 1 == bytes.size() ? lastStatus : kChar, bytes[i]);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    s.put(rd, i + 1 == bytes.size() ? lastStatus : kChar, bytes[i]);
   s.put(rd, kClose, 0x7E);
 }
 
 // Byte-stuffed framing of PPP (closing byte 0x7E) and IrDA SIR (BOF 0xC0, EOF 0xC1): the
 // first recorded byte carries flag bit 0, escaped bytes arrive as 0x7D and the byte XOR 0x20.
-bool pppNeedsEscape(uint8_t b, bool controlChars) { return b == 0x7E || b == 0x7D || (controlChars && b < 0x20); }
+bool pppNeedsEscape(uint8_t b, bool controlChars) {
+  return b == 0x7E || b == 0x7D || (controlChars && b < 0x20);
+}
 bool sirNeedsEscape(uint8_t b) { return b == 0xC0 || b == 0xC1 || b == 0x7D; }
 
-void stuffedBytes(Stream& s, bool rd, const std::vector<uint8_t>& bytes, bool sir, bool controlChars,
-                  bool opened) {
+void stuffedBytes(Stream& s, bool rd, const std::vector<uint8_t>& bytes, bool sir,
+                  bool controlChars, bool opened) {
   for (size_t i = 0; i < bytes.size(); ++i) {
     const unsigned status = i + 1 == bytes.size() ? kLastGood : kChar;
     const uint8_t b = bytes[i];
@@ -204,7 +210,8 @@ build::Conditions conditionsFor(int protocol) {
 // Realistic traffic.
 
 // A terminal talking to a modem-like device: commands, replies, idle gaps, clock stamps.
-void asyncExchange(Stream& s, Random& random, Clock& clock, std::vector<uint8_t>& bytes, bool stamps) {
+void asyncExchange(Stream& s, Random& random, Clock& clock, std::vector<uint8_t>& bytes,
+                   bool stamps) {
   for (bool rd : {false, true}) {
     bytes.clear();
     if (rd) bytes.push_back('\n');
@@ -225,10 +232,12 @@ void generateListing(Capture& c, size_t n) {
   Random random(1);
   Clock clock;
   std::vector<uint8_t> bytes;
-  s.fill([&] {
-    asyncExchange(s, random, clock, bytes, false);
-    return 2;
-  }, c.frames);
+  s.fill(
+      [&] {
+        asyncExchange(s, random, clock, bytes, false);
+        return 2;
+      },
+      c.frames);
 }
 
 void generateAsyncDump(Capture& c, size_t n) {
@@ -238,10 +247,12 @@ void generateAsyncDump(Capture& c, size_t n) {
   Random random(2);
   Clock clock;
   std::vector<uint8_t> bytes;
-  s.fill([&] {
-    asyncExchange(s, random, clock, bytes, true);
-    return 2;
-  }, c.frames);
+  s.fill(
+      [&] {
+        asyncExchange(s, random, clock, bytes, true);
+        return 2;
+      },
+      c.frames);
 }
 
 // EBCDIC BSC: SYN SYN ahead of every transmission, text blocks with STX/ETB/ETX and a
@@ -251,49 +262,52 @@ void generateBsc(Capture& c, size_t n) {
   c.conditions.code = 1;
   c.conditions.checkKind = 3;
   constexpr uint8_t kSyn = 0x32, kStx = 0x02, kEtx = 0x03, kEtb = 0x26, kDle = 0x10, kEnq = 0x2D;
-  static constexpr uint8_t kEbcdicText[] = {0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xD1, 0xD2, 0xD3, 0xE2, 0xE3,
-                                            0xF0, 0xF1, 0xF2, 0xF3, 0x40, 0x4B, 0x6B, 0x7D};
+  static constexpr uint8_t kEbcdicText[] = {0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xD1, 0xD2, 0xD3, 0xE2,
+                                            0xE3, 0xF0, 0xF1, 0xF2, 0xF3, 0x40, 0x4B, 0x6B, 0x7D};
   Stream s(c, n);
   Random random(3);
   bool ack1 = false;
-  s.fill([&] {
-    uint64_t blocks = 0;
-    auto syn = [&](bool rd) {
-      s.put(rd, kChar, kSyn);
-      s.put(rd, kChar, kSyn);
-    };
-    auto answer = [&] {
-      syn(true);
-      s.put(true, kChar, kDle);
-      s.put(true, kChar, ack1 ? 0x61 : 0x70);
-      ack1 = !ack1;
-      ++blocks;
-    };
-    if (random.oneIn(8)) {
-      syn(false);
-      s.put(false, kChar, kEnq);
-      ++blocks;
-      answer();
-    }
-    syn(false);
-    const bool transparent = random.oneIn(6);
-    if (transparent) s.put(false, kChar, kDle);
-    s.put(false, kChar, kStx);
-    const unsigned length = random.between(20, 240);
-    for (unsigned i = 0; i < length; ++i) {
-      const uint8_t b = transparent ? random.byte() : kEbcdicText[random.next() % sizeof kEbcdicText];
-      s.put(false, kChar, b);
-      if (transparent && b == kDle) s.put(false, kChar, kDle);
-    }
-    if (transparent) s.put(false, kChar, kDle);
-    s.put(false, kChar, random.oneIn(3) ? kEtb : kEtx);
-    s.put(false, kChar, random.byte());
-    s.put(false, kChar, random.byte());
-    ++blocks;
-    answer();
-    s.word(idleWord(random.between(1, 200)));
-    return blocks;
-  }, c.frames);
+  s.fill(
+      [&] {
+        uint64_t blocks = 0;
+        auto syn = [&](bool rd) {
+          s.put(rd, kChar, kSyn);
+          s.put(rd, kChar, kSyn);
+        };
+        auto answer = [&] {
+          syn(true);
+          s.put(true, kChar, kDle);
+          s.put(true, kChar, ack1 ? 0x61 : 0x70);
+          ack1 = !ack1;
+          ++blocks;
+        };
+        if (random.oneIn(8)) {
+          syn(false);
+          s.put(false, kChar, kEnq);
+          ++blocks;
+          answer();
+        }
+        syn(false);
+        const bool transparent = random.oneIn(6);
+        if (transparent) s.put(false, kChar, kDle);
+        s.put(false, kChar, kStx);
+        const unsigned length = random.between(20, 240);
+        for (unsigned i = 0; i < length; ++i) {
+          const uint8_t b =
+              transparent ? random.byte() : kEbcdicText[random.next() % sizeof kEbcdicText];
+          s.put(false, kChar, b);
+          if (transparent && b == kDle) s.put(false, kChar, kDle);
+        }
+        if (transparent) s.put(false, kChar, kDle);
+        s.put(false, kChar, random.oneIn(3) ? kEtb : kEtx);
+        s.put(false, kChar, random.byte());
+        s.put(false, kChar, random.byte());
+        ++blocks;
+        answer();
+        s.word(idleWord(random.between(1, 200)));
+        return blocks;
+      },
+      c.frames);
 }
 
 build::Conditions hdlcConditions(int frameProtocol, int packetProtocol) {
@@ -323,19 +337,24 @@ void generateSdlc(Capture& c, size_t n) {
   frame(false, {0xC1, 0x93}, 0);
   frame(true, {0xC1, 0x73}, 0);
   uint64_t frames = 2;
-  s.fill([&] {
-    const uint8_t poll = random.oneIn(4) ? 0x10 : 0x00;
-    frame(false, {0xC1, static_cast<uint8_t>(ns << 1 | poll | nr << 5)}, random.between(8, 200));
-    ns = (ns + 1) & 7;
-    if (random.oneIn(3)) {
-      frame(true, {0xC1, static_cast<uint8_t>(nr << 1 | 0x10 | ns << 5)}, random.between(8, 120));
-      nr = (nr + 1) & 7;
-    } else {
-      frame(true, {0xC1, static_cast<uint8_t>((random.oneIn(20) ? 0x05 : 0x01) | 0x10 | ns << 5)}, 0);
-    }
-    s.word(idleWord(random.between(1, 50)));
-    return 2;
-  }, c.frames);
+  s.fill(
+      [&] {
+        const uint8_t poll = random.oneIn(4) ? 0x10 : 0x00;
+        frame(false, {0xC1, static_cast<uint8_t>(ns << 1 | poll | nr << 5)},
+              random.between(8, 200));
+        ns = (ns + 1) & 7;
+        if (random.oneIn(3)) {
+          frame(true, {0xC1, static_cast<uint8_t>(nr << 1 | 0x10 | ns << 5)},
+                random.between(8, 120));
+          nr = (nr + 1) & 7;
+        } else {
+          frame(true,
+                {0xC1, static_cast<uint8_t>((random.oneIn(20) ? 0x05 : 0x01) | 0x10 | ns << 5)}, 0);
+        }
+        s.word(idleWord(random.between(1, 50)));
+        return 2;
+      },
+      c.frames);
   c.frames += frames;
 }
 
@@ -356,23 +375,27 @@ void generateX25(Capture& c, size_t n) {
   };
   frame(false, {0x01, 0x3F}, 0);
   frame(true, {0x01, 0x73}, 0);
-  s.fill([&] {
-    const unsigned channel = random.next() & 1;
-    const uint8_t more = random.oneIn(5) ? 0x10 : 0x00;
-    frame(false,
-          {0x01, static_cast<uint8_t>(ns << 1), static_cast<uint8_t>(0x10), static_cast<uint8_t>(channel + 1),
-           static_cast<uint8_t>(ps[channel] << 1 | more)},
-          random.between(16, 128));
-    ns = (ns + 1) & 7;
-    ps[channel] = (ps[channel] + 1) & 7;
-    if (random.oneIn(4)) {
-      frame(true, {0x01, 0x00, 0x10, static_cast<uint8_t>(channel + 1), static_cast<uint8_t>(0x01 | ps[channel] << 5)},
-            0);
-    } else {
-      frame(true, {0x01, static_cast<uint8_t>(0x01 | ns << 5)}, 0);
-    }
-    return 2;
-  }, c.frames);
+  s.fill(
+      [&] {
+        const unsigned channel = random.next() & 1;
+        const uint8_t more = random.oneIn(5) ? 0x10 : 0x00;
+        frame(false,
+              {0x01, static_cast<uint8_t>(ns << 1), static_cast<uint8_t>(0x10),
+               static_cast<uint8_t>(channel + 1), static_cast<uint8_t>(ps[channel] << 1 | more)},
+              random.between(16, 128));
+        ns = (ns + 1) & 7;
+        ps[channel] = (ps[channel] + 1) & 7;
+        if (random.oneIn(4)) {
+          frame(true,
+                {0x01, 0x00, 0x10, static_cast<uint8_t>(channel + 1),
+                 static_cast<uint8_t>(0x01 | ps[channel] << 5)},
+                0);
+        } else {
+          frame(true, {0x01, static_cast<uint8_t>(0x01 | ns << 5)}, 0);
+        }
+        return 2;
+      },
+      c.frames);
   c.frames += 2;
 }
 
@@ -386,7 +409,9 @@ void generateLapd(Capture& c, size_t n) {
   std::vector<uint8_t> bytes;
   constexpr uint8_t kTei = 64 << 1 | 1;
   // The C/R bit: set on the network's commands and on the terminal's responses.
-  auto address = [](bool rd, bool command) { return static_cast<uint8_t>(rd == command ? 0x02 : 0x00); };
+  auto address = [](bool rd, bool command) {
+    return static_cast<uint8_t>(rd == command ? 0x02 : 0x00);
+  };
   unsigned sent[2] = {0, 0};  // N(S) of the next I frame, by side
   uint8_t callReference = 1;
   auto acknowledge = [&](bool rd) {
@@ -395,27 +420,32 @@ void generateLapd(Capture& c, size_t n) {
     hdlcFrame(s, rd, bytes);
   };
   auto message = [&](bool rd, uint8_t type, std::initializer_list<uint8_t> elements) {
-    bytes.assign({address(rd, true), kTei, static_cast<uint8_t>(sent[rd] << 1), static_cast<uint8_t>(sent[!rd] << 1),
-                  0x08, 0x01, static_cast<uint8_t>(callReference | (rd ? 0x80 : 0x00)), type});
+    bytes.assign({address(rd, true), kTei, static_cast<uint8_t>(sent[rd] << 1),
+                  static_cast<uint8_t>(sent[!rd] << 1), 0x08, 0x01,
+                  static_cast<uint8_t>(callReference | (rd ? 0x80 : 0x00)), type});
     bytes.insert(bytes.end(), elements);
     appendFcs16(bytes);
     hdlcFrame(s, rd, bytes);
     sent[rd] = (sent[rd] + 1) & 0x7F;
     acknowledge(!rd);
   };
-  s.fill([&] {
-    const uint8_t digit = static_cast<uint8_t>('0' + random.between(0, 9));
-    message(false, 0x05, {0x04, 0x03, 0x80, 0x90, 0xA3, 0x18, 0x01, 0x89, 0x70, 0x05, 0x81, '5', '5', '5', digit});
-    message(true, 0x02, {0x18, 0x01, 0x89});
-    message(true, 0x01, {});
-    message(true, 0x07, {});
-    message(false, 0x0F, {});
-    message(false, 0x45, {0x08, 0x02, 0x80, 0x90});
-    message(true, 0x4D, {});
-    message(false, 0x5A, {});
-    callReference = static_cast<uint8_t>(callReference % 127 + 1);
-    return 16;
-  }, c.frames);
+  s.fill(
+      [&] {
+        const uint8_t digit = static_cast<uint8_t>('0' + random.between(0, 9));
+        message(false, 0x05,
+                {0x04, 0x03, 0x80, 0x90, 0xA3, 0x18, 0x01, 0x89, 0x70, 0x05, 0x81, '5', '5', '5',
+                 digit});
+        message(true, 0x02, {0x18, 0x01, 0x89});
+        message(true, 0x01, {});
+        message(true, 0x07, {});
+        message(false, 0x0F, {});
+        message(false, 0x45, {0x08, 0x02, 0x80, 0x90});
+        message(true, 0x4D, {});
+        message(false, 0x5A, {});
+        callReference = static_cast<uint8_t>(callReference % 127 + 1);
+        return 16;
+      },
+      c.frames);
 }
 
 // PPP: LCP and IPCP negotiation, then IP datagrams both ways with an LCP echo now and then.
@@ -444,22 +474,28 @@ void generatePpp(Capture& c, size_t n) {
     appendFcs16(bytes);
     pppFrame(s, rd, bytes, false);
   };
-  for (bool rd : {false, true}) control(rd, 0xC0, 0x21, 1, {0x01, 0x04, 0x05, 0xDC, 0x05, 0x06, 0x12, 0x34, 0x56, 0x78});
-  for (bool rd : {true, false}) control(rd, 0xC0, 0x21, 2, {0x01, 0x04, 0x05, 0xDC, 0x05, 0x06, 0x12, 0x34, 0x56, 0x78});
+  for (bool rd : {false, true})
+    control(rd, 0xC0, 0x21, 1, {0x01, 0x04, 0x05, 0xDC, 0x05, 0x06, 0x12, 0x34, 0x56, 0x78});
+  for (bool rd : {true, false})
+    control(rd, 0xC0, 0x21, 2, {0x01, 0x04, 0x05, 0xDC, 0x05, 0x06, 0x12, 0x34, 0x56, 0x78});
   ++id;
-  for (bool rd : {false, true}) control(rd, 0x80, 0x21, 1, {0x03, 0x06, 0xC0, 0xA8, 0x01, rd ? uint8_t{2} : uint8_t{1}});
-  for (bool rd : {true, false}) control(rd, 0x80, 0x21, 2, {0x03, 0x06, 0xC0, 0xA8, 0x01, rd ? uint8_t{1} : uint8_t{2}});
-  s.fill([&] {
-    if (random.oneIn(50)) {
-      ++id;
-      control(false, 0xC0, 0x21, 9, {0x12, 0x34, 0x56, 0x78});
-      control(true, 0xC0, 0x21, 10, {0x9A, 0xBC, 0xDE, 0xF0});
-      return 2;
-    }
-    datagram(false);
-    datagram(true);
-    return 2;
-  }, c.frames);
+  for (bool rd : {false, true})
+    control(rd, 0x80, 0x21, 1, {0x03, 0x06, 0xC0, 0xA8, 0x01, rd ? uint8_t{2} : uint8_t{1}});
+  for (bool rd : {true, false})
+    control(rd, 0x80, 0x21, 2, {0x03, 0x06, 0xC0, 0xA8, 0x01, rd ? uint8_t{1} : uint8_t{2}});
+  s.fill(
+      [&] {
+        if (random.oneIn(50)) {
+          ++id;
+          control(false, 0xC0, 0x21, 9, {0x12, 0x34, 0x56, 0x78});
+          control(true, 0xC0, 0x21, 10, {0x9A, 0xBC, 0xDE, 0xF0});
+          return 2;
+        }
+        datagram(false);
+        datagram(true);
+        return 2;
+      },
+      c.frames);
   c.frames += 8;
 }
 
@@ -478,8 +514,11 @@ void generateIrda(Capture& c, size_t n) {
     sirFrame(s, rd, bytes);
   };
   auto sirSession = [&] {
-    for (uint8_t slot = 0; slot < 6; ++slot) sir(false, {0xFF, 0x3F, 0x01, 0x12, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, slot, 0x00}, 0);
-    sir(true, {0xFE, 0xBF, 0x01, 0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78, 0x01, 0x02, 0x00}, 8);
+    for (uint8_t slot = 0; slot < 6; ++slot)
+      sir(false,
+          {0xFF, 0x3F, 0x01, 0x12, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, slot, 0x00}, 0);
+    sir(true, {0xFE, 0xBF, 0x01, 0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78, 0x01, 0x02, 0x00},
+        8);
     sir(false, {0xFF, 0x93, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x04}, 6);
     sir(true, {0x04, 0x73, 0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}, 6);
     for (unsigned i = 0; i < 4; ++i) {
@@ -493,17 +532,19 @@ void generateIrda(Capture& c, size_t n) {
   }
   s.word(build::speedWord(3, 8));
   unsigned ns = 0;
-  s.fill([&] {
-    bytes.assign({0x05, static_cast<uint8_t>(ns << 1 | 0x10)});
-    appendRandom(bytes, random, random.between(32, 240));
-    appendFcs32(bytes);
-    hdlcFrame(s, false, bytes, kLastGood, 4);
-    ns = (ns + 1) & 7;
-    bytes.assign({0x04, static_cast<uint8_t>(0x11 | ns << 5)});
-    appendFcs32(bytes);
-    hdlcFrame(s, true, bytes, kLastGood, 4);
-    return 2;
-  }, c.frames);
+  s.fill(
+      [&] {
+        bytes.assign({0x05, static_cast<uint8_t>(ns << 1 | 0x10)});
+        appendRandom(bytes, random, random.between(32, 240));
+        appendFcs32(bytes);
+        hdlcFrame(s, false, bytes, kLastGood, 4);
+        ns = (ns + 1) & 7;
+        bytes.assign({0x04, static_cast<uint8_t>(0x11 | ns << 5)});
+        appendFcs32(bytes);
+        hdlcFrame(s, true, bytes, kLastGood, 4);
+        return 2;
+      },
+      c.frames);
 }
 
 // I2C: EEPROM random reads and page writes, a sensor read with a repeated start, and a
@@ -518,42 +559,45 @@ void generateI2c(Capture& c, size_t n) {
   auto stop = [&] { s.put(false, kClose, 0x00); };
   auto byte = [&](uint8_t b, bool nack = false) { s.put(false, nack ? kCharFlag0 : kChar, b); };
   auto readBytes = [&](unsigned count) {
-    for (unsigned i = 0; i < count; ++i) byte(random.byte(), i + 1 == count);  // the last one is not acknowledged
+    for (unsigned i = 0; i < count; ++i)
+      byte(random.byte(), i + 1 == count);  // the last one is not acknowledged
   };
   auto writeBytes = [&](unsigned count) {
     for (unsigned i = 0; i < count; ++i) byte(random.byte());
   };
-  s.fill([&] {
-    start();
-    switch (random.next() % 4) {
-      case 0:  // EEPROM random read: write the address, then read after a repeated start
-        byte(0xA0);
-        writeBytes(2);
-        repeatedStart();
-        byte(0xA1);
-        readBytes(random.between(1, 32));
-        break;
-      case 1:  // EEPROM page write
-        byte(0xA0);
-        writeBytes(2 + random.between(1, 16));
-        break;
-      case 2:  // sensor register read
-        byte(0x90);
-        byte(0x00);
-        repeatedStart();
-        byte(0x91);
-        readBytes(2);
-        break;
-      default:  // 10-bit device write
-        byte(0xF2);
-        byte(0x34);
-        writeBytes(2);
-        break;
-    }
-    stop();
-    s.word(idleWord(random.between(1, 100)));
-    return 1;
-  }, c.frames);
+  s.fill(
+      [&] {
+        start();
+        switch (random.next() % 4) {
+          case 0:  // EEPROM random read: write the address, then read after a repeated start
+            byte(0xA0);
+            writeBytes(2);
+            repeatedStart();
+            byte(0xA1);
+            readBytes(random.between(1, 32));
+            break;
+          case 1:  // EEPROM page write
+            byte(0xA0);
+            writeBytes(2 + random.between(1, 16));
+            break;
+          case 2:  // sensor register read
+            byte(0x90);
+            byte(0x00);
+            repeatedStart();
+            byte(0x91);
+            readBytes(2);
+            break;
+          default:  // 10-bit device write
+            byte(0xF2);
+            byte(0x34);
+            writeBytes(2);
+            break;
+        }
+        stop();
+        s.word(idleWord(random.between(1, 100)));
+        return 1;
+      },
+      c.frames);
 }
 
 // SPI flash traffic: MOSI on the SD side, MISO on the RD side, both marked at the start
@@ -563,15 +607,17 @@ void generateSpi(Capture& c, size_t n) {
   c.conditions.sendSpeed = c.conditions.receiveSpeed = 100000000;
   Stream s(c, n);
   Random random(9);
-  s.fill([&] {
-    const bool read = !random.oneIn(4);
-    const unsigned count = random.between(1, read ? 64 : 16);
-    s.both(kCharFlag1, read ? 0x03 : 0x9F, kCharFlag1, 0xFF);
-    for (unsigned i = 0; i < 3; ++i) s.both(kChar, random.byte(), kChar, 0xFF);
-    for (unsigned i = 0; i < count; ++i) s.both(kChar, 0x00, kChar, random.byte());
-    s.word(idleWord(random.between(1, 40)));
-    return 2;
-  }, c.frames);
+  s.fill(
+      [&] {
+        const bool read = !random.oneIn(4);
+        const unsigned count = random.between(1, read ? 64 : 16);
+        s.both(kCharFlag1, read ? 0x03 : 0x9F, kCharFlag1, 0xFF);
+        for (unsigned i = 0; i < 3; ++i) s.both(kChar, random.byte(), kChar, 0xFF);
+        for (unsigned i = 0; i < count; ++i) s.both(kChar, 0x00, kChar, random.byte());
+        s.word(idleWord(random.between(1, 40)));
+        return 2;
+      },
+      c.frames);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -580,22 +626,26 @@ void generateSpi(Capture& c, size_t n) {
 void generateHdlcOpenEveryWord(Capture& c, size_t n) {
   c.conditions = hdlcConditions(0, 0);
   Stream s(c, n);
-  s.fill([&] {
-    s.put(false, kOpen, 0x7E);
-    return 1;
-  }, c.frames);
+  s.fill(
+      [&] {
+        s.put(false, kOpen, 0x7E);
+        return 1;
+      },
+      c.frames);
 }
 
 void generatePppOpenEveryChar(Capture& c, size_t n) {
   c.conditions = conditionsFor(3);
   Stream s(c, n);
   Random random(10);
-  s.fill([&] {
-    uint8_t b = random.byte();
-    if (b == 0x7E || b == 0x7D) b = 0x41;
-    s.put(false, kCharFlag0, b);
-    return 1;
-  }, c.frames);
+  s.fill(
+      [&] {
+        uint8_t b = random.byte();
+        if (b == 0x7E || b == 0x7D) b = 0x41;
+        s.put(false, kCharFlag0, b);
+        return 1;
+      },
+      c.frames);
 }
 
 // One SD frame opened at the start and never closed, while RD carries short frames.
@@ -604,15 +654,17 @@ void generateHdlcHeldLane(Capture& c, size_t n) {
   Stream s(c, n);
   Random random(11);
   s.put(false, kOpen, 0x7E);
-  s.fill([&] {
-    s.both(kChar, random.byte(), kOpen, 0x7E);
-    s.both(kChar, random.byte(), kChar, 0xC1);
-    s.both(kChar, random.byte(), kChar, 0x11);
-    s.both(kChar, random.byte(), kChar, random.byte());
-    s.both(kChar, random.byte(), kLastGood, random.byte());
-    s.both(kChar, random.byte(), kClose, 0x7E);
-    return 1;
-  }, c.frames);
+  s.fill(
+      [&] {
+        s.both(kChar, random.byte(), kOpen, 0x7E);
+        s.both(kChar, random.byte(), kChar, 0xC1);
+        s.both(kChar, random.byte(), kChar, 0x11);
+        s.both(kChar, random.byte(), kChar, random.byte());
+        s.both(kChar, random.byte(), kLastGood, random.byte());
+        s.both(kChar, random.byte(), kClose, 0x7E);
+        return 1;
+      },
+      c.frames);
   c.frames += 1;
 }
 
@@ -623,16 +675,18 @@ void generateStampedHeldLane(Capture& c, size_t n) {
   Random random(12);
   Clock clock;
   s.word(clock.stamp(false));
-  s.fill([&] {
-    s.word(clock.stamp(true));
-    s.both(kChar, random.byte(), kChar, 0xC1);
-    s.both(kChar, random.byte(), kChar, 0x11);
-    s.both(kChar, random.byte(), kChar, random.byte());
-    s.both(kChar, random.byte(), kLastGood, random.byte());
-    s.both(kChar, random.byte(), kClose, 0x7E);
-    clock.tick(1);
-    return 1;
-  }, c.frames);
+  s.fill(
+      [&] {
+        s.word(clock.stamp(true));
+        s.both(kChar, random.byte(), kChar, 0xC1);
+        s.both(kChar, random.byte(), kChar, 0x11);
+        s.both(kChar, random.byte(), kChar, random.byte());
+        s.both(kChar, random.byte(), kLastGood, random.byte());
+        s.both(kChar, random.byte(), kClose, 0x7E);
+        clock.tick(1);
+        return 1;
+      },
+      c.frames);
   c.frames += 1;
 }
 
@@ -645,14 +699,16 @@ void generatePppHeldLane(Capture& c, size_t n) {
     return b == 0x7E || b == 0x7D ? uint8_t{0x41} : b;
   };
   s.put(false, kCharFlag0, 0xFF);
-  s.fill([&] {
-    s.both(kChar, sdByte(), kCharFlag0, 0x21);
-    s.both(kChar, sdByte(), kChar, 0x45);
-    s.both(kChar, sdByte(), kChar, 0x00);
-    s.both(kChar, sdByte(), kLastGood, 0x12);
-    s.both(kChar, sdByte(), kChar, 0x7E);
-    return 1;
-  }, c.frames);
+  s.fill(
+      [&] {
+        s.both(kChar, sdByte(), kCharFlag0, 0x21);
+        s.both(kChar, sdByte(), kChar, 0x45);
+        s.both(kChar, sdByte(), kChar, 0x00);
+        s.both(kChar, sdByte(), kLastGood, 0x12);
+        s.both(kChar, sdByte(), kChar, 0x7E);
+        return 1;
+      },
+      c.frames);
   c.frames += 1;
 }
 
@@ -667,11 +723,13 @@ void counterStamps(Capture& c, size_t n, int protocol) {
   s.word(clock.stamp(false));
   text(s, false, {'H', 'E', 'L', 'L', 'O'});
   uint32_t count = 0;
-  s.fill([&] {
-    s.word(counterStamp(count++ & 0x7FFFF, random.oneIn(2)));
-    if (random.oneIn(4)) s.put(false, kChar, random.byte());
-    return 1;
-  }, c.frames);
+  s.fill(
+      [&] {
+        s.word(counterStamp(count++ & 0x7FFFF, random.oneIn(2)));
+        if (random.oneIn(4)) s.put(false, kChar, random.byte());
+        return 1;
+      },
+      c.frames);
   c.frames += 1;
 }
 
@@ -687,15 +745,17 @@ void generateStampedUnclosed(Capture& c, size_t n) {
   Random random(15);
   Clock clock;
   bool rd = false;
-  s.fill([&] {
-    s.word(clock.stamp(rd));
-    s.put(rd, kChar, 0xC1);
-    s.put(rd, kChar, 0x10);
-    s.put(rd, kChar, random.byte());
-    rd = !rd;
-    clock.tick(1);
-    return 1;
-  }, c.frames);
+  s.fill(
+      [&] {
+        s.word(clock.stamp(rd));
+        s.put(rd, kChar, 0xC1);
+        s.put(rd, kChar, 0x10);
+        s.put(rd, kChar, random.byte());
+        rd = !rd;
+        clock.tick(1);
+        return 1;
+      },
+      c.frames);
 }
 
 constexpr Workload kRealistic[] = {
@@ -713,20 +773,21 @@ constexpr Workload kRealistic[] = {
 };
 
 constexpr Workload kAdversarial[] = {
-    {"hdlc-open-every-word", "HDLC in-band: every word opens an SD frame, none closes", "2\n1\n1\n", true,
-     generateHdlcOpenEveryWord},
+    {"hdlc-open-every-word", "HDLC in-band: every word opens an SD frame, none closes", "2\n1\n1\n",
+     true, generateHdlcOpenEveryWord},
     {"ppp-open-every-char", "PPP: every character opens a frame, no 0x7E", "2\n1\n2\n", true,
      generatePppOpenEveryChar},
-    {"hdlc-held-lane", "HDLC in-band: SD held open, RD short frames", "2\n1\n1\n", true, generateHdlcHeldLane},
-    {"hdlc-stamped-held-lane", "HDLC stamp-delimited: SD held open, RD short frames", "2\n1\n1\n", true,
-     generateStampedHeldLane},
+    {"hdlc-held-lane", "HDLC in-band: SD held open, RD short frames", "2\n1\n1\n", true,
+     generateHdlcHeldLane},
+    {"hdlc-stamped-held-lane", "HDLC stamp-delimited: SD held open, RD short frames", "2\n1\n1\n",
+     true, generateStampedHeldLane},
     {"ppp-held-lane", "PPP: SD held open, RD short frames", "2\n1\n2\n", true, generatePppHeldLane},
     {"async-counter-stamps", "ASYNC stamp-delimited, mostly counter stamps", "2\n1\n2\n", false,
      generateAsyncCounterStamps},
     {"spi-counter-stamps", "SPI stamp-delimited, mostly counter stamps", "2\n1\n", false,
      generateSpiCounterStamps},
-    {"hdlc-stamped-unclosed", "HDLC stamp-delimited frames without closing cells", "2\n1\n1\n", true,
-     generateStampedUnclosed},
+    {"hdlc-stamped-unclosed", "HDLC stamp-delimited frames without closing cells", "2\n1\n1\n",
+     true, generateStampedUnclosed},
 };
 
 }  // namespace
@@ -750,7 +811,8 @@ uint64_t writeCapture(const std::string& path, const Capture& capture) {
   std::array<uint8_t, 1 << 16> block;
   for (size_t i = 0; i < capture.words.size();) {
     size_t used = 0;
-    for (; i < capture.words.size() && used < block.size(); ++i, used += 4) writeLe32(&block[used], capture.words[i]);
+    for (; i < capture.words.size() && used < block.size(); ++i, used += 4)
+      writeLe32(&block[used], capture.words[i]);
     out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(used));
   }
   out.close();

@@ -26,8 +26,13 @@ struct Path {
 std::vector<int> frameTypesFor(int protocol, bool stampFlags) {
   switch (protocol) {
     case 0: return stampFlags ? std::vector<int>{0, 1, 2} : std::vector<int>{0, 1};
-    case 1: case 4: case 5: case 10: return {0, 1};
-    case 2: case 3: case 8: return {0, 1, 2};
+    case 1:
+    case 4:
+    case 5:
+    case 10: return {0, 1};
+    case 2:
+    case 3:
+    case 8: return {0, 1, 2};
     default: return {0};
   }
 }
@@ -58,7 +63,8 @@ std::vector<Path> pathsFor(const qv::CaptureFile& capture) {
     for (int v = 0; v < variants; ++v) {
       if (listing) {
         paths.push_back({0, listingOptions(v, false)});
-        if (capture.lineStateRecorded() && v % 4 == 0) paths.push_back({0, listingOptions(v, true)});
+        if (capture.lineStateRecorded() && v % 4 == 0)
+          paths.push_back({0, listingOptions(v, true)});
       } else {
         qv::ConvertOptions o = bsc ? listingOptions(v, false) : qv::ConvertOptions{};
         if (!bsc) {

@@ -35,10 +35,13 @@ constexpr size_t finalBlock = 700;
 
 uint32_t lineBlockSize(int protocol) {
   switch (protocol) {
-    case 2: case 8: return 52;
+    case 2:
+    case 8: return 52;
     case 3: return 28;
     case 4: return 24;
-    case 5: case 6: case 10: return 20;
+    case 5:
+    case 6:
+    case 10: return 20;
     default: return 40;  // ASYNC, SYNC, and values the analyzer never writes
   }
 }
@@ -188,7 +191,7 @@ struct NamedValue {
 };
 
 constexpr NamedValue kProtocols[] = {
-    {"async", 0}, {"sync", 1}, {"hdlc", 2}, {"ppp", 3}, {"irda", 4},
+    {"async", 0}, {"sync", 1},  {"hdlc", 2},        {"ppp", 3},  {"irda", 4},
     {"i2c", 5},   {"burst", 6}, {"hdlc-filter", 8}, {"spi", 10},
 };
 constexpr NamedValue kCodes[] = {
@@ -203,8 +206,8 @@ constexpr NamedValue kStopBits[] = {{"1", 0}, {"2", 1}};
 constexpr NamedValue kClocks[] = {{"st1", 0}, {"st2", 1}, {"rt", 2}, {"ar", 3}};
 constexpr NamedValue kFormats[] = {{"nrz", 0}, {"nrzi", 1}, {"fm0", 2}, {"fm1", 3}};
 constexpr NamedValue kChecks[] = {
-    {"none", 0},  {"lrc-odd", 1}, {"lrc-even", 2}, {"crc16", 3}, {"itu-t", 4},
-    {"crc6", 5},  {"crc12", 6},   {"fcs16", 1},    {"fcs32", 2},
+    {"none", 0}, {"lrc-odd", 1}, {"lrc-even", 2}, {"crc16", 3}, {"itu-t", 4},
+    {"crc6", 5}, {"crc12", 6},   {"fcs16", 1},    {"fcs32", 2},
 };
 constexpr NamedValue kFrameProtocols[] = {
     {"sdlc", 0}, {"sdlc128", 1}, {"x25", 2}, {"x25-128", 3}, {"lapd", 4},
@@ -238,10 +241,19 @@ std::string quotedText(std::string_view line, size_t& i) {
   std::string text;
   for (++i; i < line.size(); ++i) {
     const char c = line[i];
-    if (c == '"') { ++i; return text; }
-    if (c != '\\') { text.push_back(c); continue; }
+    if (c == '"') {
+      ++i;
+      return text;
+    }
+    if (c != '\\') {
+      text.push_back(c);
+      continue;
+    }
     if (++i >= line.size()) break;
-    if (line[i] != 'x') { text.push_back(line[i]); continue; }
+    if (line[i] != 'x') {
+      text.push_back(line[i]);
+      continue;
+    }
     const int high = i + 1 < line.size() ? hexDigit(line[i + 1]) : -1;
     const int low = i + 2 < line.size() ? hexDigit(line[i + 2]) : -1;
     if (high < 0 || low < 0) throw ParseError{"bad \\x escape in a string"};
@@ -255,7 +267,10 @@ std::vector<Token> tokenize(std::string_view line) {
   std::vector<Token> tokens;
   size_t i = 0;
   while (i < line.size()) {
-    if (isBlank(line[i])) { ++i; continue; }
+    if (isBlank(line[i])) {
+      ++i;
+      continue;
+    }
     if (line[i] == '#') break;
     Token token;
     if (line[i] == '"') {
@@ -271,7 +286,8 @@ std::vector<Token> tokenize(std::string_view line) {
 
 std::string lower(std::string_view text) {
   std::string out(text);
-  for (char& c : out) if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return out;
 }
 
@@ -286,7 +302,10 @@ std::optional<uint64_t> parseDigits(std::string_view text, int base) {
 // Decimal, or hexadecimal with a 0x prefix; an optional leading minus for signed fields.
 std::optional<int64_t> parseNumber(std::string_view text) {
   bool negative = false;
-  if (!text.empty() && text[0] == '-') { negative = true; text.remove_prefix(1); }
+  if (!text.empty() && text[0] == '-') {
+    negative = true;
+    text.remove_prefix(1);
+  }
   std::optional<uint64_t> magnitude;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     magnitude = parseDigits(text.substr(2), 16);
@@ -344,8 +363,10 @@ bool directionIsRd(const Args& args, size_t index) {
 
 unsigned statusSuffix(std::string_view suffix) {
   if (suffix.empty()) return 8;
-  const std::optional<uint64_t> status = suffix[0] == '/' ? parseDigits(suffix.substr(1), 10) : std::nullopt;
-  if (!status || *status > 31) throw ParseError{"bad status '" + std::string(suffix) + "' (want /0 to /31)"};
+  const std::optional<uint64_t> status =
+      suffix[0] == '/' ? parseDigits(suffix.substr(1), 10) : std::nullopt;
+  if (!status || *status > 31)
+    throw ParseError{"bad status '" + std::string(suffix) + "' (want /0 to /31)"};
   return static_cast<unsigned>(*status);
 }
 
@@ -355,7 +376,8 @@ uint16_t oneCell(const Token& token) {
   const std::string& text = plain(token);
   const size_t slash = std::min(text.find('/'), text.size());
   const std::string_view byteText = std::string_view(text).substr(0, slash);
-  const std::optional<uint64_t> byte = byteText.size() <= 2 ? parseDigits(byteText, 16) : std::nullopt;
+  const std::optional<uint64_t> byte =
+      byteText.size() <= 2 ? parseDigits(byteText, 16) : std::nullopt;
   if (!byte) throw ParseError{"'" + std::string(byteText) + "' is not a hex byte"};
   return cell(statusSuffix(std::string_view(text).substr(slash)), static_cast<uint8_t>(*byte));
 }
@@ -364,7 +386,10 @@ uint16_t oneCell(const Token& token) {
 template <typename Emit>
 void forEachCell(const Args& args, Emit&& emit) {
   for (const Token& token : args) {
-    if (!token.quoted) { emit(oneCell(token)); continue; }
+    if (!token.quoted) {
+      emit(oneCell(token));
+      continue;
+    }
     const unsigned status = statusSuffix(token.suffix);
     for (char c : token.text) emit(cell(status, static_cast<uint8_t>(c)));
   }
@@ -389,7 +414,8 @@ void conditionStatement(Conditions& c, const std::string& keyword, const Args& a
   if (keyword == "speed") {
     expectCount(args, 1, 2);
     c.sendSpeed = static_cast<int32_t>(number(args[0], INT32_MIN, INT32_MAX));
-    c.receiveSpeed = args.size() == 2 ? static_cast<int32_t>(number(args[1], INT32_MIN, INT32_MAX)) : c.sendSpeed;
+    c.receiveSpeed = args.size() == 2 ? static_cast<int32_t>(number(args[1], INT32_MIN, INT32_MAX))
+                                      : c.sendSpeed;
   } else if (keyword == "stamps") {
     expectCount(args, 2, 2);
     c.stampFlag1 = byteValue(args[0]);
@@ -407,19 +433,32 @@ void conditionStatement(Conditions& c, const std::string& keyword, const Args& a
   } else {
     expectCount(args, 1, 1);
     const Token& a = args[0];
-    if (keyword == "mode") c.measureMode = static_cast<int>(number(a, -128, 255));
-    else if (keyword == "protocol") c.protocol = namedOrNumber(a, kProtocols, "protocol");
-    else if (keyword == "code") c.code = namedOrNumber(a, kCodes, "code");
-    else if (keyword == "charbits") c.charBits = named(a, kCharBits, "character length");
-    else if (keyword == "parity") c.parity = named(a, kParities, "parity");
-    else if (keyword == "stopbits") c.stopBitsOrClock = named(a, kStopBits, "stop bits");
-    else if (keyword == "clock") c.stopBitsOrClock = named(a, kClocks, "clock");
-    else if (keyword == "format") c.format = named(a, kFormats, "format");
-    else if (keyword == "check") c.checkKind = named(a, kChecks, "check");
-    else if (keyword == "linestate") c.lineStateRecorded = byteValue(a);
-    else if (keyword == "frame-protocol") c.frameProtocol = named(a, kFrameProtocols, "frame protocol");
-    else if (keyword == "packet-protocol") c.packetProtocol = named(a, kPacketProtocols, "packet protocol");
-    else throw ParseError{"unknown condition '" + keyword + "'"};
+    if (keyword == "mode")
+      c.measureMode = static_cast<int>(number(a, -128, 255));
+    else if (keyword == "protocol")
+      c.protocol = namedOrNumber(a, kProtocols, "protocol");
+    else if (keyword == "code")
+      c.code = namedOrNumber(a, kCodes, "code");
+    else if (keyword == "charbits")
+      c.charBits = named(a, kCharBits, "character length");
+    else if (keyword == "parity")
+      c.parity = named(a, kParities, "parity");
+    else if (keyword == "stopbits")
+      c.stopBitsOrClock = named(a, kStopBits, "stop bits");
+    else if (keyword == "clock")
+      c.stopBitsOrClock = named(a, kClocks, "clock");
+    else if (keyword == "format")
+      c.format = named(a, kFormats, "format");
+    else if (keyword == "check")
+      c.checkKind = named(a, kChecks, "check");
+    else if (keyword == "linestate")
+      c.lineStateRecorded = byteValue(a);
+    else if (keyword == "frame-protocol")
+      c.frameProtocol = named(a, kFrameProtocols, "frame protocol");
+    else if (keyword == "packet-protocol")
+      c.packetProtocol = named(a, kPacketProtocols, "packet protocol");
+    else
+      throw ParseError{"unknown condition '" + keyword + "'"};
   }
 }
 
@@ -433,18 +472,22 @@ void controlRecord(std::vector<uint32_t>& words, const std::string& keyword, con
                                byteValue(args[2]), directionIsRd(args, 3)));
   } else if (keyword == "counter") {
     expectCount(args, 1, 2);
-    words.push_back(counterStamp(static_cast<uint32_t>(number(args[0], 0, 524287)), directionIsRd(args, 1)));
+    words.push_back(
+        counterStamp(static_cast<uint32_t>(number(args[0], 0, 524287)), directionIsRd(args, 1)));
   } else if (keyword == "line") {
     expectCount(args, 2, 3);
-    if (args.size() == 3 && lower(plain(args[2])) != "listed") throw ParseError{"expected 'listed' after the line states"};
+    if (args.size() == 3 && lower(plain(args[2])) != "listed")
+      throw ParseError{"expected 'listed' after the line states"};
     words.push_back(lineStateWord(static_cast<uint16_t>(number(args[0], 0, 0xFFF)),
-                                  static_cast<uint16_t>(number(args[1], 0, 0xFFF)), args.size() == 3 ? 17 : 16));
+                                  static_cast<uint16_t>(number(args[1], 0, 0xFFF)),
+                                  args.size() == 3 ? 17 : 16));
   } else if (keyword == "marker") {
     expectCount(args, 1, 1);
     words.push_back(markerWord(byteValue(args[0])));
   } else if (keyword == "speed") {
     expectCount(args, 2, 3);
-    words.push_back(speedWord(byteValue(args[0]), byteValue(args[1]), args.size() == 3 ? byteValue(args[2]) : 0));
+    words.push_back(speedWord(byteValue(args[0]), byteValue(args[1]),
+                              args.size() == 3 ? byteValue(args[2]) : 0));
   } else if (keyword == "word") {
     expectCount(args, 1, SIZE_MAX);
     for (const Token& a : args) words.push_back(static_cast<uint32_t>(number(a, 0, 0xFFFFFFFF)));
@@ -459,8 +502,10 @@ void recordStatement(std::vector<uint32_t>& words, const std::string& keyword, c
   } else if (keyword == "rd") {
     forEachCell(args, [&](uint16_t c) { words.push_back(dataWord(0, c)); });
   } else if (keyword == "both") {
-    if (args.empty() || args.size() % 2 != 0) throw ParseError{"'both' takes SD and RD cells in pairs"};
-    for (size_t i = 0; i < args.size(); i += 2) words.push_back(dataWord(oneCell(args[i]), oneCell(args[i + 1])));
+    if (args.empty() || args.size() % 2 != 0)
+      throw ParseError{"'both' takes SD and RD cells in pairs"};
+    for (size_t i = 0; i < args.size(); i += 2)
+      words.push_back(dataWord(oneCell(args[i]), oneCell(args[i + 1])));
   } else {
     controlRecord(words, keyword, args);
   }

@@ -29,7 +29,7 @@ struct Conditions {
   uint8_t receiveAddress = 0;
   int frameProtocol = 0;
   int packetProtocol = 0;
-  uint8_t filterMask[4] = {0, 0, 0, 0};     // SD first, SD second, RD first, RD second
+  uint8_t filterMask[4] = {0, 0, 0, 0};  // SD first, SD second, RD first, RD second
   uint8_t filterPattern[4] = {0, 0, 0, 0};
 };
 
@@ -66,8 +66,12 @@ constexpr uint16_t cell(unsigned status, uint8_t byte) {
 constexpr uint32_t dataWord(uint16_t sd, uint16_t rd) {
   return static_cast<uint32_t>(sd) | 0x20u | (static_cast<uint32_t>(rd) << 16);
 }
-constexpr uint32_t sdChar(uint8_t byte, unsigned status = 8) { return dataWord(cell(status, byte), 0); }
-constexpr uint32_t rdChar(uint8_t byte, unsigned status = 8) { return dataWord(0, cell(status, byte)); }
+constexpr uint32_t sdChar(uint8_t byte, unsigned status = 8) {
+  return dataWord(cell(status, byte), 0);
+}
+constexpr uint32_t rdChar(uint8_t byte, unsigned status = 8) {
+  return dataWord(0, cell(status, byte));
+}
 constexpr uint32_t idleWord(uint32_t count) { return (count & 0xFFFFFF) << 8; }
 // Clock stamp with fields 1 (7 bits), 2 and 3; rd selects the RD direction.
 constexpr uint32_t clockStamp(unsigned f1, unsigned f2, unsigned f3, bool rd = false) {

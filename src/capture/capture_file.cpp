@@ -16,7 +16,8 @@ namespace qv {
 
 namespace {
 
-constexpr uint8_t kMagic[16] = {'Q', 'U', 'O', 'R', 'V', 'I', 'S', ' ', 'D', 'A', 'T', 'A', ' ', ' ', ' ', 0};
+constexpr uint8_t kMagic[16] = {'Q', 'U', 'O', 'R', 'V', 'I', 'S', ' ',
+                                'D', 'A', 'T', 'A', ' ', ' ', ' ', 0};
 constexpr uint8_t kTagDinf[4] = {'D', 'I', 'N', 'F'};
 constexpr uint8_t kTagMond[4] = {'M', 'O', 'N', 'D'};
 constexpr int32_t kChunkHeadSize = 8;
@@ -113,7 +114,6 @@ bool allocate(std::vector<uint8_t>& buffer, size_t length, bool whole = false) {
 }
 
 void writeLine(std::ostream& console, const char* text) { console << text << '\n' << std::flush; }
-
 
 }  // namespace
 

@@ -132,8 +132,13 @@ enum ByteClass : uint8_t {
   ByteSirEnd
 };
 constexpr int kByteClasses = 8;
-constexpr uint8_t kClassBytes[] = {0x02, 0x00, 0x01, framing::kControlEscape, framing::kPppFlag,
-                                   framing::kSirBegin, framing::kSirEnd};
+constexpr uint8_t kClassBytes[] = {0x02,
+                                   0x00,
+                                   0x01,
+                                   framing::kControlEscape,
+                                   framing::kPppFlag,
+                                   framing::kSirBegin,
+                                   framing::kSirEnd};
 
 constexpr int kFramingModes = 6;
 constexpr int kCellKeys = 32 * kByteClasses;

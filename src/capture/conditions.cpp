@@ -79,7 +79,8 @@ constexpr uint32_t kFinalSizeByMode[] = {4, 24, 24, 48, 4, 4, 404, 76, 4};
 // Measurement mode 9: final block size by mode block payload byte 0.
 constexpr uint32_t kMode9FinalSizes[] = {12, 516};
 
-constexpr bool kProtocolAccepted[] = {true, true, true, true, true, true, true, false, true, false, true};
+constexpr bool kProtocolAccepted[] = {true, true,  true, true,  true, true,
+                                      true, false, true, false, true};
 
 // Mode 2 blocks written without payload bytes 4-5 get a default there, chosen by payload byte 1.
 constexpr uint16_t mode2Default(uint8_t payloadByte1) {
@@ -219,19 +220,13 @@ class Decoder {
         if (!basicPayloadValid(source, size)) return false;
         copyClamped(source, size, at::basic, 8);
         return true;
-      case 2:
-        copyClamped(source, size, at::recording, 8);
-        return true;
+      case 2: copyClamped(source, size, at::recording, 8); return true;
       case 3:
         return decodeContainer(source, size, at::line, kLineMax,
                                sizeFor(kLineSizeByProtocol, protocol()));
-      case 4:
-        return decodeMode(source, size);
-      case 5:
-        decodeSubBlock5(source, size);
-        return true;
-      default:
-        return decodeContainer(source, size, at::subBlock6, kSubBlock6Size, kSubBlock6Size);
+      case 4: return decodeMode(source, size);
+      case 5: decodeSubBlock5(source, size); return true;
+      default: return decodeContainer(source, size, at::subBlock6, kSubBlock6Size, kSubBlock6Size);
     }
   }
 

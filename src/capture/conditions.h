@@ -34,7 +34,8 @@ constexpr int receiveAddressEnabled = 60;
 constexpr int receiveAddress = 61;
 constexpr int frameProtocol = 66;
 constexpr int packetProtocol = 67;
-constexpr int frameFilters = 68;  // four entries of 4 bytes: SD first, SD second, RD first, RD second
+constexpr int frameFilters =
+    68;  // four entries of 4 bytes: SD first, SD second, RD first, RD second
 }  // namespace field
 
 enum Protocol : int {

@@ -33,13 +33,19 @@ bool stateAround(const RingWalk& walk, const uint8_t* position, IsChange isChang
   const uint8_t* p = position;
   do {
     const uint32_t w = wordAt(p);
-    if (isChange(w)) { value = before(w); return true; }
+    if (isChange(w)) {
+      value = before(w);
+      return true;
+    }
     p = walk.ring.next(p);
   } while (p != walk.end);
   for (p = position; p != walk.start;) {
     p = walk.ring.previous(p);
     const uint32_t w = wordAt(p);
-    if (isChange(w)) { value = after(w); return true; }
+    if (isChange(w)) {
+      value = after(w);
+      return true;
+    }
   }
   return false;
 }
@@ -125,9 +131,9 @@ int CaptureFile::seek(int index) {
   long long clamped = index;
   if (clamped > last) clamped = last;
   if (clamped < 0) clamped = 0;
-  const uint8_t* position =
-      walk.ring.empty() ? conditions_.startPosition
-                        : walk.ring.wordsAfter(walk.start, static_cast<size_t>(clamped));
+  const uint8_t* position = walk.ring.empty()
+                                ? conditions_.startPosition
+                                : walk.ring.wordsAfter(walk.start, static_cast<size_t>(clamped));
   const int speedCode = speedCodeAt(position);
   RecordCursor& cursor = conditions_.startCursor;
   cursor = RecordCursor{};

@@ -19,8 +19,8 @@ bool Converter::passCheckpoint() {
   const int32_t pages = printFile.pageCount();
   if (pages >= runLimit) return true;
   reportProgress();
-  pageCheckpoint_ = pages < runLimit - kPagesPerProgressUpdate ? pages + kPagesPerProgressUpdate
-                                                               : runLimit;
+  pageCheckpoint_ =
+      pages < runLimit - kPagesPerProgressUpdate ? pages + kPagesPerProgressUpdate : runLimit;
   return false;
 }
 
@@ -30,8 +30,8 @@ bool Converter::beginRun(int32_t limit) {
   wordKind = wordKindOf(captureFile->conditions());
   runState = 0;
   runLimit = limit;
-  pageCheckpoint_ = progressSink_ != nullptr && limit > 0 ? std::min(limit, kPagesPerProgressUpdate)
-                                                          : limit;
+  pageCheckpoint_ =
+      progressSink_ != nullptr && limit > 0 ? std::min(limit, kPagesPerProgressUpdate) : limit;
   return true;
 }
 

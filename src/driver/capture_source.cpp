@@ -20,7 +20,8 @@ std::string withoutNewline(std::string text) {
   return text;
 }
 
-LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture, const LoadOptions& options) {
+LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture,
+                                const LoadOptions& options) {
   LoadedCapture result;
   std::vector<uint8_t> bytes;
   try {

@@ -6,9 +6,9 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -240,7 +240,8 @@ class ArgumentParser {
       case OptPcapng: return takeFileName(id, value, line_.pcapng);
       case OptPayload: return takeFileName(id, value, line_.payload);
       case OptSnaplen: return takeSnaplen(value);
-      case OptClockStamps: return takeParsed(id, value, "digits, hms", parseClockStampReading, line_.clockStamps);
+      case OptClockStamps:
+        return takeParsed(id, value, "digits, hms", parseClockStampReading, line_.clockStamps);
       case OptCounterTick:
         return takeParsed(id, value, "a count and a unit: 1us, 100us, 1ms, 250ns", parseCounterTick,
                           line_.counterTickNs);
@@ -336,7 +337,8 @@ std::string getoptFailure(int result, const std::vector<char*>& argv) {
   if (result == ':') {
     return "option " + (optopt != 0 ? optionName(optopt) : typed) + " needs a value";
   }
-  if (typed.rfind("--", 0) != 0) return "unknown option -" + std::string(1, static_cast<char>(optopt));
+  if (typed.rfind("--", 0) != 0)
+    return "unknown option -" + std::string(1, static_cast<char>(optopt));
   // A long option is refused for a value it does not take, or as unknown or ambiguous.
   if (optopt != 0) return "option " + optionName(optopt) + " takes no value";
   return "unknown option " + typed;
@@ -348,8 +350,8 @@ bool checkActionOptions(const CommandLine& line, std::string& error) {
   const bool conversionOptions = line.output || line.format || line.dataLine || line.lineStates ||
                                  line.asyncKind || line.level || line.pppKind || line.codeDisplay ||
                                  line.skipIdle || line.noGuide || line.width;
-  const bool exportOptions = line.snaplen || line.clockStamps || line.counterTickNs ||
-                             line.startSeconds || line.payload;
+  const bool exportOptions =
+      line.snaplen || line.clockStamps || line.counterTickNs || line.startSeconds || line.payload;
   if (info && (conversionOptions || line.salvage || line.pcapng || exportOptions)) {
     error = "conversion options do not go with --info";
     return false;
@@ -599,7 +601,8 @@ void writeLoadFailure(std::ostream& err, const std::string& name, const LoadedCa
 bool checkTargets(const CommandLine& line, const CaptureFile& capture, bool writesReport,
                   std::ostream& err) {
   std::vector<std::string> targets;
-  if (writesReport && line.output && *line.output != kStandardStream) targets.push_back(*line.output);
+  if (writesReport && line.output && *line.output != kStandardStream)
+    targets.push_back(*line.output);
   if (line.pcapng && *line.pcapng != kStandardStream) targets.push_back(*line.pcapng);
   for (const std::string& target : targets) {
     if (capture.isSameFile(target)) {
@@ -631,8 +634,8 @@ ExportOptions exportOptionsFor(const CommandLine& line, const std::string& name,
 
 // Writes the pcapng file: to standard output for "-", else beside its target and renamed
 // over it only when whole, like a report.
-int writeExport(const CaptureFile& capture, const ExportOptions& options,
-                const std::string& target, std::ostream& err) {
+int writeExport(const CaptureFile& capture, const ExportOptions& options, const std::string& target,
+                std::ostream& err) {
   std::string error;
   if (target == kStandardStream) {
     if (exportPcapng(capture, options, stdout, error) != 0 || std::fflush(stdout) != 0) {

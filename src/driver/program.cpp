@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <iterator>
 #include <istream>
+#include <iterator>
 #include <ostream>
 
 namespace qv {
@@ -20,9 +20,8 @@ struct PrintFormatQuestion {
 constexpr PrintFormatQuestion kTranslateFormats{
     "Print format (1:Normal, 2:Line state, 3:Translate) ? ",
     "Print format (1:Normal, 2:Translate) ? "};
-constexpr PrintFormatQuestion kFrameFormats{
-    "Print format (1:Normal, 2:Line state, 3:Frame) ? ",
-    "Print format (1:Normal, 2:Frame) ? "};
+constexpr PrintFormatQuestion kFrameFormats{"Print format (1:Normal, 2:Line state, 3:Frame) ? ",
+                                            "Print format (1:Normal, 2:Frame) ? "};
 
 // nullptr: the protocol is only ever listed in the Normal format.
 const PrintFormatQuestion* printFormatQuestion(int protocol) {
@@ -32,13 +31,10 @@ const PrintFormatQuestion* printFormatQuestion(int protocol) {
     case ProtocolHdlc:
     case ProtocolPpp:
     case ProtocolIrda:
-    case ProtocolHdlcFiltered:
-      return &kTranslateFormats;
+    case ProtocolHdlcFiltered: return &kTranslateFormats;
     case ProtocolI2c:
-    case ProtocolSpi:
-      return &kFrameFormats;
-    default:
-      return nullptr;
+    case ProtocolSpi: return &kFrameFormats;
+    default: return nullptr;
   }
 }
 
@@ -348,17 +344,10 @@ void Program::dispatchConversion() {
     case ProtocolPpp:
       runConverter(second ? static_cast<Converter&>(pppDump) : pppTranslate);
       return;
-    case ProtocolIrda:
-      runConverter(irlap);
-      return;
-    case ProtocolI2c:
-      runConverter(i2c);
-      return;
-    case ProtocolSpi:
-      runConverter(spi);
-      return;
-    default:
-      return;  // BURST and unknown protocols have no translation
+    case ProtocolIrda: runConverter(irlap); return;
+    case ProtocolI2c: runConverter(i2c); return;
+    case ProtocolSpi: runConverter(spi); return;
+    default: return;  // BURST and unknown protocols have no translation
   }
 }
 

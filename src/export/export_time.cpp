@@ -17,7 +17,8 @@ struct TickUnit {
   std::string_view suffix;
   uint64_t nanoseconds;
 };
-constexpr TickUnit kTickUnits[] = {{"ns", 1}, {"us", 1000}, {"ms", 1000000}, {"s", kNanosPerSecond}};
+constexpr TickUnit kTickUnits[] = {
+    {"ns", 1}, {"us", 1000}, {"ms", 1000000}, {"s", kNanosPerSecond}};
 
 bool parseNumber(std::string_view text, int64_t& value) {
   if (text.empty()) return false;
@@ -109,7 +110,8 @@ bool parseCounterTick(std::string_view text, uint64_t& nanoseconds) {
   for (const TickUnit& unit : kTickUnits) {
     if (text.size() <= unit.suffix.size() || !text.ends_with(unit.suffix)) continue;
     const std::string_view digits = text.substr(0, text.size() - unit.suffix.size());
-    if (unit.suffix == "s" && (digits.ends_with('n') || digits.ends_with('u') || digits.ends_with('m')))
+    if (unit.suffix == "s" &&
+        (digits.ends_with('n') || digits.ends_with('u') || digits.ends_with('m')))
       continue;
     int64_t value = 0;
     if (!parseNumber(digits, value) || value <= 0) return false;
@@ -123,8 +125,8 @@ bool parseCounterTick(std::string_view text, uint64_t& nanoseconds) {
 
 bool parseStartDate(std::string_view text, int64_t& seconds) {
   // YYYY-MM-DDTHH:MM:SS
-  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || (text[10] != 'T' && text[10] != ' ') ||
-      text[13] != ':' || text[16] != ':')
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' ||
+      (text[10] != 'T' && text[10] != ' ') || text[13] != ':' || text[16] != ':')
     return false;
   int64_t year, month, day, hour, minute, second;
   if (!parseNumber(text.substr(0, 4), year) || !parseNumber(text.substr(5, 2), month) ||

@@ -58,7 +58,7 @@ class OpeningStamps {
   uint64_t startOffset_;
   uint64_t scanned_ = 0;  // bytes of the ring looked at, from the run's start
   Seen history_[kHistory] = {};
-  int seen_ = 0;          // stamps recorded, the latest at (seen_ - 1) % kHistory
+  int seen_ = 0;  // stamps recorded, the latest at (seen_ - 1) % kHistory
 };
 
 // Parsers for the command line: a duration such as 100us, 1ms, 250ns or 2s; a start

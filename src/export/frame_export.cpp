@@ -31,12 +31,12 @@ struct Named {
 };
 
 constexpr Named kProtocolNames[] = {
-    {ProtocolAsync, "ASYNC"}, {ProtocolSync, "SYNC"},  {ProtocolHdlc, "HDLC"},
-    {ProtocolPpp, "PPP"},     {ProtocolIrda, "IrDA"},  {ProtocolI2c, "I2C"},
+    {ProtocolAsync, "ASYNC"}, {ProtocolSync, "SYNC"},         {ProtocolHdlc, "HDLC"},
+    {ProtocolPpp, "PPP"},     {ProtocolIrda, "IrDA"},         {ProtocolI2c, "I2C"},
     {ProtocolBurst, "BURST"}, {ProtocolHdlcFiltered, "HDLC"}, {ProtocolSpi, "SPI"},
 };
-constexpr const char* kFrameProtocolNames[] = {"SDLC", "SDLC modulo 128", "X.25",
-                                                "X.25 modulo 128", "LAPD"};
+constexpr const char* kFrameProtocolNames[] = {"SDLC", "SDLC modulo 128", "X.25", "X.25 modulo 128",
+                                               "LAPD"};
 constexpr const char* kPacketProtocolNames[] = {"X.25", "LAPD"};
 constexpr const char* kFcsNames[] = {"no FCS", "FCS16", "FCS32"};
 
@@ -53,18 +53,12 @@ std::string protocolName(int protocol) {
 
 FrameFamily familyOf(int protocol) {
   switch (protocol) {
-    case ProtocolPpp:
-      return FrameFamily::Ppp;
-    case ProtocolIrda:
-      return FrameFamily::Irda;
-    case ProtocolI2c:
-      return FrameFamily::I2c;
-    case ProtocolSpi:
-      return FrameFamily::Spi;
-    case ProtocolAsync:
-      return FrameFamily::Async;
-    default:
-      return FrameFamily::Hdlc;
+    case ProtocolPpp: return FrameFamily::Ppp;
+    case ProtocolIrda: return FrameFamily::Irda;
+    case ProtocolI2c: return FrameFamily::I2c;
+    case ProtocolSpi: return FrameFamily::Spi;
+    case ProtocolAsync: return FrameFamily::Async;
+    default: return FrameFamily::Hdlc;
   }
 }
 
@@ -79,7 +73,8 @@ std::string interfaceDescription(const MeasureConditions& conditions) {
       text += std::string(", packet protocol ") + packet;
   }
   if (hdlc || protocol == ProtocolPpp) {
-    if (const char* fcs = nameIn(kFcsNames, conditions.checkKind())) text += std::string(", ") + fcs;
+    if (const char* fcs = nameIn(kFcsNames, conditions.checkKind()))
+      text += std::string(", ") + fcs;
   }
   return text + ", FCS not included";
 }
@@ -148,23 +143,16 @@ void writeInterfaces(PcapngWriter& writer, const CaptureFile& capture, uint16_t 
 // a normal end.
 std::string endComment(const Frame& frame, FrameFamily family) {
   switch (frame.endStatus) {
-    case FrameEndStatus::FcsError:
-      return "FCS error";
-    case FrameEndStatus::EndSF:
-      return "Check mark SF: short frame";
-    case FrameEndStatus::EndA:
-      return "Check mark A: frame aborted";
-    case FrameEndStatus::EndB:
-      return "Check mark B: frame broken off by a status-7 character";
-    case FrameEndStatus::EndOE:
-      return "Check mark OE: overrun";
-    case FrameEndStatus::EndLD:
-      return "Check mark LD: length error";
+    case FrameEndStatus::FcsError: return "FCS error";
+    case FrameEndStatus::EndSF: return "Check mark SF: short frame";
+    case FrameEndStatus::EndA: return "Check mark A: frame aborted";
+    case FrameEndStatus::EndB: return "Check mark B: frame broken off by a status-7 character";
+    case FrameEndStatus::EndOE: return "Check mark OE: overrun";
+    case FrameEndStatus::EndLD: return "Check mark LD: length error";
     case FrameEndStatus::Open:
       if (family == FrameFamily::Async || family == FrameFamily::Spi) return "";
       return "Frame still open at the end of the data";
-    default:
-      return "";
+    default: return "";
   }
 }
 
@@ -204,8 +192,7 @@ class PacketWriter {
       flags = frame.direction == DirectionSd ? pcapng::kOutbound : pcapng::kInbound;
     if (frame.endStatus == FrameEndStatus::FcsError) flags |= pcapng::kCrcError;
     if (flags != 0) options_.addU32(pcapng::kEpbFlags, flags);
-    const uint32_t captured =
-        std::min(static_cast<uint32_t>(packet.bytes.size()), snaplen_);
+    const uint32_t captured = std::min(static_cast<uint32_t>(packet.bytes.size()), snaplen_);
     const uint32_t original = std::max(packet.originalLength, captured);
     writer_.enhancedPacket(frame.direction == DirectionSd ? 0 : 1, time, packet.bytes.data(),
                            captured, original, options_);
@@ -252,8 +239,8 @@ int exportPcapng(const CaptureFile& capture, const ExportOptions& options, std::
   const uint32_t snaplen = snaplenOf(options);
   PcapngWriter writer(out);
   PcapngOptions section;
-  section.addText(pcapng::kOptComment,
-                  "Capture " + options.captureName + "\n" + conditionsBoxText(capture.conditions()));
+  section.addText(pcapng::kOptComment, "Capture " + options.captureName + "\n" +
+                                           conditionsBoxText(capture.conditions()));
   section.addText(pcapng::kShbUserAppl, kUserApplication);
   writer.sectionHeader(section);
   writeInterfaces(writer, capture, mapper->linkType(), snaplen, options);

@@ -16,8 +16,8 @@ constexpr uint32_t kDefaultSnaplen = 65535;
 constexpr uint32_t kLargestSnaplen = 262144;
 
 struct ExportOptions {
-  std::string captureName;      // shown in the section comment
-  uint8_t dataLine = 0;         // 0 SD and RD, 1 SD only, 2 RD only
+  std::string captureName;             // shown in the section comment
+  uint8_t dataLine = 0;                // 0 SD and RD, 1 SD only, 2 RD only
   uint32_t snaplen = kDefaultSnaplen;  // longest packet written; longer ones are cut
   ClockStampReading clockStamps = ClockStampReading::Digits;
   uint64_t counterTickNs = 1000;  // one counter count; below 1 us the times are in ns

@@ -74,9 +74,9 @@ class IrdaMapper : public PacketMapper {
   int map(const Frame& frame, std::vector<MappedPacket>& packets) override {
     return withHeader(frame, packets, [](const Frame& f, std::vector<uint8_t>& out) {
       appendBe16(out, isReceived(f) ? 0 : kLinuxPacketOutgoing);
-      appendBe16(out, 0);                // ARPHRD type
-      appendBe16(out, 0);                // link-layer address length
-      out.insert(out.end(), 8, 0);       // link-layer address
+      appendBe16(out, 0);           // ARPHRD type
+      appendBe16(out, 0);           // link-layer address length
+      out.insert(out.end(), 8, 0);  // link-layer address
       appendBe16(out, kLinuxIrdaProtocol);
     });
   }
@@ -119,8 +119,7 @@ class UpperPduMapper : public PacketMapper {
         continue;
       if (++errors > kListed) continue;
       char text[40];
-      std::snprintf(text, sizeof text, "%sbyte %d (err%u)", errors == 1 ? "" : ", ", i + 1,
-                    flags);
+      std::snprintf(text, sizeof text, "%sbyte %d (err%u)", errors == 1 ? "" : ", ", i + 1, flags);
       comment += text;
     }
     if (errors == 0) return;
@@ -154,8 +153,8 @@ class X25Mod128Mapper : public PacketMapper {
         dissector = "lapb";
         std::snprintf(comment, sizeof comment, "Address %02X, control %02X", bytes[0], control);
       } else if (bytes.size() >= 3) {
-        std::snprintf(comment, sizeof comment, "Address %02X, control %02X%02X", bytes[0],
-                      control, bytes[2]);
+        std::snprintf(comment, sizeof comment, "Address %02X, control %02X%02X", bytes[0], control,
+                      bytes[2]);
         if ((control & 0x01) == 0) {
           dissector = "x.25_dir";
           skipped = 3;
@@ -312,31 +311,23 @@ std::unique_ptr<PacketMapper> makePacketMapper(const CaptureFile& capture,
     case ProtocolHdlc:
     case ProtocolHdlcFiltered:
       switch (capture.conditions().frameProtocol()) {
-        case 2:
-          return std::make_unique<UpperPduMapper>("lapb", "");
-        case 3:
-          return std::make_unique<X25Mod128Mapper>();
-        case 4:
-          return std::make_unique<PlainMapper>(linktype::kLapd);
+        case 2: return std::make_unique<UpperPduMapper>("lapb", "");
+        case 3: return std::make_unique<X25Mod128Mapper>();
+        case 4: return std::make_unique<PlainMapper>(linktype::kLapd);
         default:  // SDLC and its modulo-128 variant; unknown values read as SDLC
           return std::make_unique<PlainMapper>(linktype::kSdlc);
       }
-    case ProtocolPpp:
-      return std::make_unique<PppMapper>();
-    case ProtocolIrda:
-      return std::make_unique<IrdaMapper>();
-    case ProtocolI2c:
-      return std::make_unique<I2cMapper>();
-    case ProtocolSpi:
-      return std::make_unique<UpperPduMapper>(payload, "SPI");
+    case ProtocolPpp: return std::make_unique<PppMapper>();
+    case ProtocolIrda: return std::make_unique<IrdaMapper>();
+    case ProtocolI2c: return std::make_unique<I2cMapper>();
+    case ProtocolSpi: return std::make_unique<UpperPduMapper>(payload, "SPI");
     case ProtocolAsync:
       if (capture.stampFlag1() == 0 && capture.stampFlag2() == 0) return nullptr;
       return std::make_unique<UpperPduMapper>(payload, "ASYNC",
                                               capture.conditions().parity() == kParityMp
                                                   ? CharacterErrors::Flags2And3
                                                   : CharacterErrors::AllFlags);
-    default:
-      return nullptr;
+    default: return nullptr;
   }
 }
 

@@ -85,8 +85,8 @@ void PcapngWriter::endBlock(const PcapngOptions& options) {
 void PcapngWriter::sectionHeader(const PcapngOptions& options) {
   beginBlock(kSectionHeaderBlock);
   put32(kByteOrderMagic);
-  put16(1);  // major version
-  put16(0);  // minor version
+  put16(1);           // major version
+  put16(0);           // minor version
   put32(0xFFFFFFFF);  // section length unknown (-1 as 64 bits)
   put32(0xFFFFFFFF);
   endBlock(options);

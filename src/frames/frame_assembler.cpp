@@ -66,8 +66,7 @@ void FrameAssembler::handleControlWord(uint32_t word, const uint8_t* position,
     case KindSpeed:
       if (family_ == FrameFamily::Irda && isSpeedWord(word)) setSpeed(speedCodeAfter(word));
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -163,18 +162,12 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
 bool FrameAssembler::nextFrame(FrameFamily family, RecordCursor& cursor) const {
   if (isStampDelimited(family)) return capture_.nextStampDelimited(cursor);
   switch (family) {
-    case FrameFamily::Hdlc:
-      return capture_.nextHdlcBoundary(cursor);
-    case FrameFamily::Ppp:
-      return capture_.nextPppBoundary(cursor);
-    case FrameFamily::Irda:
-      return capture_.nextIrdaBoundary(cursor);
-    case FrameFamily::I2c:
-      return capture_.nextI2cBoundary(cursor);
-    case FrameFamily::Async:
-      return capture_.nextCharacterBoundary(cursor);
-    case FrameFamily::Spi:
-      return capture_.nextSpiBoundary(cursor);
+    case FrameFamily::Hdlc: return capture_.nextHdlcBoundary(cursor);
+    case FrameFamily::Ppp: return capture_.nextPppBoundary(cursor);
+    case FrameFamily::Irda: return capture_.nextIrdaBoundary(cursor);
+    case FrameFamily::I2c: return capture_.nextI2cBoundary(cursor);
+    case FrameFamily::Async: return capture_.nextCharacterBoundary(cursor);
+    case FrameFamily::Spi: return capture_.nextSpiBoundary(cursor);
   }
   return false;
 }

@@ -479,8 +479,7 @@ void LaneEndFinder::takeIn() {
         ++otherAppends_;
       }
       break;
-    default:
-      break;
+    default: break;
   }
   feed_.step();
 }

@@ -58,14 +58,10 @@ constexpr char kSapTeCrHead[] = "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-";
 
 const char* linkTypeName(bool isSd, int frameClass, int typeIndex, ValueNames unnumbered) {
   switch (frameClass) {
-    case FrameClassI:
-      return "INFO";
-    case FrameClassS:
-      return directionalName(kSupervisoryNames, typeIndex, isSd);
-    case FrameClassU:
-      return directionalName(unnumbered, typeIndex, isSd);
-    default:
-      return "";
+    case FrameClassI: return "INFO";
+    case FrameClassS: return directionalName(kSupervisoryNames, typeIndex, isSd);
+    case FrameClassU: return directionalName(unnumbered, typeIndex, isSd);
+    default: return "";
   }
 }
 

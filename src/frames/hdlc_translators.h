@@ -18,18 +18,18 @@ enum HdlcFrameClass : int8_t {
 // The decoded address and control fields of an HDLC-family (or IrLAP) frame. A field
 // that the frame is too short to hold stays absent: -1 for the signed fields.
 struct HdlcHeader {
-  int16_t address = -1;          // SDLC/X.25/IrLAP: the address byte; LAPD: the SAPI
-  int8_t tei = -1;               // LAPD only
-  int8_t commandResponse = -1;   // LAPD and IrLAP: the C/R bit
+  int16_t address = -1;         // SDLC/X.25/IrLAP: the address byte; LAPD: the SAPI
+  int8_t tei = -1;              // LAPD only
+  int8_t commandResponse = -1;  // LAPD and IrLAP: the C/R bit
   int8_t frameClass = FrameClassAbsent;
-  int8_t typeIndex = 0;          // S: supervisory function; U: modifier 0-31; I: 0
-  int8_t controlLength = 0;      // control bytes present: 0, 1 or 2
+  int8_t typeIndex = 0;      // S: supervisory function; U: modifier 0-31; I: 0
+  int8_t controlLength = 0;  // control bytes present: 0, 1 or 2
   uint8_t control1 = 0;
   uint8_t control2 = 0;
   int8_t ns = -1;
   int8_t nr = -1;
   int8_t pf = -1;
-  int8_t infoStart = 0;          // index of the first information byte in Frame::cells
+  int8_t infoStart = 0;  // index of the first information byte in Frame::cells
   int8_t infoCount = 0;
 };
 

@@ -1,16 +1,16 @@
 // I2C transaction translator.
 #include "frames/i2c_translator.h"
 
-#include "capture/record_word.h"
-
 #include <algorithm>
+
+#include "capture/record_word.h"
 
 namespace qv {
 namespace {
 
 // Inside an I2C frame an opening cell marks a repeated start between bus bytes.
 constexpr unsigned kRepeatedStart = StatusOpeningFlag;
-constexpr int kTextStart = 7;      // after the time column and one blank
+constexpr int kTextStart = 7;  // after the time column and one blank
 
 constexpr int kAddress7Length = 5;   // "A0a=>"
 constexpr int kAddress10Length = 8;  // "01a34a=>"
@@ -35,8 +35,7 @@ class I2cLineBuilder {
     if (cellStatus(cell) == kRepeatedStart) return repeatedStart(last);
     switch (state_) {
       case I2cState::expectAddress:
-      case I2cState::tenBitHeld:
-        return addressByte(cell, last);
+      case I2cState::tenBitHeld: return addressByte(cell, last);
       case I2cState::tenBitFirst:
         second_ = cell;
         state_ = I2cState::tenBitComplete;
@@ -45,8 +44,7 @@ class I2cLineBuilder {
         state_ = I2cState::dataPhase;
         if (!address10(false)) return false;
         return room_ == 0 || data(cell);
-      case I2cState::dataPhase:
-        return data(cell);
+      case I2cState::dataPhase: return data(cell);
     }
     return false;
   }
@@ -57,8 +55,7 @@ class I2cLineBuilder {
  private:
   bool repeatedStart(bool last) {
     switch (state_) {
-      case I2cState::expectAddress:
-        return true;
+      case I2cState::expectAddress: return true;
       case I2cState::tenBitFirst:
         // No second byte came: the held prefix was a 7-bit transfer of its own.
         if (!fits(kAddress7Length + kSeparatorLength)) return false;
@@ -66,11 +63,8 @@ class I2cLineBuilder {
         separator();
         state_ = I2cState::expectAddress;
         return true;
-      case I2cState::tenBitComplete:
-        state_ = I2cState::tenBitHeld;
-        [[fallthrough]];
-      case I2cState::tenBitHeld:
-        return !last || address10(false);
+      case I2cState::tenBitComplete: state_ = I2cState::tenBitHeld; [[fallthrough]];
+      case I2cState::tenBitHeld: return !last || address10(false);
       case I2cState::dataPhase:
         if (!separator()) return false;
         state_ = I2cState::expectAddress;

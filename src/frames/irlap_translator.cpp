@@ -68,14 +68,10 @@ void IrlapTranslator::parseHeader(void* header, const Frame& frame) {
 
 const char* IrlapTranslator::frameTypeName(bool isCommand, int frameClass, int typeIndex) {
   switch (frameClass) {
-    case FrameClassI:
-      return "INFO";
-    case FrameClassS:
-      return valueName(kSupervisoryNames, typeIndex, !isCommand);
-    case FrameClassU:
-      return valueName(kUnnumberedNames, typeIndex, !isCommand);
-    default:
-      return "";  // no control field: the type column stays blank
+    case FrameClassI: return "INFO";
+    case FrameClassS: return valueName(kSupervisoryNames, typeIndex, !isCommand);
+    case FrameClassU: return valueName(kUnnumberedNames, typeIndex, !isCommand);
+    default: return "";  // no control field: the type column stays blank
   }
 }
 

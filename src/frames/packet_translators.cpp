@@ -32,6 +32,7 @@ constexpr ValueName kOtherPacketNames[] = {
 };
 
 // Q.931 message types, named the same in both directions.
+// clang-format off
 constexpr ValueName kMessageNames[] = {
     {0x00, "ESCAPE"},
     {0x01, "ALAERT"},
@@ -61,6 +62,7 @@ constexpr ValueName kMessageNames[] = {
     {0x7B, "INFO"},
     {0x7D, "STATUS"},
 };
+// clang-format on
 
 static_assert(ascendingValues(kFlowControlNames));
 static_assert(ascendingValues(kControlPacketNames));
@@ -186,8 +188,10 @@ char* writeMessageColumn(char* position, FrameTranslator& namer, bool isSd,
 char* writeBracketedFrameType(char* position, FrameTranslator* lower, bool isSd,
                               const HdlcHeader& header) {
   position = fillChars(position, 1, '[');
-  if (lower != nullptr) position = writeFrameTypeColumn(position, *lower, isSd, header);
-  else position = fillChars(position, 6, ' ');
+  if (lower != nullptr)
+    position = writeFrameTypeColumn(position, *lower, isSd, header);
+  else
+    position = fillChars(position, 6, ' ');
   return fillChars(position, 1, ']');
 }
 
@@ -263,16 +267,11 @@ int HdlcPacketTranslator::translate(const Frame& frame) {
 
 const char* X25PacketTranslator::frameTypeName(bool isSd, int packetClass, int packetTypeIndex) {
   switch (packetClass) {
-    case PacketClassData:
-      return "DT";
-    case PacketClassFlowControl:
-      return directionalName(kFlowControlNames, packetTypeIndex, isSd);
-    case PacketClassControl:
-      return directionalName(kControlPacketNames, packetTypeIndex, isSd);
-    case PacketClassOther:
-      return directionalName(kOtherPacketNames, packetTypeIndex, isSd);
-    default:
-      return "";
+    case PacketClassData: return "DT";
+    case PacketClassFlowControl: return directionalName(kFlowControlNames, packetTypeIndex, isSd);
+    case PacketClassControl: return directionalName(kControlPacketNames, packetTypeIndex, isSd);
+    case PacketClassOther: return directionalName(kOtherPacketNames, packetTypeIndex, isSd);
+    default: return "";
   }
 }
 

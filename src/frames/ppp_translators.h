@@ -8,13 +8,13 @@ namespace qv {
 
 // The decoded PPP header of one frame; absent values are negative.
 struct PppHeader {
-  int16_t address = -1;      // 0xFF when the frame starts with the all-stations address
-  uint8_t hasControl = 0;    // 1 when a control byte followed that address
+  int16_t address = -1;    // 0xFF when the frame starts with the all-stations address
+  uint8_t hasControl = 0;  // 1 when a control byte followed that address
   uint8_t control = 0;
-  int32_t protocol = -1;     // 0x0000-0xFFFF
-  int16_t code = -1;         // the byte after the protocol field
-  int16_t identifier = -1;   // the byte after the code
-  int8_t dataStart = 0;      // first byte after the identifier
+  int32_t protocol = -1;    // 0x0000-0xFFFF
+  int16_t code = -1;        // the byte after the protocol field
+  int16_t identifier = -1;  // the byte after the code
+  int8_t dataStart = 0;     // first byte after the identifier
   int8_t dataCount = 0;
 };
 

@@ -11,11 +11,13 @@ namespace {
 // What a cell means to a recognizer. Characters that are not control characters of the
 // family are Other; cells shown as they are (abnormal frame end, good or bad check
 // character, hex-only byte) are Pass.
+// clang-format off
 enum class Input : uint8_t {
   Other, Soh, Stx, Etx, Eot, Enq, Ack, Dle, Nak, Etb, Itb,
   Ack0, Ack1, Wack, Rvi,  // second bytes of the DLE sequences
   Pass,
 };
+// clang-format on
 
 constexpr int kNone = -1;
 
@@ -27,6 +29,7 @@ struct ControlCharacter {
 };
 
 // The control characters of each family, as they appear on the line.
+// clang-format off
 constexpr ControlCharacter kControlCharacters[] = {
     {Input::Soh, 0x01, 0x01, 0x00},
     {Input::Stx, 0x02, 0x02, 0x0A},
@@ -43,6 +46,7 @@ constexpr ControlCharacter kControlCharacters[] = {
     {Input::Wack, 0x3B, 0x6B, 0x26},
     {Input::Rvi, 0x3C, 0x7C, 0x32},
 };
+// clang-format on
 
 using ByteInputs = std::array<Input, 256>;
 
@@ -76,13 +80,16 @@ constexpr ByteInputs kInertInputs = byteInputsOf(BscFamily::Inert);
 
 // What a step queues. Symbols name their EBCDIC byte; PassCell queues the input cell
 // itself, PendingDash a dash only when textPending is set.
+// clang-format off
 enum class Emit : uint8_t {
   None, Soh, Stx, Etx, Dle, Itb, Etb, Enq, Ack, Eot, Nak,
   Dash, Digit0, Digit1, LetterD, LetterR, LetterT, LetterV, LetterW,
   PassCell, PendingDash,
 };
+// clang-format on
 
 // EBCDIC byte of each symbol, indexed by Emit (0 for the entries that are not symbols).
+// clang-format off
 constexpr uint8_t kSymbolBytes[] = {
     0x00,                                                  // None
     0x01, 0x02, 0x03, 0x10, 0x1F, 0x26, 0x2D, 0x2E, 0x37, 0x3D,  // SH SX EX DL IB EB EQ AK ET NK
@@ -91,6 +98,7 @@ constexpr uint8_t kSymbolBytes[] = {
     0xC4, 0xD9, 0xE3, 0xE5, 0xE6,                          // " D" " R" " T" " V" " W"
     0x00, 0x00,                                            // PassCell, PendingDash
 };
+// clang-format on
 static_assert(sizeof kSymbolBytes == static_cast<size_t>(Emit::PendingDash) + 1);
 
 enum class Pending : uint8_t { Keep, Set, Clear };
@@ -199,9 +207,10 @@ consteval bool endsWithOtherAndPass(Rules rules) {
 }
 static_assert(endsWithOtherAndPass(kIdleRules) && endsWithOtherAndPass(kIdleWithoutEotRules) &&
               endsWithOtherAndPass(kStxPendingRules) && endsWithOtherAndPass(kTextRules) &&
-              endsWithOtherAndPass(kAfterDleRules) && endsWithOtherAndPass(kAsciiTransparentRules) &&
-              endsWithOtherAndPass(kTransparentRules) && endsWithOtherAndPass(kTransparentDleRules) &&
-              endsWithOtherAndPass(kInertRules));
+              endsWithOtherAndPass(kAfterDleRules) &&
+              endsWithOtherAndPass(kAsciiTransparentRules) &&
+              endsWithOtherAndPass(kTransparentRules) &&
+              endsWithOtherAndPass(kTransparentDleRules) && endsWithOtherAndPass(kInertRules));
 
 struct FamilyMachine {
   const ByteInputs* inputs;
@@ -210,8 +219,7 @@ struct FamilyMachine {
 
 // Indexed by BscFamily.
 constexpr FamilyMachine kMachines[] = {
-    {&kInertInputs,
-     {kInertRules, kInertRules, kInertRules, kInertRules, kInertRules, kInertRules}},
+    {&kInertInputs, {kInertRules, kInertRules, kInertRules, kInertRules, kInertRules, kInertRules}},
     {&kAsciiInputs,
      {kIdleRules, kStxPendingRules, kTextRules, kAfterDleRules, kAsciiTransparentRules,
       kAsciiTransparentRules}},  // never enters TransparentDle
@@ -230,9 +238,8 @@ struct CodeFamily {
 };
 
 constexpr CodeFamily kCodeFamilies[] = {
-    {CodeAscii, BscFamily::Ascii},   {CodeEbcdic, BscFamily::Ebcdic},
-    {CodeEbcdik, BscFamily::Ebcdic}, {CodeJis7, BscFamily::Ascii},
-    {CodeJis8, BscFamily::Ascii},    {CodeTransc, BscFamily::Transc},
+    {CodeAscii, BscFamily::Ascii}, {CodeEbcdic, BscFamily::Ebcdic}, {CodeEbcdik, BscFamily::Ebcdic},
+    {CodeJis7, BscFamily::Ascii},  {CodeJis8, BscFamily::Ascii},    {CodeTransc, BscFamily::Transc},
 };
 
 // Character statuses: 8 plain, 12 alternate table. Flagged characters are ignored.
@@ -281,8 +288,7 @@ bool inputOf(uint16_t cell, const ByteInputs& inputs, Input& input) {
   return false;
 }
 
-void queueSymbol(Emit what, uint16_t cell, const BscRecognizer& recognizer,
-                 BscSymbolQueue& queue) {
+void queueSymbol(Emit what, uint16_t cell, const BscRecognizer& recognizer, BscSymbolQueue& queue) {
   if (what == Emit::None || (what == Emit::PendingDash && recognizer.textPending == 0)) return;
   uint16_t symbol;
   if (what == Emit::PassCell) {

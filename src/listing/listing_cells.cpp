@@ -9,6 +9,8 @@ namespace qv {
 
 namespace {
 
+// Hand-laid tables: four statuses to a group.
+// clang-format off
 using F = CellForm;
 constexpr F Hx = F::Hex, Ch = F::Char, Al = F::Alt, Bl = F::Blank, Ds = F::Dash, St = F::Stars,
             Br = F::Braces, Qu = F::Query, E1 = F::Err1, E2 = F::Err2, E3 = F::Err3,
@@ -57,6 +59,7 @@ constexpr const char* kFixedText[] = {
     "  ", " -", "**", "{}", "??",    // Blank, Dash, Stars, Braces, Query
     "?1", "?2", "?3", "##", "?5",    // Err1, Err2, Err3, Hashes, Err5
 };
+// clang-format on
 
 inline void put2(char* out, char a, char b) {
   out[0] = a;
@@ -165,14 +168,18 @@ struct ControlCells {
   CellText value;
   CellText blank;
 
-  CellText forMode(int labelMode) const { return labelMode == 0 ? label : labelMode == 1 ? value : blank; }
+  CellText forMode(int labelMode) const {
+    return labelMode == 0 ? label : labelMode == 1 ? value : blank;
+  }
 };
 
 inline ControlCells controlCellsOf(uint32_t word) {
   const unsigned kind = word & 0x1F;
   if (kind == KindMarker) {
     const unsigned subKind = markerSubKind(word);
-    const CellText label = subKind == 0 ? cellText('O', 'E') : subKind == 1 ? cellText('L', 'D') : cellText(' ', ' ');
+    const CellText label = subKind == 0   ? cellText('O', 'E')
+                           : subKind == 1 ? cellText('L', 'D')
+                                          : cellText(' ', ' ');
     return {label, cellText('|', '|'), cellText('|', '|')};
   }
   const CellText blank = cellText(' ', ' ');

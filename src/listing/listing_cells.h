@@ -6,9 +6,9 @@
 // Rows are written straight into a caller's character buffer: no allocation, no
 // per-cell strings, so that a listing runs at the speed of copying.
 #include <array>
-#include <cstring>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "capture/record_word.h"

@@ -19,8 +19,12 @@ constexpr char kLineNames[] = "RSCSDRCDERSQCIEX";
 constexpr int kNamedLines = 8;
 constexpr int kLineStateBits = 12;
 
-constexpr bool oneDirection(const ConvertOptions& o) { return o.dataLine == DataLineSd || o.dataLine == DataLineRd; }
-constexpr bool oneForm(const ConvertOptions& o) { return o.codeDisplay == ShowChar || o.codeDisplay == ShowHex; }
+constexpr bool oneDirection(const ConvertOptions& o) {
+  return o.dataLine == DataLineSd || o.dataLine == DataLineRd;
+}
+constexpr bool oneForm(const ConvertOptions& o) {
+  return o.codeDisplay == ShowChar || o.codeDisplay == ShowHex;
+}
 
 // What one data row shows: bit 0 of the selector picks the character row (else the hex
 // row), bit 1 the RD cell (else the SD cell).
@@ -78,7 +82,7 @@ int NormalListingConverter::run(int32_t limit) {
   constexpr uint32_t kSdStatus = 0x1F, kRdStatus = 0x1F0000;
   dataStatusMask_ = options.dataLine == DataLineSd   ? kSdStatus
                     : options.dataLine == DataLineRd ? kRdStatus
-                                            : kSdStatus | kRdStatus;
+                                                     : kSdStatus | kRdStatus;
   for (;;) {
     collectBlock();
     if (block_.count == 0) break;

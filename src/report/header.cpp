@@ -24,8 +24,8 @@ constexpr ValueName kParityNames[] = {{0, "NONE"}, {1, "ODD"},   {2, "EVEN"},
 constexpr ValueName kStopBitNames[] = {{0, "1"}, {1, "2"}};
 constexpr ValueName kLineCodingNames[] = {{0, "NRZ"}, {1, "NRZI"}, {2, "FM0"}, {3, "FM1"}};
 constexpr ValueName kClockNames[] = {{0, "ST1"}, {1, "ST2"}, {2, "RT"}, {3, "AR"}};
-constexpr ValueName kBccNames[] = {{0, "NONE"},   {1, "LRC O"}, {2, "LRC E"}, {3, "CRC-16"},
-                                   {4, "ITU-T"},  {5, "CRC-6"}, {6, "CRC-12"}};
+constexpr ValueName kBccNames[] = {{0, "NONE"},  {1, "LRC O"}, {2, "LRC E"}, {3, "CRC-16"},
+                                   {4, "ITU-T"}, {5, "CRC-6"}, {6, "CRC-12"}};
 constexpr ValueName kFcsNames[] = {{0, "NONE"}, {1, "FCS16"}, {2, "FCS32"}};
 
 static_assert(ascendingValues(kCodeNames) && ascendingValues(kCharBitNames) &&

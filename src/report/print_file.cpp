@@ -25,9 +25,7 @@ const char* find(const char* from, const char* to, int ch) {
 
 }  // namespace
 
-PrintFile::PrintFile(std::ostream& console) : console_(console) {
-  pending_.reserve(kBlockSize);
-}
+PrintFile::PrintFile(std::ostream& console) : console_(console) { pending_.reserve(kBlockSize); }
 
 PrintFile::~PrintFile() { close(); }
 
@@ -48,7 +46,8 @@ int PrintFile::open() {
   }
   // The writer keeps its own buffer; a stream given by the caller keeps the buffering its
   // kind needs (a memory stream cannot run unbuffered).
-  if (directStream_ == nullptr || directStream_ == stdout) std::setvbuf(stream_, nullptr, _IONBF, 0);
+  if (directStream_ == nullptr || directStream_ == stdout)
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
   failed_ = 0;
   return 1;
 }

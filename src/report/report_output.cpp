@@ -19,8 +19,9 @@ namespace {
 // async-signal-safe calls, so the path is kept preformatted in a fixed buffer, and
 // `pendingArmed` is set only once the buffer holds a whole path.
 // A signal handler can reach nothing but globals, so these two must be mutable ones.
-char pendingPath[PATH_MAX + 1];            // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
-volatile sig_atomic_t pendingArmed = 0;    // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+char pendingPath[PATH_MAX + 1];  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+volatile sig_atomic_t pendingArmed =
+    0;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -90,7 +91,7 @@ bool isStandardStream(const struct stat& target) {
 // not the link.
 std::string resolvedPath(const std::string& path) {
   const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr),
-                                                        &std::free);
+                                                         &std::free);
   return real ? std::string(real.get()) : path;
 }
 
@@ -117,18 +118,17 @@ std::FILE* ReportOutput::open(const std::string& path) {
   return stream_;
 }
 
-std::FILE* ReportOutput::openTemporary(const std::string& target, bool replacing,
-                                       unsigned mode) {
+std::FILE* ReportOutput::openTemporary(const std::string& target, bool replacing, unsigned mode) {
   static unsigned sequence = 0;
   installCleanupHandlers();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string candidate = target + ".tmp-" + std::to_string(getpid()) + "-" +
-                                  std::to_string(++sequence);
+    const std::string candidate =
+        target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++sequence);
     SignalsHeld held;
     // A new report gets the mode any new file gets (the umask applies); a replaced one
     // keeps the mode of the file it replaces.
-    const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                  replacing ? 0600 : mode);
+    const int descriptor =
+        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : mode);
     if (descriptor < 0) {
       if (errno == EEXIST) continue;
       return nullptr;

@@ -1,10 +1,11 @@
 // The child runner that times qvconv: input feeding, output capture, exit status,
 // peak memory, and the timeout that keeps a quadratic case from hanging the benchmark.
+#include "child_run.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "child_run.h"
 #include "test_support.h"
 
 namespace qv::bench {
@@ -22,8 +23,9 @@ TEST(ChildRun, FeedsTheInputAndReportsTheExitStatusAndMemory) {
 
 TEST(ChildRun, MeasuresCpuTimeAndSendsStandardErrorWhereAsked) {
   const std::string err = test::tempPath("child.err");
-  const ChildResult r = runChild({"/bin/sh", "-c", "i=0; while [ $i -lt 100000 ]; do i=$((i+1)); done; echo warn >&2"},
-                                 "", "/dev/null", "", 30, err);
+  const ChildResult r = runChild(
+      {"/bin/sh", "-c", "i=0; while [ $i -lt 100000 ]; do i=$((i+1)); done; echo warn >&2"}, "",
+      "/dev/null", "", 30, err);
   EXPECT_EQ(r.exitStatus, 0);
   EXPECT_GT(r.cpuSeconds(), 0.0);
   EXPECT_LE(r.cpuSeconds(), r.seconds * 2 + 0.05);  // at most both cores for the whole run

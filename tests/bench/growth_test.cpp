@@ -1,9 +1,9 @@
 // The growth verdict of the adversarial table, above all with runs that timed out.
+#include "growth.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "growth.h"
 
 namespace qv::bench {
 namespace {

@@ -1,8 +1,9 @@
 // The benchmark's capture generators, checked by converting small captures with the
 // whole program: a generator that miscounts or mis-frames its traffic would make the
 // benchmark's frames per second and its line check meaningless.
-#include <gtest/gtest.h>
+#include "workloads.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,7 +16,6 @@
 #include "link_frames.h"
 #include "session.h"
 #include "test_support.h"
-#include "workloads.h"
 
 namespace qv::bench {
 namespace {
@@ -35,7 +35,8 @@ std::vector<std::string_view> frameLines(const std::string& report) {
   bool headSeen = false;
   for (size_t start = 0; start < report.size();) {
     const size_t end = report.find('\n', start);
-    const std::string_view line(report.data() + start, (end == std::string::npos ? report.size() : end) - start);
+    const std::string_view line(report.data() + start,
+                                (end == std::string::npos ? report.size() : end) - start);
     if (headSeen) lines.push_back(line);
     if (!headSeen && line.starts_with("-")) headSeen = true;
     start = end == std::string::npos ? report.size() : end + 1;
@@ -74,7 +75,8 @@ int fcColumn(std::string_view workload) {
   static constexpr struct {
     std::string_view name;
     int column;
-  } kColumns[] = {{"hdlc-frame", 29}, {"hdlc-packet", 35}, {"ppp-translate", 32}, {"ppp-dump", 10}, {"irda", 27}, {"lapd", 31}};
+  } kColumns[] = {{"hdlc-frame", 29}, {"hdlc-packet", 35}, {"ppp-translate", 32},
+                  {"ppp-dump", 10},   {"irda", 27},        {"lapd", 31}};
   for (const auto& c : kColumns)
     if (c.name == workload) return c.column;
   return -1;
@@ -93,7 +95,8 @@ TEST(BenchCapture, FrameRunnersPrintOneGoodLinePerGeneratedFrame) {
     size_t notGood = 0;
     for (std::string_view line : lines) {
       ASSERT_FALSE(line.empty()) << "an empty slot: the generator left a boundary without a frame";
-      ASSERT_TRUE(line.starts_with("SD:") || line.starts_with("RD:") || line.starts_with("       ")) << line;
+      ASSERT_TRUE(line.starts_with("SD:") || line.starts_with("RD:") || line.starts_with("       "))
+          << line;
       if (fc >= 0 && line.substr(static_cast<size_t>(fc), 2) != " G") ++notGood;
     }
     // Only the SDLC traffic carries the odd bad FCS on purpose (about one frame in 200).
@@ -128,7 +131,8 @@ TEST(BenchCapture, DecodedTrafficIsWhatEachGeneratorIntends) {
     const Workload& w = named(realisticWorkloads(), c.workload);
     const test::Conversion result = test::convert(fileBytes(makeCapture(w, 64 * 1024)), w.answers);
     ASSERT_EQ(result.session.status, 0) << c.workload;
-    EXPECT_NE(result.report.find(c.expected), std::string::npos) << c.workload << " lacks |" << c.expected << "|";
+    EXPECT_NE(result.report.find(c.expected), std::string::npos)
+        << c.workload << " lacks |" << c.expected << "|";
   }
 }
 
@@ -157,7 +161,8 @@ TEST(BenchCapture, PacketCaptureHoldsTheSameFrames) {
     const std::string pcap = test::tempPath("frames.pcap");
     ASSERT_TRUE(capture.linkFrames.writePcap(pcap));
     std::vector<std::string> argv = {"/usr/bin/tshark", "-n"};
-    for (const std::string& option : tsharkOptions(capture.linkFrames.type())) argv.push_back(option);
+    for (const std::string& option : tsharkOptions(capture.linkFrames.type()))
+      argv.push_back(option);
     argv.insert(argv.end(), {"-r", pcap});
     const std::string summary = test::tempPath("frames.txt");
     ASSERT_EQ(runChild(argv, "", summary, "", 60, "/dev/null").exitStatus, 0);
@@ -177,12 +182,13 @@ TEST(BenchCapture, PcapFileLayout) {
   const std::string path = test::tempPath("layout.pcap");
   ASSERT_TRUE(ppp.writePcap(path));
   const std::string file = test::readFile(path);
-  const std::string expected = std::string("\xD4\xC3\xB2\xA1\x02\x00\x04\x00", 8) + std::string(8, '\0') +
-                               std::string("\xFF\xFF\x00\x00\xCC\x00\x00\x00", 8) +
-                               // 0 s 0 us, 5 bytes: sent by this host (SD)
-                               std::string("\0\0\0\0\0\0\0\0\x05\0\0\0\x05\0\0\0\x01\xFF\x03\xC0\x21", 21) +
-                               // 0 s 1000 us, 3 bytes: received (RD)
-                               std::string("\0\0\0\0\xE8\x03\0\0\x03\0\0\0\x03\0\0\0\x00\xFF\x03", 19);
+  const std::string expected =
+      std::string("\xD4\xC3\xB2\xA1\x02\x00\x04\x00", 8) + std::string(8, '\0') +
+      std::string("\xFF\xFF\x00\x00\xCC\x00\x00\x00", 8) +
+      // 0 s 0 us, 5 bytes: sent by this host (SD)
+      std::string("\0\0\0\0\0\0\0\0\x05\0\0\0\x05\0\0\0\x01\xFF\x03\xC0\x21", 21) +
+      // 0 s 1000 us, 3 bytes: received (RD)
+      std::string("\0\0\0\0\xE8\x03\0\0\x03\0\0\0\x03\0\0\0\x00\xFF\x03", 19);
   EXPECT_EQ(file, expected);
 
   LinkFrames irda(kLinkLinuxIrda);
@@ -191,7 +197,8 @@ TEST(BenchCapture, PcapFileLayout) {
   const std::string irdaFile = test::readFile(path);
   ASSERT_EQ(irdaFile.size(), 24u + 16u + 16u + 1u);
   // Outgoing packet type, IrDA hardware type, IrDA protocol, then the frame.
-  EXPECT_EQ(irdaFile.substr(40), std::string("\0\x04\x03\x0F", 4) + std::string(10, '\0') + std::string("\0\x17\xFF", 3));
+  EXPECT_EQ(irdaFile.substr(40), std::string("\0\x04\x03\x0F", 4) + std::string(10, '\0') +
+                                     std::string("\0\x17\xFF", 3));
   EXPECT_FALSE(LinkFrames().writePcap(path));
 }
 

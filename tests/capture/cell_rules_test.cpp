@@ -1,14 +1,14 @@
 // The classification table against the rules it is built from, for every cell: a byte
 // the rules treat apart but the table does not would classify wrongly only there.
-#include <gtest/gtest.h>
-
 #include "capture/cell_rules.h"
+
+#include <gtest/gtest.h>
 
 namespace qv {
 namespace {
 
 TEST(CellRules, TableGivesTheRulesForEveryCell) {
-  constexpr FramingMode kModes[] = {FramingMode::Hdlc, FramingMode::Ppp, FramingMode::Sir,
+  constexpr FramingMode kModes[] = {FramingMode::Hdlc, FramingMode::Ppp,  FramingMode::Sir,
                                     FramingMode::I2c,  FramingMode::Char, FramingMode::Spi};
   int mismatches = 0;
   for (FramingMode mode : kModes) {

@@ -1,11 +1,12 @@
 // Decoding of the DINF measurement-conditions image into the program's own layout.
+#include "capture/conditions.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <tuple>
 #include <vector>
 
-#include "capture/conditions.h"
 #include "capture_builder.h"
 
 namespace qv {
@@ -86,11 +87,13 @@ uint32_t wordAt(const MeasureConditions& conditions, size_t offset) {
 // Expects the given bytes and little-endian words of the decoded image, by offset.
 void expectBytes(const MeasureConditions& conditions,
                  std::initializer_list<std::pair<size_t, uint8_t>> bytes) {
-  for (auto [offset, value] : bytes) EXPECT_EQ(conditions.image[offset], value) << "byte " << offset;
+  for (auto [offset, value] : bytes)
+    EXPECT_EQ(conditions.image[offset], value) << "byte " << offset;
 }
 void expectWords(const MeasureConditions& conditions,
                  std::initializer_list<std::pair<size_t, uint32_t>> words) {
-  for (auto [offset, value] : words) EXPECT_EQ(wordAt(conditions, offset), value) << "word " << offset;
+  for (auto [offset, value] : words)
+    EXPECT_EQ(wordAt(conditions, offset), value) << "word " << offset;
 }
 
 MeasureConditions initialConditions() {
@@ -106,7 +109,7 @@ TEST(ConditionsReset, WritesOnlyTheProgramsSizeWords) {
   resetConditions(conditions);
 
   const std::pair<size_t, uint32_t> sizeWords[] = {
-      {0, 1216}, {4, 628}, {12, 8},  {20, 8},   {28, 56},  {32, 40},  {84, 496},
+      {0, 1216}, {4, 628},  {12, 8},   {20, 8},   {28, 56},   {32, 40}, {84, 496},
       {88, 8},   {580, 32}, {612, 20}, {616, 16}, {632, 584}, {700, 4},
   };
   MeasureConditions expected{};
@@ -117,29 +120,54 @@ TEST(ConditionsReset, WritesOnlyTheProgramsSizeWords) {
 }
 
 TEST(ConditionsDecode, ImageInTheProgramsOwnSizesReadsBackEveryField) {
-  const build::Conditions in{.measureMode = 3, .protocol = 2, .stampFlag1 = 1, .stampFlag2 = 2,
-                             .lineStateRecorded = 1, .sendSpeed = 640000, .receiveSpeed = 192000,
-                             .code = 4, .charBits = 2, .parity = 5, .stopBitsOrClock = 3,
-                             .format = 2, .checkKind = 2, .sendAddressEnabled = 1,
-                             .sendAddress = 0xC1, .receiveAddressEnabled = 1,
-                             .receiveAddress = 0x03, .frameProtocol = 4, .packetProtocol = 1,
-                             .filterMask = {0, 0, 0x0F, 0xF0}, .filterPattern = {0, 0, 0x05, 0xA5}};
+  const build::Conditions in{.measureMode = 3,
+                             .protocol = 2,
+                             .stampFlag1 = 1,
+                             .stampFlag2 = 2,
+                             .lineStateRecorded = 1,
+                             .sendSpeed = 640000,
+                             .receiveSpeed = 192000,
+                             .code = 4,
+                             .charBits = 2,
+                             .parity = 5,
+                             .stopBitsOrClock = 3,
+                             .format = 2,
+                             .checkKind = 2,
+                             .sendAddressEnabled = 1,
+                             .sendAddress = 0xC1,
+                             .receiveAddressEnabled = 1,
+                             .receiveAddress = 0x03,
+                             .frameProtocol = 4,
+                             .packetProtocol = 1,
+                             .filterMask = {0, 0, 0x0F, 0xF0},
+                             .filterPattern = {0, 0, 0x05, 0xA5}};
 
   const Decoded out = decodeFresh(build::dinfData(in));
   const MeasureConditions& c = out.conditions;
   EXPECT_EQ(out.result, 1);
   const std::tuple<const char*, int, int> fields[] = {
-      {"mode", c.measureMode(), 3},          {"protocol", c.protocol(), 2},
-      {"stamp1", c.stampFlag1(), 1},         {"stamp2", c.stampFlag2(), 2},
-      {"lines", c.lineStateRecorded(), 1},   {"send", c.sendSpeed(), 640000},
-      {"receive", c.receiveSpeed(), 192000}, {"code", c.code(), 4},
-      {"bits", c.charBits(), 2},             {"parity", c.parity(), 5},
-      {"clock", c.clock(), 3},               {"format", c.format(), 2},
-      {"check", c.checkKind(), 2},           {"sdOn", c.sendAddressEnabled(), 1},
-      {"sd", c.sendAddress(), 0xC1},         {"rdOn", c.receiveAddressEnabled(), 1},
-      {"rd", c.receiveAddress(), 0x03},      {"frame", c.frameProtocol(), 4},
-      {"packet", c.packetProtocol(), 1},     {"mask3", c.frameFilter(3).mask, 0xF0},
-      {"pattern3", c.frameFilter(3).pattern, 0xA5}, {"mask2", c.frameFilter(2).mask, 0x0F},
+      {"mode", c.measureMode(), 3},
+      {"protocol", c.protocol(), 2},
+      {"stamp1", c.stampFlag1(), 1},
+      {"stamp2", c.stampFlag2(), 2},
+      {"lines", c.lineStateRecorded(), 1},
+      {"send", c.sendSpeed(), 640000},
+      {"receive", c.receiveSpeed(), 192000},
+      {"code", c.code(), 4},
+      {"bits", c.charBits(), 2},
+      {"parity", c.parity(), 5},
+      {"clock", c.clock(), 3},
+      {"format", c.format(), 2},
+      {"check", c.checkKind(), 2},
+      {"sdOn", c.sendAddressEnabled(), 1},
+      {"sd", c.sendAddress(), 0xC1},
+      {"rdOn", c.receiveAddressEnabled(), 1},
+      {"rd", c.receiveAddress(), 0x03},
+      {"frame", c.frameProtocol(), 4},
+      {"packet", c.packetProtocol(), 1},
+      {"mask3", c.frameFilter(3).mask, 0xF0},
+      {"pattern3", c.frameFilter(3).pattern, 0xA5},
+      {"mask2", c.frameFilter(2).mask, 0x0F},
       {"pattern2", c.frameFilter(2).pattern, 0x05},
   };
   for (auto [name, actual, expected] : fields) EXPECT_EQ(actual, expected) << name;
@@ -149,13 +177,14 @@ TEST(ConditionsDecode, ImageInTheProgramsOwnSizesReadsBackEveryField) {
 
 TEST(ConditionsDecode, LongerLineBlockIsTruncatedAndTheWalkGoesOnAfterItsContainer) {
   Bytes line = linePayload(56, 96000, 48000, 1);
-  line[30] = 4;  // frameProtocol
+  line[30] = 4;     // frameProtocol
   line[47] = 0x5A;  // last byte the program keeps (frame filter 4, byte 3)
   line[48] = 0x77;  // beyond the program's 52-byte HDLC line block
   const Bytes lineContainer = container(block(line));  // 64 bytes holding a 60-byte block
   const Bytes mode = container(block({0x11, 0x22, 0x33, 0x44}));
 
-  const Decoded out = decodeFresh(image({setup({basic(0, 2), block(filled(4, 0)), lineContainer, mode})}));
+  const Decoded out =
+      decodeFresh(image({setup({basic(0, 2), block(filled(4, 0)), lineContainer, mode})}));
   const MeasureConditions& c = out.conditions;
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(c.sendSpeed(), 96000);
@@ -172,7 +201,8 @@ TEST(ConditionsDecode, ShortLineBlockLeavesTheRestOfTheLineCleared) {
 
   // A second chunk with a 12-byte ASYNC line block: only the speeds arrive.
   const Bytes shortLine = container(block(linePayload(8, 12000, 24000, 0)));
-  EXPECT_EQ(decodeInto(conditions, image({setup({basic(0, 0), block(filled(4, 0)), shortLine})})), 1);
+  EXPECT_EQ(decodeInto(conditions, image({setup({basic(0, 0), block(filled(4, 0)), shortLine})})),
+            1);
   EXPECT_EQ(conditions.sendSpeed(), 12000);
   EXPECT_EQ(conditions.receiveSpeed(), 24000);
   EXPECT_EQ(conditions.code(), 0);
@@ -182,8 +212,9 @@ TEST(ConditionsDecode, ShortLineBlockLeavesTheRestOfTheLineCleared) {
 
 TEST(ConditionsDecode, SecondChunkOverridesWhatItCarriesAndKeepsTheRest) {
   MeasureConditions conditions = initialConditions();
-  decodeInto(conditions, build::dinfData({.protocol = 2, .stampFlag1 = 1, .lineStateRecorded = 1,
-                                          .sendAddress = 0x42}));
+  decodeInto(conditions,
+             build::dinfData(
+                 {.protocol = 2, .stampFlag1 = 1, .lineStateRecorded = 1, .sendAddress = 0x42}));
 
   // The second chunk's recording block is only 6 bytes long: payload bytes 2-3 are kept.
   const Bytes recording = block({0, 0});
@@ -222,23 +253,26 @@ TEST(ConditionsDecode, Mode2DefaultWhenPayloadBytes4And5AreMissing) {
   const std::pair<uint8_t, uint16_t> defaults[] = {{1, 60}, {2, 240}, {0, 10}, {7, 10}};
   for (auto [byte1, expected] : defaults) {
     const Bytes mode = container(block({0, byte1, 0, 0}));  // 8-byte mode block
-    const Decoded out = decodeFresh(image({setup({basic(2, 0), block({}), container(block({})), mode})}));
+    const Decoded out =
+        decodeFresh(image({setup({basic(2, 0), block({}), container(block({})), mode})}));
     EXPECT_EQ(readLe16(&out.conditions.image[96]), expected) << int(byte1);
     EXPECT_EQ(wordAt(out.conditions, 88), 12u);
   }
   // A whole 12-byte mode 2 block keeps the file's value.
   const Bytes whole = container(block({0, 2, 0, 0, 0x34, 0x12, 0, 0}));
-  const Decoded out = decodeFresh(image({setup({basic(2, 0), block({}), container(block({})), whole})}));
+  const Decoded out =
+      decodeFresh(image({setup({basic(2, 0), block({}), container(block({})), whole})}));
   EXPECT_EQ(readLe16(&out.conditions.image[96]), 0x1234);
 }
 
 TEST(ConditionsDecode, SubBlock5LosesItsLastThreeBytes) {
   const Bytes sub5 = block(filled(28, 0x66));
   const Bytes sub6 = container(block(filled(12, 0x77)));
-  const Decoded out = decodeFresh(image({setup({basic(0, 0), block({}), container(block({})),
-                                                container(block({})), sub5, sub6})}));
+  const Decoded out = decodeFresh(image(
+      {setup({basic(0, 0), block({}), container(block({})), container(block({})), sub5, sub6})}));
   EXPECT_EQ(out.result, 1);
-  expectBytes(out.conditions, {{584, 0x66}, {608, 0x66}, {609, 0}, {611, 0}, {620, 0x77}, {631, 0x77}});
+  expectBytes(out.conditions,
+              {{584, 0x66}, {608, 0x66}, {609, 0}, {611, 0}, {620, 0x77}, {631, 0x77}});
 }
 
 TEST(ConditionsDecode, ShortSetupBlockContributesNothingButTheExtensionIsRead) {
@@ -257,8 +291,8 @@ TEST(ConditionsDecode, MalformedSizesEndTheDecodeKeepingWhatCameBefore) {
   const Bytes recording = block({0, 1, 0, 0});
   // A sub-block size below 4, then one beyond the setup block.
   for (uint32_t badSize : {0u, 3u, 200u}) {
-    const Decoded out = decodeFresh(image({setup({basic(0, 3), rawBlock(badSize, {}), recording}),
-                                           block(join({le32(1), le32(2)}))}));
+    const Decoded out = decodeFresh(image(
+        {setup({basic(0, 3), rawBlock(badSize, {}), recording}), block(join({le32(1), le32(2)}))}));
     EXPECT_EQ(out.result, 0) << badSize;
     EXPECT_EQ(out.conditions.protocol(), 3) << badSize;
     EXPECT_EQ(out.conditions.stampFlag1(), 0) << badSize;
@@ -296,9 +330,9 @@ TEST(ConditionsDecode, NeverReadsBeyondTheChunk) {
 
 TEST(ConditionsDecode, ExtensionEntriesAndFinalBlockBySelector) {
   const auto extension = [](const Bytes& finalBlock) {
-    return block(join({le32(1), le32(2), le32(3), block(filled(12, 0xA1)), le32(4),
-                       block(filled(8, 0xA2)), le32(5), block(filled(8, 0xA3)), le32(6),
-                       block(filled(4, 0xA4)), finalBlock}));
+    return block(
+        join({le32(1), le32(2), le32(3), block(filled(12, 0xA1)), le32(4), block(filled(8, 0xA2)),
+              le32(5), block(filled(8, 0xA3)), le32(6), block(filled(4, 0xA4)), finalBlock}));
   };
   const Bytes bigFinal = block(filled(600, 0xF1));
 
@@ -312,8 +346,9 @@ TEST(ConditionsDecode, ExtensionEntriesAndFinalBlockBySelector) {
   const auto mode9 = [&](uint8_t selector) {
     Bytes modeBlock = filled(488, 0);
     modeBlock[0] = selector;
-    return image({setup({basic(9, 0), block({}), container(block({})), container(block(modeBlock))}),
-                  extension(bigFinal)});
+    return image(
+        {setup({basic(9, 0), block({}), container(block({})), container(block(modeBlock))}),
+         extension(bigFinal)});
   };
   // {selector, final block size word, a byte just inside or beyond it, its value}
   const std::tuple<uint8_t, uint32_t, int, uint8_t> mode9Cases[] = {
@@ -329,7 +364,7 @@ TEST(ConditionsDecode, ExtensionEntriesAndFinalBlockBySelector) {
 TEST(WordKind, ByProtocolAndParity) {
   // {protocol, parity, word kind}: the MP parity (5) matters only outside the other kinds.
   const std::tuple<int, uint8_t, uint8_t> kinds[] = {
-      {1, 0, 4}, {2, 0, 0}, {8, 0, 0}, {3, 0, 3}, {4, 0, 3}, {5, 0, 2}, {10, 0, 5}, {0, 0, 0},
+      {1, 0, 4}, {2, 0, 0}, {8, 0, 0},  {3, 0, 3}, {4, 0, 3}, {5, 0, 2}, {10, 0, 5}, {0, 0, 0},
       {6, 0, 0}, {7, 0, 0}, {-3, 0, 0}, {0, 5, 1}, {6, 5, 1}, {9, 5, 1}, {1, 5, 4}};
   for (auto [protocol, parity, kind] : kinds) {
     MeasureConditions conditions = initialConditions();

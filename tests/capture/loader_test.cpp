@@ -1,19 +1,18 @@
 // Loading a capture file: the file checks with their console messages, the chunk walk,
 // and the ring bounds the loader sets up.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <future>
-#include <thread>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "capture/capture_file.h"
 #include "capture_builder.h"
@@ -52,7 +51,8 @@ Bytes validCapture() {
 // Messages from real files on disk.
 TEST(Loader, FilesThatCannotBeOpened) {
   CaptureFile capture;
-  EXPECT_EQ(loadPath(capture, test::tempPath("no-such-file.cap")).console, "Can't open data file.\n");
+  EXPECT_EQ(loadPath(capture, test::tempPath("no-such-file.cap")).console,
+            "Can't open data file.\n");
   const std::string directory = test::tempPath("a-directory.cap");
   std::filesystem::create_directories(directory);
   const Load load = loadPath(capture, directory);
@@ -125,9 +125,7 @@ long peakResidentKiB() {
 
 TEST(Loader, LargeFileThatIsNotACaptureIsRefusedWithoutReadingIt) {
   const std::string path = test::tempPath("large-not-a-capture.bin");
-  {
-    std::ofstream create(path, std::ios::binary);
-  }
+  { std::ofstream create(path, std::ios::binary); }
   std::error_code error;
   std::filesystem::resize_file(path, uintmax_t{1} << 30, error);  // sparse: takes no space
   if (error) GTEST_SKIP() << "cannot make a sparse file here";
@@ -226,9 +224,7 @@ TEST(Loader, FileShorterThanItsReportedLengthIsAReadError) {
 
 TEST(Loader, FileOfTwoGibibytesIsRefusedBeforeAnythingIsAllocated) {
   const std::string path = test::tempPath("huge.cap");
-  {
-    std::ofstream create(path, std::ios::binary);
-  }
+  { std::ofstream create(path, std::ios::binary); }
   std::error_code error;
   std::filesystem::resize_file(path, uintmax_t{1} << 31, error);  // sparse: takes no space
   if (error) GTEST_SKIP() << "cannot make a sparse file here";
@@ -277,7 +273,8 @@ TEST(ChunkWalk, ChunkLengthsAtTheEdgeOfTheFile) {
   // One to seven bytes after the last chunk are not a chunk head.
   for (size_t extra = 1; extra < 8; ++extra) {
     const Bytes tail(extra, 0xFF);
-    EXPECT_EQ(capture.loadImage(CaptureBuilder().chunk("MOND", mond).tail(tail).bytes()), 1) << extra;
+    EXPECT_EQ(capture.loadImage(CaptureBuilder().chunk("MOND", mond).tail(tail).bytes()), 1)
+        << extra;
     EXPECT_EQ(capture.byteLength(), 8u) << extra;
   }
 }
@@ -322,7 +319,8 @@ TEST(ChunkWalk, StartCursorIsBuiltFromTheConditionsSeenBeforeMond) {
 }
 
 TEST(ChunkWalk, RejectedImageKeepsEarlierChunksAndAResetClearsThem) {
-  Bytes image = CaptureBuilder().dinf({.protocol = 1}).mond({build::sdChar('z')}).chunk("JUNK", {}).bytes();
+  Bytes image =
+      CaptureBuilder().dinf({.protocol = 1}).mond({build::sdChar('z')}).chunk("JUNK", {}).bytes();
   writeLe32(&image[image.size() - 4], 1);  // the last chunk runs past the end
   CaptureFile capture;
   EXPECT_EQ(capture.loadImage(image), 0);

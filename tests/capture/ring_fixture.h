@@ -31,8 +31,9 @@ inline int wordIndex(const CaptureFile& file, const RecordCursor& cursor) {
 
 using Search = bool (CaptureFile::*)(RecordCursor&) const;
 inline constexpr Search kAllSearches[] = {
-    &CaptureFile::nextStampDelimited, &CaptureFile::nextHdlcBoundary, &CaptureFile::nextPppBoundary,
-    &CaptureFile::nextIrdaBoundary,   &CaptureFile::nextI2cBoundary,  &CaptureFile::nextCharacterBoundary,
+    &CaptureFile::nextStampDelimited, &CaptureFile::nextHdlcBoundary,
+    &CaptureFile::nextPppBoundary,    &CaptureFile::nextIrdaBoundary,
+    &CaptureFile::nextI2cBoundary,    &CaptureFile::nextCharacterBoundary,
     &CaptureFile::nextSpiBoundary,
 };
 

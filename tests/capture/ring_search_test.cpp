@@ -14,15 +14,15 @@ namespace {
 
 using namespace build;
 using test::loadRing;
-using test::withLineStates;
 using test::Search;
+using test::withLineStates;
 using test::wordIndex;
 
 struct SearchCase {
   std::string name;
   Search search;
-  uint16_t boundary;     // a cell that marks a boundary for this search
-  uint16_t other;        // data cells that do not
+  uint16_t boundary;  // a cell that marks a boundary for this search
+  uint16_t other;     // data cells that do not
   uint16_t otherToo;
 };
 
@@ -30,21 +30,21 @@ struct SearchCase {
 // and kind-30 words in front of some of them.
 std::vector<uint32_t> layout(const SearchCase& c) {
   return {
-      idleWord(1),                    // 0
-      dataWord(c.boundary, 0),        // 1
-      dataWord(c.other, 0),           // 2
-      dataWord(0, c.otherToo),        // 3
-      lineStateWord(0x001, 0x002),    // 4
-      speedWord(1, 2),                // 5
-      dataWord(0, c.boundary),        // 6
-      dataWord(c.otherToo, c.other),  // 7
+      idleWord(1),                       // 0
+      dataWord(c.boundary, 0),           // 1
+      dataWord(c.other, 0),              // 2
+      dataWord(0, c.otherToo),           // 3
+      lineStateWord(0x001, 0x002),       // 4
+      speedWord(1, 2),                   // 5
+      dataWord(0, c.boundary),           // 6
+      dataWord(c.otherToo, c.other),     // 7
       dataWord(c.boundary, c.boundary),  // 8
-      dataWord(c.other, 0),           // 9
+      dataWord(c.other, 0),              // 9
       lineStateWord(0x002, 0x004, 17),   // 10
       dataWord(c.boundary, c.boundary),  // 11
-      speedWord(0, 0, 5),             // 12: a kind-30 word of another sub-kind
-      dataWord(c.other, c.boundary),  // 13
-      dataWord(c.other, c.otherToo),  // 14
+      speedWord(0, 0, 5),                // 12: a kind-30 word of another sub-kind
+      dataWord(c.other, c.boundary),     // 13
+      dataWord(c.other, c.otherToo),     // 14
   };
 }
 
@@ -84,16 +84,22 @@ TEST_P(ProtocolSearch, ResultCarriesTheLineStateOfItsWord) {
 
 INSTANTIATE_TEST_SUITE_P(
     Searches, ProtocolSearch,
-    testing::Values(
-        SearchCase{"Hdlc", &CaptureFile::nextHdlcBoundary, cell(4, 0x7E), cell(8, 0x41), cell(5, 0x7E)},
-        SearchCase{"Ppp", &CaptureFile::nextPppBoundary, cell(9, 0x7E), cell(8, 0x41), cell(1, 0x7E)},
-        SearchCase{"PppWithBothFlags", &CaptureFile::nextPppBoundary, cell(31, 0x7E), cell(30, 0x41),
-                   cell(4, 0x7E)},
-        SearchCase{"IrdaOpening", &CaptureFile::nextIrdaBoundary, cell(4, 0xC0), cell(10, 0x41), cell(5, 0)},
-        SearchCase{"IrdaFlagged", &CaptureFile::nextIrdaBoundary, cell(17, 0xC1), cell(16, 0x41), cell(3, 0)},
-        SearchCase{"I2c", &CaptureFile::nextI2cBoundary, cell(4, 0), cell(4, 1), cell(8, 0)},
-        SearchCase{"Character", &CaptureFile::nextCharacterBoundary, cell(8, 0x41), cell(1, 0x41), cell(7, 0)},
-        SearchCase{"Spi", &CaptureFile::nextSpiBoundary, cell(10, 0x41), cell(9, 0x41), cell(2, 0)}),
+    testing::Values(SearchCase{"Hdlc", &CaptureFile::nextHdlcBoundary, cell(4, 0x7E), cell(8, 0x41),
+                               cell(5, 0x7E)},
+                    SearchCase{"Ppp", &CaptureFile::nextPppBoundary, cell(9, 0x7E), cell(8, 0x41),
+                               cell(1, 0x7E)},
+                    SearchCase{"PppWithBothFlags", &CaptureFile::nextPppBoundary, cell(31, 0x7E),
+                               cell(30, 0x41), cell(4, 0x7E)},
+                    SearchCase{"IrdaOpening", &CaptureFile::nextIrdaBoundary, cell(4, 0xC0),
+                               cell(10, 0x41), cell(5, 0)},
+                    SearchCase{"IrdaFlagged", &CaptureFile::nextIrdaBoundary, cell(17, 0xC1),
+                               cell(16, 0x41), cell(3, 0)},
+                    SearchCase{"I2c", &CaptureFile::nextI2cBoundary, cell(4, 0), cell(4, 1),
+                               cell(8, 0)},
+                    SearchCase{"Character", &CaptureFile::nextCharacterBoundary, cell(8, 0x41),
+                               cell(1, 0x41), cell(7, 0)},
+                    SearchCase{"Spi", &CaptureFile::nextSpiBoundary, cell(10, 0x41), cell(9, 0x41),
+                               cell(2, 0)}),
     [](const testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
 
 // Where a search stops, step after step from the start of a ring.
@@ -110,19 +116,26 @@ TEST(BoundarySearch, StopsOnlyWhereTheSearchesOwnTestHolds) {
       // nothing moves back before 'B'.
       {"the character search first leaves the data word it starts on, even an empty one",
        {dataWord(cell(1, 0), 0), idleWord(2), sdChar('A'), markerWord(0), rdChar('B')},
-       &CaptureFile::nextCharacterBoundary, {{2, 0}, {4, 0}}},
+       &CaptureFile::nextCharacterBoundary,
+       {{2, 0}, {4, 0}}},
       {"a character pair needs characters in both cells",
        {dataWord(cell(8, 'A'), cell(1, 0)), dataWord(cell(8, 'B'), cell(8, 'C'))},
-       &CaptureFile::nextCharacterBoundary, {{1, 0}, {1, 1}}},
+       &CaptureFile::nextCharacterBoundary,
+       {{1, 0}, {1, 1}}},
       // Each cell of a pair passes the search's test on its own.
       {"an IrDA pair may mix an opening cell with a flagged character",
-       {sdChar(1), dataWord(cell(4, 0), cell(9, 0x41))}, &CaptureFile::nextIrdaBoundary, {{1, 1}}},
+       {sdChar(1), dataWord(cell(4, 0), cell(9, 0x41))},
+       &CaptureFile::nextIrdaBoundary,
+       {{1, 1}}},
       {"an I2C status-4 cell with byte 1 is no boundary",
        {dataWord(cell(4, 1), cell(4, 0)), dataWord(cell(4, 0), cell(4, 1))},
-       &CaptureFile::nextI2cBoundary, {{1, 0}}},
+       &CaptureFile::nextI2cBoundary,
+       {{1, 0}}},
       {"control words whose halves look like opening cells are never boundaries",
-       {sdChar(0x7E, 4), markerWord(0), clockStamp(1, 2, 3), markerWord(0) | 0x00040000u, sdChar(0x7E, 4)},
-       &CaptureFile::nextHdlcBoundary, {{4, 0}}},
+       {sdChar(0x7E, 4), markerWord(0), clockStamp(1, 2, 3), markerWord(0) | 0x00040000u,
+        sdChar(0x7E, 4)},
+       &CaptureFile::nextHdlcBoundary,
+       {{4, 0}}},
   };
   for (const StopsCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -138,17 +151,17 @@ TEST(BoundarySearch, StopsOnlyWhereTheSearchesOwnTestHolds) {
 
 TEST(StampDelimited, EndsAheadOfTheLineStateRunBeforeTheNextStamp) {
   const auto file = loadRing({
-      sdChar('A'),                    // 0
-      clockStamp(1, 2, 3),            // 1
-      sdChar('B'),                    // 2
-      rdChar('C'),                    // 3
-      lineStateWord(0, 1),            // 4
-      speedWord(0, 0, 3),             // 5
-      counterStamp(77, true),         // 6
-      sdChar('D'),                    // 7
-      markerWord(0),                  // 8
-      clockStamp(1, 2, 4) | 1,        // 9: a stamp with a display column set
-      rdChar('E'),                    // 10
+      sdChar('A'),              // 0
+      clockStamp(1, 2, 3),      // 1
+      sdChar('B'),              // 2
+      rdChar('C'),              // 3
+      lineStateWord(0, 1),      // 4
+      speedWord(0, 0, 3),       // 5
+      counterStamp(77, true),   // 6
+      sdChar('D'),              // 7
+      markerWord(0),            // 8
+      clockStamp(1, 2, 4) | 1,  // 9: a stamp with a display column set
+      rdChar('E'),              // 10
   });
   RecordCursor cursor = file->startCursor();
   cursor.column = 3;

@@ -66,9 +66,10 @@ TEST(MonitorRing, VisitsEveryWordOnceThenStopsWithCursorUnchanged) {
 
 TEST(MonitorRing, AdvanceTakesStateFromTheWordsItLeaves) {
   const Conditions irda = withLineStates(ProtocolIrda);
-  const auto file = loadRing({sdChar('A'), lineStateWord(0x001, 0x002), lineStateWord(0x002, 0x0F0, 17),
-                              speedWord(3, 8), speedWord(8, 9, 1), sdChar('B')},
-                             irda);
+  const auto file =
+      loadRing({sdChar('A'), lineStateWord(0x001, 0x002), lineStateWord(0x002, 0x0F0, 17),
+                speedWord(3, 8), speedWord(8, 9, 1), sdChar('B')},
+               irda);
   RecordCursor cursor = file->startCursor();
   EXPECT_EQ(cursor.lineState, 0x001);
   EXPECT_EQ(cursor.speedCode, 3);
@@ -109,14 +110,14 @@ TEST(MonitorRing, IdleColumnsStayOnTheWordThenMoveOn) {
 
 TEST(MonitorRing, LineStateComesFromTheNearestChange) {
   const Conditions recorded = withLineStates();
-  const auto file = loadRing({sdChar('A'), lineStateWord(0x123, 0x456), sdChar('B'), lineStateWord(0x456, 0x789),
-                              sdChar('C')},
+  const auto file = loadRing({sdChar('A'), lineStateWord(0x123, 0x456), sdChar('B'),
+                              lineStateWord(0x456, 0x789), sdChar('C')},
                              recorded);
   const uint8_t* at = file->chunkStart();
-  EXPECT_EQ(file->lineStateAt(at), 0x123);           // the next change tells the state before it
-  EXPECT_EQ(file->lineStateAt(at + 4), 0x123);       // a change at the position itself too
+  EXPECT_EQ(file->lineStateAt(at), 0x123);      // the next change tells the state before it
+  EXPECT_EQ(file->lineStateAt(at + 4), 0x123);  // a change at the position itself too
   EXPECT_EQ(file->lineStateAt(at + 8), 0x456);
-  EXPECT_EQ(file->lineStateAt(at + 16), 0x789);      // only earlier changes: the state after
+  EXPECT_EQ(file->lineStateAt(at + 16), 0x789);  // only earlier changes: the state after
   EXPECT_EQ(file->startCursor().lineState, 0x123);
 
   const auto unrecorded = loadRing({sdChar('A'), lineStateWord(0x123, 0x456)});
@@ -127,7 +128,8 @@ TEST(MonitorRing, LineStateComesFromTheNearestChange) {
 
 TEST(MonitorRing, SpeedCodeIsKnownOnlyForIrda) {
   const Conditions irda{.protocol = ProtocolIrda};
-  const std::vector<uint32_t> words = {sdChar('A'), speedWord(1, 2, 7), speedWord(3, 4), sdChar('B')};
+  const std::vector<uint32_t> words = {sdChar('A'), speedWord(1, 2, 7), speedWord(3, 4),
+                                       sdChar('B')};
   const auto file = loadRing(words, irda);
   const uint8_t* at = file->chunkStart();
   EXPECT_EQ(file->speedCodeAt(at), 3);  // the sub-kind 7 word is passed over
@@ -145,7 +147,8 @@ TEST(MonitorRing, SpeedCodeIsKnownOnlyForIrda) {
 
 TEST(MonitorRing, SeekClampsToTheRingAndRebuildsTheStartCursor) {
   const Conditions irda = withLineStates(ProtocolIrda);
-  const auto file = loadRing({sdChar('A'), lineStateWord(0x00A, 0x00B), speedWord(5, 6), sdChar('B')}, irda);
+  const auto file =
+      loadRing({sdChar('A'), lineStateWord(0x00A, 0x00B), speedWord(5, 6), sdChar('B')}, irda);
   EXPECT_EQ(file->seek(99), 6);
   EXPECT_EQ(file->startCursor().position, file->chunkStart() + 12);
   EXPECT_EQ(file->startCursor().lineState, 0x00B);
@@ -161,7 +164,8 @@ TEST(MonitorRing, SeekClampsToTheRingAndRebuildsTheStartCursor) {
 // file, any read of its word would leave the buffer.
 TEST(MonitorRing, RingWithoutWholeWordsHasNoRecords) {
   const Conditions irda = withLineStates(ProtocolIrda);
-  for (const std::vector<uint8_t>& data : {std::vector<uint8_t>{}, std::vector<uint8_t>{0x30, 0x41, 0x00}}) {
+  for (const std::vector<uint8_t>& data :
+       {std::vector<uint8_t>{}, std::vector<uint8_t>{0x30, 0x41, 0x00}}) {
     CaptureFile file;
     ASSERT_EQ(file.loadImage(CaptureBuilder().dinf(irda).chunk("MOND", data).bytes()), 1);
     EXPECT_EQ(file.byteLength(), data.size());
@@ -193,8 +197,14 @@ TEST(MonitorRing, CursorOutsideTheRingIsRefused) {
 // with the same state as one that calls advance for each step.
 TEST(MonitorRing, StraightRunsVisitWhatAdvanceVisits) {
   const Conditions irda = withLineStates(ProtocolIrda);
-  const std::vector<uint32_t> words = {sdChar('A'), lineStateWord(0x001, 0x002), speedWord(3, 8), idleWord(2),
-                                       lineStateWord(0x002, 0x0F0, 17), speedWord(8, 9, 1), rdChar('B'), sdChar('C')};
+  const std::vector<uint32_t> words = {sdChar('A'),
+                                       lineStateWord(0x001, 0x002),
+                                       speedWord(3, 8),
+                                       idleWord(2),
+                                       lineStateWord(0x002, 0x0F0, 17),
+                                       speedWord(8, 9, 1),
+                                       rdChar('B'),
+                                       sdChar('C')};
   const auto file = loadRing(words, irda);
   for (int start : {0, 3, 7}) {
     SCOPED_TRACE(start);

@@ -1,8 +1,7 @@
 // The built program itself: answers on its standard input, the console on its standard
 // output, and its exit status.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,10 +33,9 @@ ProgramRun runProgram(const std::string& answers, const std::string& shellPrefix
   const std::string stem = "binary-" + std::to_string(++sequence);
   const std::string input = test::tempPath(stem + ".in");
   const std::string output = test::tempPath(stem + ".out");
-  {
-    std::ofstream(input, std::ios::binary) << answers;
-  }
-  const std::string command = shellPrefix + "'" QV_BINARY_DIR "/qvconv' < '" + input + "' > '" + output + "'";
+  { std::ofstream(input, std::ios::binary) << answers; }
+  const std::string command =
+      shellPrefix + "'" QV_BINARY_DIR "/qvconv' < '" + input + "' > '" + output + "'";
   const int raw = std::system(command.c_str());
   ProgramRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -48,14 +46,16 @@ ProgramRun runProgram(const std::string& answers, const std::string& shellPrefix
 class Binary : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(QV_BINARY_DIR "/qvconv")) FAIL() << "build the qvconv target first";
+    if (!std::filesystem::exists(QV_BINARY_DIR "/qvconv"))
+      FAIL() << "build the qvconv target first";
   }
 };
 
 TEST_F(Binary, WholeHdlcFrameSession) {
   const std::string data = test::tempPath("binary-hdlc.cap");
   const std::string report = test::tempPath("binary-hdlc.txt");
-  test::writeFile(data, build::CaptureBuilder().dinf({.protocol = 2}).mond({build::sdChar(0x41)}).bytes());
+  test::writeFile(
+      data, build::CaptureBuilder().dinf({.protocol = 2}).mond({build::sdChar(0x41)}).bytes());
 
   const ProgramRun run = runProgram(data + "\n" + report + "\n2\n1\n1\n");
   EXPECT_EQ(run.status, 0);
@@ -101,9 +101,7 @@ TEST_F(Binary, LargeFileThatIsNotACaptureIsRefusedAtOnceInLittleMemory) {
   GTEST_SKIP() << "the address sanitizer cannot run under a memory limit";
 #endif
   const std::string data = test::tempPath("binary-not-a-capture.bin");
-  {
-    std::ofstream create(data, std::ios::binary);
-  }
+  { std::ofstream create(data, std::ios::binary); }
   std::error_code error;
   std::filesystem::resize_file(data, uintmax_t{1} << 30, error);  // sparse
   if (error) GTEST_SKIP() << "cannot make a sparse file here";

@@ -289,7 +289,8 @@ TEST(CommandLine, CaptureFromStandardInput) {
   EXPECT_EQ(run.status, ExitConverted);
   EXPECT_EQ(run.out.substr(0, run.out.find('\n', run.out.find('\n') + 1)),
             "File:                       standard input\n"
-            "File size:                  " + std::to_string(bytes.size()) + " bytes");
+            "File size:                  " +
+                std::to_string(bytes.size()) + " bytes");
 }
 
 // ---- Summaries ----

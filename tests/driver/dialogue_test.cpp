@@ -43,7 +43,8 @@ struct DialogueRun {
 std::string writeCapture(const build::Conditions& conditions) {
   static int sequence = 0;
   const std::string path = test::tempPath("dialogue-" + std::to_string(++sequence) + ".cap");
-  test::writeFile(path, build::CaptureBuilder().dinf(conditions).mond({build::sdChar('A')}).bytes());
+  test::writeFile(path,
+                  build::CaptureBuilder().dinf(conditions).mond({build::sdChar('A')}).bytes());
   return path;
 }
 
@@ -83,36 +84,66 @@ struct QuestionCase {
 TEST(DialogueQuestions, QuestionsDependOnTheProtocolAndTheFormat) {
   const build::Conditions stamped{.stampFlag2 = 1, .lineStateRecorded = 1};
   const QuestionCase cases[] = {
-      {"ASYNC without stamps translates BSC", withProtocol(0), "2\n1\n2\n1\n",
-       {kFormat2, kDataLine, kSkip, kGuide}, 1,
+      {"ASYNC without stamps translates BSC",
+       withProtocol(0),
+       "2\n1\n2\n1\n",
+       {kFormat2, kDataLine, kSkip, kGuide},
+       1,
        [](const ConvertOptions& o) {
          EXPECT_EQ(o.codeDisplay, 0);
          EXPECT_EQ(o.skipIdle, 1);
          EXPECT_EQ(o.skipTimeStamp, 1);
          EXPECT_EQ(o.skipGuide, 0);
        }},
-      {"ASYNC with stamps, other frames", stamped, "3\n2\n2\n", {kFormat3, kDataLine, kBscOrOther}, 2,
+      {"ASYNC with stamps, other frames",
+       stamped,
+       "3\n2\n2\n",
+       {kFormat3, kDataLine, kBscOrOther},
+       2,
        [](const ConvertOptions& o) { EXPECT_EQ(o.dataLine, 1); }},
-      {"ASYNC with stamps, BSC", stamped, "3\n1\n1\n2\n2\n",
-       {kFormat3, kDataLine, kBscOrOther, kSkip, kGuide}, 1,
+      {"ASYNC with stamps, BSC",
+       stamped,
+       "3\n1\n1\n2\n2\n",
+       {kFormat3, kDataLine, kBscOrOther, kSkip, kGuide},
+       1,
        [](const ConvertOptions& o) { EXPECT_EQ(o.skipGuide, 1); }},
-      {"SYNC translates BSC", withProtocol(1, 1), "3\n3\n1\n1\n", {kFormat3, kDataLine, kSkip, kGuide}, 1,
+      {"SYNC translates BSC",
+       withProtocol(1, 1),
+       "3\n3\n1\n1\n",
+       {kFormat3, kDataLine, kSkip, kGuide},
+       1,
        [](const ConvertOptions& o) { EXPECT_EQ(o.dataLine, 2); }},
       // HDLC ends after the level; the report keeps its header box.
-      {"HDLC", withProtocol(2), "2\n1\n2\n", {kFormat2, kDataLine, kLevel}, 2,
+      {"HDLC",
+       withProtocol(2),
+       "2\n1\n2\n",
+       {kFormat2, kDataLine, kLevel},
+       2,
        [](const ConvertOptions& o) { EXPECT_EQ(o.skipGuide, 0); }},
-      {"HDLC with filter", withProtocol(8), "2\n1\n2\n", {kFormat2, kDataLine, kLevel}, 2,
+      {"HDLC with filter",
+       withProtocol(8),
+       "2\n1\n2\n",
+       {kFormat2, kDataLine, kLevel},
+       2,
        [](const ConvertOptions& o) { EXPECT_EQ(o.skipGuide, 0); }},
       {"PPP", withProtocol(3, 1), "3\n1\n1\n", {kFormat3, kDataLine, kPppType}, 1},
       {"IrDA", withProtocol(4), "2\n1\n", {kFormat2, kDataLine}, 1},
       {"I2C", withProtocol(5), "2\n1\n", {kFrameFormat2, kDataLine}, 1},
       {"SPI", withProtocol(10, 1), "3\n2\n", {kFrameFormat3, kDataLine}, 1},
-      {"BURST has no format question", withProtocol(6, 1), "1\n3\n1\n1\n", {kDataLine, kCode, kSkip, kGuide}, 0,
+      {"BURST has no format question",
+       withProtocol(6, 1),
+       "1\n3\n1\n1\n",
+       {kDataLine, kCode, kSkip, kGuide},
+       0,
        [](const ConvertOptions& o) {
          EXPECT_EQ(o.codeDisplay, 2);
          EXPECT_EQ(o.lineStateFormat, 0);
        }},
-      {"Normal format", withProtocol(2, 1), "1\n2\n2\n2\n2\n", {kFormat3, kDataLine, kCode, kSkip, kGuide}, 0,
+      {"Normal format",
+       withProtocol(2, 1),
+       "1\n2\n2\n2\n2\n",
+       {kFormat3, kDataLine, kCode, kSkip, kGuide},
+       0,
        [](const ConvertOptions& o) {
          EXPECT_EQ(o.dataLine, 1);
          EXPECT_EQ(o.codeDisplay, 1);
@@ -121,16 +152,22 @@ TEST(DialogueQuestions, QuestionsDependOnTheProtocolAndTheFormat) {
          EXPECT_EQ(o.printCode, -1);
          EXPECT_EQ(o.printColumns, 80);
        }},
-      {"Line state format asks the selection before the code", withProtocol(0, 1), "2\n1\n0257\n1\n1\n1\n",
-       {kFormat3, kDataLine, kLineState, kCode, kSkip, kGuide}, 0,
+      {"Line state format asks the selection before the code",
+       withProtocol(0, 1),
+       "2\n1\n0257\n1\n1\n1\n",
+       {kFormat3, kDataLine, kLineState, kCode, kSkip, kGuide},
+       0,
        [](const ConvertOptions& o) {
          EXPECT_EQ(o.lineStateFormat, 1);
          const int8_t expected[12] = {0, 2, 5, 7, -1, -1, -1, -1, -1, -1, -1, -1};
          EXPECT_TRUE(std::equal(expected, expected + 12, o.lineStateSelection));
        }},
       // 3 is out of range for the two-choice question; 2 means Translate, not Line state.
-      {"two-choice format question", withProtocol(0), "3\n2\n1\n1\n1\n",
-       {kFormat2, kFormat2, kDataLine, kSkip, kGuide}, 1,
+      {"two-choice format question",
+       withProtocol(0),
+       "3\n2\n1\n1\n1\n",
+       {kFormat2, kFormat2, kDataLine, kSkip, kGuide},
+       1,
        [](const ConvertOptions& o) { EXPECT_EQ(o.lineStateFormat, 0); }},
   };
   for (const QuestionCase& c : cases) {
@@ -149,9 +186,9 @@ TEST(DialogueQuestions, QuestionsDependOnTheProtocolAndTheFormat) {
 // ---- Reading numeric answers ----
 
 struct NumericCase {
-  const char* answers;   // typed at the data line question
-  int prompts;           // how often the question is written
-  uint8_t dataLine;      // the accepted answer - 1
+  const char* answers;  // typed at the data line question
+  int prompts;          // how often the question is written
+  uint8_t dataLine;     // the accepted answer - 1
 };
 
 TEST(NumericAnswers, LeadingNumberIsTakenAndOutOfRangeAsksAgain) {
@@ -166,12 +203,12 @@ TEST(NumericAnswers, LeadingNumberIsTakenAndOutOfRangeAsksAgain) {
       {"\n2\n", 2, 1},
       {"-1\n-0\n2\n", 3, 1},
       {"4\n1\n", 2, 0},
-      {"4294967298\n2\n", 2, 1},       // not 2 by wrapping around
+      {"4294967298\n2\n", 2, 1},  // not 2 by wrapping around
       {"99999999999999999999999\n3\n", 2, 2},
       {"-4294967295\n3\n", 2, 2},
-      {longBlanks.c_str(), 1, 1},      // the number is in the second 255-character piece
+      {longBlanks.c_str(), 1, 1},       // the number is in the second 255-character piece
       {lastPieceCounts.c_str(), 2, 0},  // "2..." then "9": the last piece decides
-      {"3", 1, 2},                     // a last answer without its newline still counts
+      {"3", 1, 2},                      // a last answer without its newline still counts
   };
   for (const NumericCase& c : cases) {
     const DialogueRun run = dialogue(withProtocol(4), std::string("2\n") + c.answers);
@@ -191,7 +228,8 @@ TEST(FileNameAnswers, EmptyOrNulNamesAreAskedAgainAndBlanksAreKept) {
   EXPECT_EQ(run.result, 1);
   EXPECT_EQ(run.console,
             "Data filename ? Data filename ? Data filename ? Save filename ? Save filename ? "
-            "Save filename ? \n" + std::string(kFormat2) + kDataLine);
+            "Save filename ? \n" +
+                std::string(kFormat2) + kDataLine);
   EXPECT_EQ(run.savePath, " my report ");
 }
 
@@ -235,26 +273,24 @@ struct SelectionCase {
 TEST(LineStateAnswers, DigitsZeroToSevenUpToEight) {
   const std::string tooLong = std::string(300, '1') + "\n2\n";
   const SelectionCase cases[] = {
-      {"0257\n", 1, {0, 2, 5, 7}},
-      {"0 2\n1\n", 2, {1}},
-      {"012345670\n3\n", 2, {3}},
-      {"01234567\n", 1, {0, 1, 2, 3, 4, 5, 6, 7}},
-      {"\n\n6\n", 3, {6}},
-      {"0129\n5\n", 2, {5}},
-      {"33\n", 1, {3, 3}},
-      {"8\n-1\n+1\n1a\n4\n", 5, {4}},
+      {"0257\n", 1, {0, 2, 5, 7}}, {"0 2\n1\n", 2, {1}},
+      {"012345670\n3\n", 2, {3}},  {"01234567\n", 1, {0, 1, 2, 3, 4, 5, 6, 7}},
+      {"\n\n6\n", 3, {6}},         {"0129\n5\n", 2, {5}},
+      {"33\n", 1, {3, 3}},         {"8\n-1\n+1\n1a\n4\n", 5, {4}},
       {tooLong.c_str(), 2, {2}},
   };
   for (const SelectionCase& c : cases) {
-    const DialogueRun run = dialogue(withProtocol(3, 1), std::string("2\n1\n") + c.answers + "1\n1\n1\n");
+    const DialogueRun run =
+        dialogue(withProtocol(3, 1), std::string("2\n1\n") + c.answers + "1\n1\n1\n");
     EXPECT_EQ(run.result, 1) << c.answers;
-    EXPECT_EQ(run.console, std::string(kFileNames) + kFormat3 + kDataLine + repeat(kLineState, c.prompts) +
-                               kCode + kSkip + kGuide)
+    EXPECT_EQ(run.console, std::string(kFileNames) + kFormat3 + kDataLine +
+                               repeat(kLineState, c.prompts) + kCode + kSkip + kGuide)
         << c.answers;
     std::vector<int8_t> expected = c.selection;
     expected.resize(12, -1);
-    EXPECT_EQ(std::vector<int8_t>(run.options.lineStateSelection, run.options.lineStateSelection + 12),
-              expected)
+    EXPECT_EQ(
+        std::vector<int8_t>(run.options.lineStateSelection, run.options.lineStateSelection + 12),
+        expected)
         << c.answers;
   }
 }
@@ -269,7 +305,9 @@ TEST(EndOfInput, EveryQuestionEndsTheDialogueSilently) {
     std::vector<std::string> prompts;  // after the file names
   };
   const Path paths[] = {
-      {withProtocol(0, 1), {"2", "1", "01"}, {kFormat3, kDataLine, kLineState, kCode, kSkip, kGuide}},
+      {withProtocol(0, 1),
+       {"2", "1", "01"},
+       {kFormat3, kDataLine, kLineState, kCode, kSkip, kGuide}},
       {stamped, {"3", "1"}, {kFormat3, kDataLine, kBscOrOther}},
       {withProtocol(2), {"2", "1"}, {kFormat2, kDataLine, kLevel}},
       {withProtocol(3), {"2", "1"}, {kFormat2, kDataLine, kPppType}},

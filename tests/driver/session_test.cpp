@@ -1,4 +1,6 @@
 // Whole program runs in-process: banner, dialogue, dispatch of one runner, completion.
+#include "session.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +10,6 @@
 #include "capture_builder.h"
 #include "driver/program.h"
 #include "report_text.h"
-#include "session.h"
 #include "test_support.h"
 
 namespace qv {
@@ -39,16 +40,15 @@ std::string secondLine(const std::string& report) {
 TEST(Session, NewUserListsACaptureFromStartToEnd) {
   const test::Conversion run = test::convert(captureOf(0), "1\n1\n1\n1\n1\n");
   EXPECT_EQ(run.session.status, 0);
-  EXPECT_EQ(run.session.console,
-            std::string(kBanner) +
-                "Data filename ? Save filename ? \n"
-                "Print format (1:Normal, 2:Translate) ? "
-                "Select data line (1:SD & RD, 2:SD, 3:RD) ? "
-                "Select code (1:Char. & Hex., 2:Char., 3:Hex.) ? "
-                "Skip IDLE/TMSP (1:No, 2:Yes) ? "
-                "Skip guide (1:No, 2:Yes) ? "
-                "Convert start.\n"
-                "Complete.\n");
+  EXPECT_EQ(run.session.console, std::string(kBanner) +
+                                     "Data filename ? Save filename ? \n"
+                                     "Print format (1:Normal, 2:Translate) ? "
+                                     "Select data line (1:SD & RD, 2:SD, 3:RD) ? "
+                                     "Select code (1:Char. & Hex., 2:Char., 3:Hex.) ? "
+                                     "Skip IDLE/TMSP (1:No, 2:Yes) ? "
+                                     "Skip guide (1:No, 2:Yes) ? "
+                                     "Convert start.\n"
+                                     "Complete.\n");
   // Relies on the record listing runner: it writes the boxed header first.
   EXPECT_EQ(run.report.rfind("*=[KOVREN]", 0), 0u);
 }
@@ -205,7 +205,8 @@ TEST(Dispatch, RunnerByProtocolAndTranslationKind) {
     EXPECT_EQ(secondLine(run.report), c.title) << c.protocol << " " << c.answers;
   }
 
-  const auto asyncFrames = build::CaptureBuilder().dinf({.stampFlag1 = 1}).mond({build::sdChar('a')}).bytes();
+  const auto asyncFrames =
+      build::CaptureBuilder().dinf({.stampFlag1 = 1}).mond({build::sdChar('a')}).bytes();
   const test::Conversion run = test::convert(asyncFrames, "2\n1\n2\n");
   EXPECT_EQ(secondLine(run.report), frameTitle("(ASYNC FRAME DATA)"));
 }

@@ -32,8 +32,8 @@ std::vector<uint8_t> bytesOf(const std::string& path) {
 
 // The packets the command line writes are the export library's, for every family.
 TEST(CommandLineExport, WritesTheLibrarysPackets) {
-  for (const char* stem : {"ppp", "lapd_q931", "x25_mod128", "sdlc_inband", "irda", "i2c", "spi",
-                           "async_dump"}) {
+  for (const char* stem :
+       {"ppp", "lapd_q931", "x25_mod128", "sdlc_inband", "irda", "i2c", "spi", "async_dump"}) {
     const std::string pcapng = test::tempPath(std::string("cli-") + stem + ".pcapng");
     const CliRun run = runCli({"-w", pcapng, "--line", "rd", "-s", "100", samplePath(stem)});
     ASSERT_EQ(run.status, ExitConverted) << stem << ": " << run.err;
@@ -89,8 +89,9 @@ TEST(CommandLineExport, TargetThatIsTheCaptureIsRefused) {
   fs::copy_file(samplePath("ppp"), capture, fs::copy_options::overwrite_existing);
   fs::remove(directory / "link.cap");
   fs::create_symlink(capture, directory / "link.cap");
-  const std::string spellings[] = {capture, (directory / "link.cap").string(),
-                                   (directory / ".." / directory.filename() / "victim.cap").string()};
+  const std::string spellings[] = {
+      capture, (directory / "link.cap").string(),
+      (directory / ".." / directory.filename() / "victim.cap").string()};
   for (const std::string& target : spellings) {
     for (const char* option : {"-o", "-w"}) {
       const CliRun run = runCli({option, target, capture});

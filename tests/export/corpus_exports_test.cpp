@@ -49,7 +49,8 @@ TEST(CorpusExports, LibpcapReadsEveryPacketBack) {
   for (const fs::directory_entry& entry :
        fs::directory_iterator(fs::path(QV_SOURCE_DIR) / "fuzz" / "corpus")) {
     std::ifstream in(entry.path(), std::ios::binary);
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
     CaptureFile capture;
     if (!capture.loadImage(bytes) || !captureHasFrames(capture)) continue;
     ExportOptions options;

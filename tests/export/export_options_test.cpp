@@ -15,10 +15,17 @@ TEST(ExportOptionValues, CounterTicksTakeTheirUnit) {
     uint64_t nanoseconds;
   };
   const Row rows[] = {
-      {"100us", true, 100000}, {"1ms", true, 1000000}, {"250ns", true, 250},
-      {"2s", true, 2000000000}, {"1us", true, 1000},   {"0us", false, 0},
-      {"us", false, 0},        {"10", false, 0},       {"5 ms", false, 0},
-      {"-1ms", false, 0},      {"99999999999999s", false, 0},
+      {"100us", true, 100000},
+      {"1ms", true, 1000000},
+      {"250ns", true, 250},
+      {"2s", true, 2000000000},
+      {"1us", true, 1000},
+      {"0us", false, 0},
+      {"us", false, 0},
+      {"10", false, 0},
+      {"5 ms", false, 0},
+      {"-1ms", false, 0},
+      {"99999999999999s", false, 0},
   };
   for (const Row& row : rows) {
     uint64_t ns = 0;

@@ -28,18 +28,18 @@ ReadBack readWithLibpcap(const std::vector<uint8_t>& image);
 
 // Exports a capture image to a fresh temporary file and returns its path; the status
 // and message of the export go to status and error.
-std::string exportToFile(const std::vector<uint8_t>& capture, ExportOptions options,
-                         int& status, std::string& error, const std::string& name = "export");
+std::string exportToFile(const std::vector<uint8_t>& capture, ExportOptions options, int& status,
+                         std::string& error, const std::string& name = "export");
 
 // True when tshark can be run. Outside CI a missing tshark skips the tshark checks; on
 // CI (CI=true) it fails them.
 bool tsharkPresent();
-#define QV_REQUIRE_TSHARK()                                                              \
-  do {                                                                                   \
-    if (!::qv::test::tsharkPresent()) {                                                  \
-      if (::qv::test::onCi()) FAIL() << "tshark is required on CI";                      \
+#define QV_REQUIRE_TSHARK()                                                                    \
+  do {                                                                                         \
+    if (!::qv::test::tsharkPresent()) {                                                        \
+      if (::qv::test::onCi()) FAIL() << "tshark is required on CI";                            \
       GTEST_SKIP() << "tshark is not installed: the tshark checks are skipped (CI runs them)"; \
-    }                                                                                    \
+    }                                                                                          \
   } while (false)
 bool onCi();
 

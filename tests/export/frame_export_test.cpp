@@ -28,8 +28,9 @@ std::string hexBytes(size_t count, uint8_t first = 0) {
   std::string text;
   char byte[4];
   for (size_t i = 0; i < count; ++i) {
-    std::snprintf(byte, sizeof byte, "%02X ", static_cast<uint8_t>(first + i * 7) == 0x7E ? 0x11
-                                                 : static_cast<uint8_t>(first + i * 7));
+    std::snprintf(
+        byte, sizeof byte, "%02X ",
+        static_cast<uint8_t>(first + i * 7) == 0x7E ? 0x11 : static_cast<uint8_t>(first + i * 7));
     text += byte;
   }
   return text;
@@ -38,8 +39,8 @@ std::string hexBytes(size_t count, uint8_t first = 0) {
 // One LAPD frame of the given length (without its check bytes), then a short one.
 std::string lapdCapture(size_t length) {
   return "conditions\nprotocol hdlc\ncheck fcs16\nframe-protocol lapd\n\nrecords\n"
-         "sd 7E/4 00 81 " + hexBytes(length - 2) + "AA BB/16 7E/5\n" +
-         "rd 7E/4 02 81 01 02 AA BB/16 7E/5\n";
+         "sd 7E/4 00 81 " +
+         hexBytes(length - 2) + "AA BB/16 7E/5\n" + "rd 7E/4 02 81 01 02 AA BB/16 7E/5\n";
 }
 
 ReadBack exportAndRead(const std::string& text, ExportOptions options = {},
@@ -76,7 +77,8 @@ TEST(WholeFrames, ComeOutWholeUpToTheSnaplenAndKeepTheirLength) {
     EXPECT_EQ(big.data[0], 0x00);
     EXPECT_EQ(big.data[1], 0x81);
     EXPECT_EQ(big.data.back(), static_cast<uint8_t>((row.captured - 3) * 7) == 0x7E
-                                   ? 0x11 : static_cast<uint8_t>((row.captured - 3) * 7));
+                                   ? 0x11
+                                   : static_cast<uint8_t>((row.captured - 3) * 7));
     EXPECT_EQ(back.packets[1].data, (std::vector<uint8_t>{0x02, 0x81, 0x01, 0x02}));
   }
 }
@@ -118,16 +120,23 @@ TEST(LinkTypeHeaders, CarryTheDirectionOfTheFrame) {
   };
   const Row rows[] = {
       {"protocol ppp\ncheck fcs16", "sd FF/9 03 C0 21 AA BB/16 7E", 204, {1}},
-      {"protocol irda\nspeed 96000", "rd C0/9 FE 73 AA BB/16 C1", 144,
+      {"protocol irda\nspeed 96000",
+       "rd C0/9 FE 73 AA BB/16 C1",
+       144,
        {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x17}},
-      {"protocol irda\nspeed 96000", "sd C0/9 FF 73 AA BB/16 C1", 144,
+      {"protocol irda\nspeed 96000",
+       "sd C0/9 FF 73 AA BB/16 C1",
+       144,
        {0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x17}},
-      {"protocol hdlc\ncheck fcs16\nframe-protocol x25", "rd 7E/4 03 3F AA BB/16 7E/5", 252,
+      {"protocol hdlc\ncheck fcs16\nframe-protocol x25",
+       "rd 7E/4 03 3F AA BB/16 7E/5",
+       252,
        {0, 12, 0, 4, 'l', 'a', 'p', 'b', 0, 35, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0}},
       {"protocol hdlc\ncheck fcs16\nframe-protocol sdlc", "sd 7E/4 C1 93 AA BB/16 7E/5", 268, {}},
-      {"protocol spi\nstamps 1 0", "clock 1 2 3\nsd 01 02", 252,
-       {0, 12, 0, 4, 'd', 'a', 't', 'a', 0, 33, 0, 4, 'S', 'P', 'I', 0,
-        0, 35, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"protocol spi\nstamps 1 0", "clock 1 2 3\nsd 01 02", 252, {0,   12, 0,  4,  'd', 'a', 't',
+                                                                  'a', 0,  33, 0,  4,   'S', 'P',
+                                                                  'I', 0,  0,  35, 0,   4,   0,
+                                                                  0,   0,  0,  0,  0,   0,   0}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.frame);
@@ -145,9 +154,9 @@ TEST(LinkTypeHeaders, CarryTheDirectionOfTheFrame) {
 TEST(X25Modulo128, IFramesGoToX25AfterTheirLinkHeader) {
   const ReadBack back = exportAndRead(
       "conditions\nprotocol hdlc\ncheck fcs16\nframe-protocol x25-128\n\nrecords\n"
-      "sd 7E/4 01 00 02 10 01 0B AA BB/16 7E/5\n"   // I frame: X.25 after 3 bytes
-      "rd 7E/4 01 01 04 AA BB/16 7E/5\n"            // S frame (RR): data
-      "sd 7E/4 01 7F AA BB/16 7E/5\n");             // U frame (SABME): LAPB
+      "sd 7E/4 01 00 02 10 01 0B AA BB/16 7E/5\n"  // I frame: X.25 after 3 bytes
+      "rd 7E/4 01 01 04 AA BB/16 7E/5\n"           // S frame (RR): data
+      "sd 7E/4 01 7F AA BB/16 7E/5\n");            // U frame (SABME): LAPB
   ASSERT_EQ(back.packets.size(), 3u);
   const std::vector<uint8_t> iFrame = back.packets[0].data;
   ASSERT_EQ(iFrame.size(), 12u + 8 + 4 + 3);
@@ -185,8 +194,8 @@ TEST(I2cMessages, TsharkShowsTheTransactionAndTheTenBitAddress) {
   int status = -1;
   std::string error;
   const std::string path = exportToFile(
-      captureFrom("conditions\nprotocol i2c\n\nrecords\nsd 00/4 F2 34 01/4 F3 9A BC/9 00/5\n"),
-      {}, status, error, "i2c10");
+      captureFrom("conditions\nprotocol i2c\n\nrecords\nsd 00/4 F2 34 01/4 F3 9A BC/9 00/5\n"), {},
+      status, error, "i2c10");
   const auto rows = tsharkFields(path, {"i2c.flags", "frame.comment", "_ws.malformed"});
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].at(0), "0x00000001");
@@ -213,11 +222,20 @@ TEST(PacketTimes, FollowTheStampsAndTheTimeOptions) {
     std::vector<std::string> epochs;
   };
   const Row rows[] = {
-      {"digits", ClockStampReading::Digits, 1000, 0,
+      {"digits",
+       ClockStampReading::Digits,
+       1000,
+       0,
        {"0.123456000", "0.235959000", "0.000001000", "0.524287000", "0.524291000"}},
-      {"hms", ClockStampReading::HoursMinutesSeconds, 1000, 0,
+      {"hms",
+       ClockStampReading::HoursMinutesSeconds,
+       1000,
+       0,
        {"45296.000000000", "86399.000000000", "86401.000000000", "0.524287000", "0.524291000"}},
-      {"tick", ClockStampReading::Digits, 100, 1796724000,
+      {"tick",
+       ClockStampReading::Digits,
+       100,
+       1796724000,
        {"1796724000.123456000", "1796724000.235959000", "1796724000.000001000",
         "1796724000.052428700", "1796724000.052429100"}},
   };
@@ -248,8 +266,8 @@ TEST(PacketComments, NameTheCheckMarkAndFlagBadChecks) {
                   "rd 7E/4 C1 10 02 7E/7\n"
                   "sd 7E/4 C1 10 03\n"),
       {}, status, error, "comments");
-  const auto rows = tsharkFields(
-      path, {"frame.interface_name", "frame.packet_flags_crc_error", "frame.comment"});
+  const auto rows =
+      tsharkFields(path, {"frame.interface_name", "frame.packet_flags_crc_error", "frame.comment"});
   const std::vector<std::vector<std::string>> expected = {
       {"SD", "0", ""},
       {"RD", "1", "FCS error"},
@@ -264,7 +282,8 @@ TEST(NoFrames, SyncBurstAndListedAsyncCapturesAreRefused) {
   const char* conditions[] = {"protocol sync", "protocol burst", "protocol async"};
   for (const char* condition : conditions) {
     CaptureFile capture;
-    capture.loadImage(captureFrom(std::string("conditions\n") + condition + "\n\nrecords\nsd 41\n"));
+    capture.loadImage(
+        captureFrom(std::string("conditions\n") + condition + "\n\nrecords\nsd 41\n"));
     EXPECT_FALSE(captureHasFrames(capture)) << condition;
     ExportOptions options;
     options.captureName = "x.cap";
@@ -309,7 +328,8 @@ TEST(LargeCapacity, SweepDeliversTheFramesTheWalkDoes) {
     walker.setCellCapacity(100);
     sweeper.setCellCapacity(100);
     FrameStream walk(capture, walker, c.family, capture.startCursor(), FrameStream::Method::Walk);
-    FrameStream sweep(capture, sweeper, c.family, capture.startCursor(), FrameStream::Method::Sweep);
+    FrameStream sweep(capture, sweeper, c.family, capture.startCursor(),
+                      FrameStream::Method::Sweep);
     Frame walked, swept;
     int frames = 0, cut = 0;
     do {

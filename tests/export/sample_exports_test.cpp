@@ -18,10 +18,10 @@ namespace qv::test {
 namespace {
 
 struct SampleCase {
-  const char* name;     // samples/<name>.cap with samples/<name>.answers
+  const char* name;  // samples/<name>.cap with samples/<name>.answers
   int linkType;
-  bool perMessage;      // I2C: one packet per message of a report line
-  bool wellFormed;      // tshark must find no malformed packet among the sound frames
+  bool perMessage;  // I2C: one packet per message of a report line
+  bool wellFormed;  // tshark must find no malformed packet among the sound frames
   std::vector<size_t> malformedContent;  // packets whose sample bytes tshark cannot follow
 };
 
@@ -29,11 +29,11 @@ struct SampleCase {
 // and its I frame (packet 8) carries four bytes that are no IrLMP PDU: the sample's own
 // content, decoded as far as it goes.
 const SampleCase kSamples[] = {
-    {"lapd_q931", 203, false, true, {}},   {"ppp", 204, false, true, {}},
-    {"irda", 144, false, true, {5, 8}},    {"i2c", 209, true, true, {}},
-    {"x25_mod128", 252, false, false, {}}, {"sdlc_inband", 268, false, false, {}},
+    {"lapd_q931", 203, false, true, {}},     {"ppp", 204, false, true, {}},
+    {"irda", 144, false, true, {5, 8}},      {"i2c", 209, true, true, {}},
+    {"x25_mod128", 252, false, false, {}},   {"sdlc_inband", 268, false, false, {}},
     {"sdlc_stamped", 268, false, false, {}}, {"hdlc_filter", 268, false, false, {}},
-    {"spi", 252, false, false, {}},        {"async_dump", 252, false, false, {}},
+    {"spi", 252, false, false, {}},          {"async_dump", 252, false, false, {}},
 };
 
 void PrintTo(const SampleCase& c, std::ostream* out) { *out << c.name; }
@@ -51,8 +51,8 @@ struct SampleRun {
 SampleRun runSample(const std::string& name) {
   SampleRun run;
   const std::vector<uint8_t> capture = sampleBytes(name + ".cap");
-  const Conversion conversion = convert(capture, readFile(std::string(QV_SOURCE_DIR) +
-                                                          "/samples/" + name + ".answers"));
+  const Conversion conversion =
+      convert(capture, readFile(std::string(QV_SOURCE_DIR) + "/samples/" + name + ".answers"));
   run.report = reportFrames(conversion.report);
   int status = -1;
   std::string error;
@@ -66,7 +66,8 @@ size_t messagesOf(const std::vector<std::string>& lines) {
   size_t messages = 0;
   for (const std::string& line : lines) {
     ++messages;
-    for (size_t at = line.find_first_not_of(' '); (at = line.find("  ", at)) != std::string::npos;) {
+    for (size_t at = line.find_first_not_of(' ');
+         (at = line.find("  ", at)) != std::string::npos;) {
       at = line.find_first_not_of(' ', at);
       if (at == std::string::npos) break;
       ++messages;
@@ -93,8 +94,9 @@ TEST_P(SampleExport, TsharkSeesTheReportsDirectionsAndVerdicts) {
   QV_REQUIRE_TSHARK();
   const SampleCase& c = GetParam();
   const SampleRun run = runSample(c.name);
-  const auto rows = tsharkFields(run.pcapng, {"frame.interface_name", "frame.packet_flags_crc_error",
-                                               "_ws.malformed", "frame.comment"});
+  const auto rows = tsharkFields(
+      run.pcapng,
+      {"frame.interface_name", "frame.packet_flags_crc_error", "_ws.malformed", "frame.comment"});
   if (c.perMessage) {
     EXPECT_EQ(rows.size(), messagesOf(run.report.lines));
   } else {
@@ -134,15 +136,35 @@ struct SpotCase {
 TEST(SampleExportFields, AgreeWithTheReportColumns) {
   QV_REQUIRE_TSHARK();
   const SpotCase cases[] = {
-      {"lapd_q931", "q931.message_type", 13, 9,
-       {{"SETUP    ", "0x05"}, {"CALL PROC", "0x02"}, {"ALERT    ", "0x01"},
-        {"CONN     ", "0x07"}, {"CONN ACK ", "0x0f"}, {"DISC     ", "0x45"},
-        {"REL      ", "0x4d"}, {"REL COMP ", "0x5a"}}},
-      {"ppp", "ppp.protocol", 10, 8,
+      {"lapd_q931",
+       "q931.message_type",
+       13,
+       9,
+       {{"SETUP    ", "0x05"},
+        {"CALL PROC", "0x02"},
+        {"ALERT    ", "0x01"},
+        {"CONN     ", "0x07"},
+        {"CONN ACK ", "0x0f"},
+        {"DISC     ", "0x45"},
+        {"REL      ", "0x4d"},
+        {"REL COMP ", "0x5a"}}},
+      {"ppp",
+       "ppp.protocol",
+       10,
+       8,
        {{"LCP     ", "0xc021"}, {"IPCP    ", "0x8021"}, {"IP      ", "0x0021"}}},
-      {"x25_mod128", "x25.type", 17, 2,
-       {{"CR", "0x0b"}, {"CC", "0x0f"}, {"DT", "0x00"}, {"RR", "0x01"}, {"IT", "0x23"},
-        {"IF", "0x27"}, {"CQ", "0x13"}, {"CF", "0x17"}}},
+      {"x25_mod128",
+       "x25.type",
+       17,
+       2,
+       {{"CR", "0x0b"},
+        {"CC", "0x0f"},
+        {"DT", "0x00"},
+        {"RR", "0x01"},
+        {"IT", "0x23"},
+        {"IF", "0x27"},
+        {"CQ", "0x13"},
+        {"CF", "0x17"}}},
   };
   for (const SpotCase& c : cases) {
     SCOPED_TRACE(c.sample);

@@ -26,10 +26,13 @@ TEST_F(AssemblerTest, HdlcCheckVerdictSetsEndStatusAndHidesCheckBytes) {
     int count;
   };
   const Case cases[] = {
-      {16, kFcs16, FrameEndStatus::FcsGood, 2},  {20, kFcs16, FrameEndStatus::FcsError, 2},
-      {8, kFcs16, FrameEndStatus::Ended, 4},     {16, kFcs32, FrameEndStatus::FcsGood, 0},
-      {20, kFcs32, FrameEndStatus::FcsError, 0}, {17, kFcs16, FrameEndStatus::Ended, 4},  // 16 with an error flag is no verdict
-      {16, 0, FrameEndStatus::FcsGood, 2},                                // NONE still takes two check bytes
+      {16, kFcs16, FrameEndStatus::FcsGood, 2},
+      {20, kFcs16, FrameEndStatus::FcsError, 2},
+      {8, kFcs16, FrameEndStatus::Ended, 4},
+      {16, kFcs32, FrameEndStatus::FcsGood, 0},
+      {20, kFcs32, FrameEndStatus::FcsError, 0},
+      {17, kFcs16, FrameEndStatus::Ended, 4},  // 16 with an error flag is no verdict
+      {16, 0, FrameEndStatus::FcsGood, 2},     // NONE still takes two check bytes
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "status " << c.lastStatus << " check " << c.checkKind);
@@ -121,8 +124,9 @@ TEST_F(AssemblerTest, PppEscapeBeforeTheOpeningCarriesIntoTheFrame) {
     uint8_t firstByte;
   };
   const Case cases[] = {
-      {markerWord(2), 0x61}, {markerWord(0), 0x41}, {markerWord(1), 0x41}, {dataWord(cell(7, 0), 0), 0x41},
-      {rdChar(0x7E), 0x61},  // the other lane's bytes leave this lane's state alone
+      {markerWord(2), 0x61},           {markerWord(0), 0x41}, {markerWord(1), 0x41},
+      {dataWord(cell(7, 0), 0), 0x41}, {rdChar(0x7E), 0x61},  // the other lane's bytes leave this
+                                                              // lane's state alone
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.between);
@@ -182,7 +186,9 @@ TEST_F(AssemblerTest, CursorSpeedIsSignedSpeedWordIsNot) {
 TEST_F(AssemblerTest, MarkersEndBothLanes) {
   const std::vector<uint32_t> open2{kSdOpen, kRdOpen, dataWord(cell(8, 1), cell(8, 2))};
   for (const auto& [subKind, expected] :
-       {std::pair<unsigned, FrameEndStatus>{0, FrameEndStatus::EndOE}, {1, FrameEndStatus::EndLD}, {2, FrameEndStatus::Open}}) {
+       {std::pair<unsigned, FrameEndStatus>{0, FrameEndStatus::EndOE},
+        {1, FrameEndStatus::EndLD},
+        {2, FrameEndStatus::Open}}) {
     SCOPED_TRACE(subKind);
     std::vector<uint32_t> words = open2;
     words.push_back(markerWord(subKind));

@@ -1,6 +1,8 @@
 // The frame stream against the plain walk from every cursor: on random and hostile
 // captures of every family and framing mode, the frames that reach the report must be
 // the same, field by field, whichever way they were assembled.
+#include "frames/frame_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +10,6 @@
 
 #include "frame_test_support.h"
 #include "frames/frame_runners.h"
-#include "frames/frame_stream.h"
 
 namespace qv::test {
 namespace {
@@ -28,7 +29,9 @@ class Random {
   uint32_t below(uint32_t n) { return static_cast<uint32_t>(next() % n); }
   bool oneIn(uint32_t n) { return below(n) == 0; }
   template <typename T, size_t N>
-  T pick(const T (&values)[N]) { return values[below(N)]; }
+  T pick(const T (&values)[N]) {
+    return values[below(N)];
+  }
 
  private:
   uint64_t state_;
@@ -50,13 +53,15 @@ bool endsSomething(uint16_t c) {
 }
 
 uint16_t randomCell(Random& r, const Mix& mix) {
-  static constexpr uint8_t kStatuses[] = {0, 1, 3, 4, 4, 4, 5, 5, 6, 7, 7, 8, 8, 8, 8, 9, 9, 10,
-                                          11, 12, 13, 16, 16, 17, 20, 20, 21, 24, 28, 31};
+  static constexpr uint8_t kStatuses[] = {0, 1, 3,  4,  4,  4,  5,  5,  6,  7,  7,  8,  8,  8,  8,
+                                          9, 9, 10, 11, 12, 13, 16, 16, 17, 20, 20, 21, 24, 28, 31};
   static constexpr uint8_t kBytes[] = {0x7E, 0x7E, 0xC0, 0xC1, 0xC1, 0x00, 0x00, 0x01, 0x41, 0x5D};
   for (;;) {
     if (r.below(100) < mix.emptyCellPercent) return 0;
     const uint8_t status = r.pick(kStatuses);
-    uint8_t byte = r.below(100) < mix.escapePercent ? 0x7D : r.oneIn(3) ? static_cast<uint8_t>(r.next()) : r.pick(kBytes);
+    uint8_t byte = r.below(100) < mix.escapePercent ? 0x7D
+                   : r.oneIn(3)                     ? static_cast<uint8_t>(r.next())
+                                                    : r.pick(kBytes);
     const uint16_t c = cell(status, byte);
     if (mix.closings || !endsSomething(c)) return c;
   }
@@ -100,16 +105,19 @@ struct Family {
   int protocol;
 };
 constexpr Family kFamilies[] = {
-    {FrameFamily::Hdlc, 2}, {FrameFamily::Hdlc, 8}, {FrameFamily::Ppp, 3}, {FrameFamily::Irda, 4},
+    {FrameFamily::Hdlc, 2}, {FrameFamily::Hdlc, 8},  {FrameFamily::Ppp, 3},  {FrameFamily::Irda, 4},
     {FrameFamily::I2c, 5},  {FrameFamily::Async, 0}, {FrameFamily::Spi, 10},
 };
 
 // withOverflow: whether the overflow is compared (the sweep counts it only beyond the
 // report's capacity).
 std::string describe(const Frame& f, const uint8_t* base, bool withOverflow) {
-  auto at = [&](const uint8_t* p) { return p == nullptr ? -1L : static_cast<long>((p - base) / 4); };
-  std::string text = "dir " + std::to_string(f.direction) + " end " + std::to_string(static_cast<int>(f.endStatus)) +
-                     " first " + std::to_string(at(f.firstWord)) + " last " +
+  auto at = [&](const uint8_t* p) {
+    return p == nullptr ? -1L : static_cast<long>((p - base) / 4);
+  };
+  std::string text = "dir " + std::to_string(f.direction) + " end " +
+                     std::to_string(static_cast<int>(f.endStatus)) + " first " +
+                     std::to_string(at(f.firstWord)) + " last " +
                      std::to_string(at(f.lastDataWord)) + " stamp " + std::to_string(f.stampWord) +
                      " count " + std::to_string(f.count) + " stored " + std::to_string(f.stored) +
                      " overflow " + std::to_string(withOverflow ? f.overflow : 0) + " cells";
@@ -142,11 +150,14 @@ Delivery deliver(const CaptureFile& capture, FrameFamily family, uint8_t dataLin
   const uint8_t* latest[3] = {};
   do {
     const FrameIdentity identity = frames.identify();
-    if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position)) continue;
+    if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position))
+      continue;
     frames.assemble(frame);
     ++delivery.count;
-    if (identity.firstWord != nullptr && identity.firstWord < latest[identity.direction]) ++delivery.outOfTurn;
-    if (identity.firstWord > latest[identity.direction]) latest[identity.direction] = identity.firstWord;
+    if (identity.firstWord != nullptr && identity.firstWord < latest[identity.direction])
+      ++delivery.outOfTurn;
+    if (identity.firstWord > latest[identity.direction])
+      latest[identity.direction] = identity.firstWord;
     if (describeFrames)
       delivery.frames.push_back(describe(frame, capture.chunkStart(), withOverflow));
   } while (frames.advance());
@@ -168,8 +179,8 @@ std::vector<uint8_t> captureImage(const std::vector<uint32_t>& words, int protoc
 // Compares the three ways on one capture; returns false (after reporting) on a difference.
 // outOfTurn, when given, adds the walk's frames that came out of turn. capacity: the cells
 // a frame keeps, as an export asks for them; withOverflow compares the overflow too.
-bool sameFrames(const std::vector<uint8_t>& image, FrameFamily family, uint8_t dataLine, int startIndex,
-                const std::string& label, size_t* outOfTurn = nullptr,
+bool sameFrames(const std::vector<uint8_t>& image, FrameFamily family, uint8_t dataLine,
+                int startIndex, const std::string& label, size_t* outOfTurn = nullptr,
                 int32_t capacity = kFrameCells, bool withOverflow = false) {
   CaptureFile capture;
   if (capture.loadImage(image) != 1) {
@@ -184,7 +195,9 @@ bool sameFrames(const std::vector<uint8_t>& image, FrameFamily family, uint8_t d
   const Delivery swept =
       deliver(capture, family, dataLine, FrameStream::Method::Sweep, true, capacity, withOverflow);
   const std::vector<std::string> adaptive =
-      deliver(capture, family, dataLine, FrameStream::Method::Adaptive, true, capacity, withOverflow).frames;
+      deliver(capture, family, dataLine, FrameStream::Method::Adaptive, true, capacity,
+              withOverflow)
+          .frames;
   EXPECT_EQ(0u, swept.refusals) << label;
   EXPECT_EQ(walked, swept.frames) << label;
   EXPECT_EQ(walked, adaptive) << label;
@@ -198,10 +211,12 @@ void compareRandomCaptures(const Mix& mix, uint64_t seed, int capturesPerFamily,
       const size_t count = 1 + r.below(static_cast<uint32_t>(maxWords));
       const std::vector<uint32_t> words = randomWords(r, mix, count);
       const std::vector<uint8_t> image = captureImage(words, family.protocol, r);
-      const int startIndex = r.oneIn(5) ? static_cast<int>(r.below(static_cast<uint32_t>(count))) : 0;
+      const int startIndex =
+          r.oneIn(5) ? static_cast<int>(r.below(static_cast<uint32_t>(count))) : 0;
       const std::string label = "protocol " + std::to_string(family.protocol) + " seed " +
                                 std::to_string(seed) + " capture " + std::to_string(i);
-      if (!sameFrames(image, family.family, static_cast<uint8_t>(r.below(3)), startIndex, label)) return;
+      if (!sameFrames(image, family.family, static_cast<uint8_t>(r.below(3)), startIndex, label))
+        return;
     }
   }
 }
@@ -220,15 +235,16 @@ TEST(FrameStreamTest, RandomCapturesGiveTheWalkedFrames) {
       {Mix{.emptyCellPercent = 20, .escapePercent = 70}, 4, 200, 200},  // escape runs
       {Mix{.closings = false, .emptyCellPercent = 20, .escapePercent = 70}, 5, 150, 300},
   };
-  for (const Run& run : runs) compareRandomCaptures(run.mix, run.seed, run.capturesPerFamily, run.maxWords);
+  for (const Run& run : runs)
+    compareRandomCaptures(run.mix, run.seed, run.capturesPerFamily, run.maxWords);
 }
 
 // ---- hostile captures ----
 
 // Frames that hold more than 64 characters and then end in every way a lane can end.
 std::vector<uint32_t> longFrames(Random& r, int protocol) {
-  static constexpr uint16_t kEndings[] = {cell(5, 0), cell(6, 0), cell(7, 0), cell(8, 0x7E),
-                                         cell(8, 0xC1), cell(16, 1), cell(20, 2)};
+  static constexpr uint16_t kEndings[] = {cell(5, 0),    cell(6, 0),  cell(7, 0), cell(8, 0x7E),
+                                          cell(8, 0xC1), cell(16, 1), cell(20, 2)};
   std::vector<uint32_t> words;
   for (int frame = 0; frame < 6; ++frame) {
     const bool rd = r.oneIn(2);
@@ -252,8 +268,10 @@ TEST(FrameStreamTest, FullFramesEndAsWalked) {
   Random r(6);
   for (int round = 0; round < 60; ++round) {
     for (const Family& family : kFamilies) {
-      const std::vector<uint8_t> image = captureImage(longFrames(r, family.protocol), family.protocol, r);
-      if (!sameFrames(image, family.family, 0, 0, "long frames, protocol " + std::to_string(family.protocol)))
+      const std::vector<uint8_t> image =
+          captureImage(longFrames(r, family.protocol), family.protocol, r);
+      if (!sameFrames(image, family.family, 0, 0,
+                      "long frames, protocol " + std::to_string(family.protocol)))
         return;
     }
   }
@@ -266,14 +284,24 @@ std::vector<uint32_t> escapeRuns(Random& r, size_t count) {
   const unsigned run = 20 + r.below(300);
   for (size_t i = 0; i < count; ++i) {
     if (r.oneIn(run)) {
-      words.push_back(r.oneIn(3) ? markerWord(r.below(3)) : r.oneIn(2) ? clockStamp(1, 2, 3, r.oneIn(2)) : 5u + r.below(3));
+      words.push_back(r.oneIn(3)   ? markerWord(r.below(3))
+                      : r.oneIn(2) ? clockStamp(1, 2, 3, r.oneIn(2))
+                                   : 5u + r.below(3));
       continue;
     }
     auto laneCell = [&](bool sd) -> uint16_t {
       if (r.oneIn(sd ? 2 : 6)) return 0;
       const unsigned roll = r.below(run);
-      const uint8_t byte = roll == 0 ? 0x7E : roll == 1 ? 0xC1 : roll == 2 ? 0x41 : roll == 3 ? 0xC0 : 0x7D;
-      const unsigned status = r.oneIn(9) ? 9 : r.oneIn(12) ? 16 : r.oneIn(12) ? 20 : r.oneIn(15) ? 4 : 8;
+      const uint8_t byte = roll == 0   ? 0x7E
+                           : roll == 1 ? 0xC1
+                           : roll == 2 ? 0x41
+                           : roll == 3 ? 0xC0
+                                       : 0x7D;
+      const unsigned status = r.oneIn(9)    ? 9
+                              : r.oneIn(12) ? 16
+                              : r.oneIn(12) ? 20
+                              : r.oneIn(15) ? 4
+                                            : 8;
       return r.oneIn(run) ? cell(r.oneIn(2) ? 5 : 7, 0) : cell(status, byte);
     };
     words.push_back(dataWord(laneCell(true), laneCell(false)));
@@ -288,7 +316,9 @@ TEST(FrameStreamTest, FullFramesInEscapeRunsEndAsWalked) {
       std::vector<uint32_t> words;
       if (family.protocol == 4 && r.oneIn(2)) words.push_back(speedWord(0, r.oneIn(2) ? 2 : 9));
       for (uint32_t w : escapeRuns(r, 100 + r.below(700))) words.push_back(w);
-      if (family.protocol == 4 && r.oneIn(3)) words.insert(words.begin() + r.below(static_cast<uint32_t>(words.size())), speedWord(0, static_cast<uint8_t>(r.below(12))));
+      if (family.protocol == 4 && r.oneIn(3))
+        words.insert(words.begin() + r.below(static_cast<uint32_t>(words.size())),
+                     speedWord(0, static_cast<uint8_t>(r.below(12))));
       const std::vector<uint8_t> image = captureImage(words, family.protocol, r);
       // An export's capacity: frames cut inside runs of 0x7Ds under either flag.
       const int32_t capacity = round % 2 ? kFrameCells : 100;
@@ -310,7 +340,8 @@ TEST(FrameStreamTest, IrdaSpeedCodesReadBothWaysGiveTheWalkedFrames) {
     Mix mix;
     mix.closings = r.oneIn(2);
     mix.escapePercent = r.oneIn(2) ? 60 : 10;
-    std::vector<uint32_t> words = r.oneIn(2) ? escapeRuns(r, 50 + r.below(400)) : randomWords(r, mix, 50 + r.below(300));
+    std::vector<uint32_t> words =
+        r.oneIn(2) ? escapeRuns(r, 50 + r.below(400)) : randomWords(r, mix, 50 + r.below(300));
     const uint32_t speedWords = 1 + r.below(8);
     for (uint32_t i = 0; i < speedWords; ++i)
       words.insert(words.begin() + r.below(static_cast<uint32_t>(words.size())),
@@ -326,8 +357,9 @@ TEST(FrameStreamTest, IrdaSpeedCodesReadBothWaysGiveTheWalkedFrames) {
 // reading and stay open across the next speed word, or end only under the reading after it.
 std::vector<uint32_t> irdaCrossings(Random& r) {
   static constexpr uint8_t kCodes[] = {0xFF, 200, 3, 6, 9};
-  static constexpr uint16_t kLater[] = {cell(5, 0), cell(6, 0), cell(7, 0), cell(8, 0xC1), cell(8, 0x7E),
-                                        cell(16, 1), cell(20, 2), cell(8, 0x7D), cell(4, 0), cell(9, 3)};
+  static constexpr uint16_t kLater[] = {cell(5, 0),    cell(6, 0),  cell(7, 0),  cell(8, 0xC1),
+                                        cell(8, 0x7E), cell(16, 1), cell(20, 2), cell(8, 0x7D),
+                                        cell(4, 0),    cell(9, 3)};
   std::vector<uint32_t> words;
   for (int block = 0; block < 4; ++block) {
     const bool rd = r.oneIn(2);
@@ -336,7 +368,8 @@ std::vector<uint32_t> irdaCrossings(Random& r) {
     words.push_back(build::idleWord(1));
     put(cell(9, r.oneIn(2) ? 0x7D : 0x41));
     const uint32_t length = r.oneIn(3) ? r.below(8) : 60 + r.below(90);
-    for (uint32_t i = 0; i < length; ++i) put(cell(r.oneIn(6) ? 9 : 8, r.oneIn(2) ? 0x7D : static_cast<uint8_t>(r.next())));
+    for (uint32_t i = 0; i < length; ++i)
+      put(cell(r.oneIn(6) ? 9 : 8, r.oneIn(2) ? 0x7D : static_cast<uint8_t>(r.next())));
     words.push_back(speedWord(0xFF, r.oneIn(2) ? 3 : r.pick(kCodes)));
     const uint32_t after = r.below(40);
     // The last block may hold no character at all after the speed word: under the
@@ -346,7 +379,10 @@ std::vector<uint32_t> irdaCrossings(Random& r) {
       if (bare)
         put(cell(r.oneIn(2) ? 5 : 6, 0));
       else
-        put(r.oneIn(3) ? r.pick(kLater) : cell(r.oneIn(5) ? 16 : 8, r.oneIn(4) ? 0x42 : r.oneIn(6) ? 0xC1 : 0x7D));
+        put(r.oneIn(3) ? r.pick(kLater)
+                       : cell(r.oneIn(5) ? 16 : 8, r.oneIn(4)   ? 0x42
+                                                   : r.oneIn(6) ? 0xC1
+                                                                : 0x7D));
     }
     if (!bare && r.oneIn(4)) words.push_back(markerWord(r.below(3)));
   }
@@ -376,16 +412,20 @@ std::vector<uint32_t> irdaFramesAroundHighSpeedWords(Random& r) {
   const int frames = 2 + static_cast<int>(r.below(10));
   for (int frame = 0; frame < frames; ++frame) {
     if (r.oneIn(2)) {
-      const uint8_t code = r.oneIn(4) ? static_cast<uint8_t>(r.below(10)) : static_cast<uint8_t>(128 + r.below(128));
+      const uint8_t code =
+          r.oneIn(4) ? static_cast<uint8_t>(r.below(10)) : static_cast<uint8_t>(128 + r.below(128));
       words.push_back(speedWord(static_cast<uint8_t>(r.next()), code));
       if (r.oneIn(2)) words.push_back(build::idleWord(1));
     }
     const bool rd = r.oneIn(3);
-    auto put = [&](uint16_t c) { words.push_back(rd ? dataWord(r.oneIn(4) ? cell(8, 1) : 0, c) : dataWord(c, 0)); };
+    auto put = [&](uint16_t c) {
+      words.push_back(rd ? dataWord(r.oneIn(4) ? cell(8, 1) : 0, c) : dataWord(c, 0));
+    };
     const bool sir = r.oneIn(2);
     put(sir ? cell(9, 0xFF) : cell(4, 0));
     const uint32_t length = r.below(6);
-    for (uint32_t i = 0; i < length; ++i) put(cell(r.oneIn(5) ? 9 : 8, r.oneIn(6) ? 0x7D : static_cast<uint8_t>(r.next())));
+    for (uint32_t i = 0; i < length; ++i)
+      put(cell(r.oneIn(5) ? 9 : 8, r.oneIn(6) ? 0x7D : static_cast<uint8_t>(r.next())));
     put(sir ? cell(8, 0xC1) : r.oneIn(4) ? cell(4, 0) : cell(5, 0));
   }
   return words;
@@ -408,17 +448,23 @@ TEST(FrameStreamTest, IrdaFramesAroundHighSpeedWordsGiveTheWalkedFrames) {
 std::vector<std::vector<uint32_t>> hostileCaptures(size_t n) {
   std::vector<std::vector<uint32_t>> captures(9);
   for (size_t i = 0; i < n; ++i) {
-    captures[0].push_back(dataWord(cell(4, 0), i % 7 == 0 ? cell(8, 1) : 0));  // opens, never closes
-    captures[1].push_back(dataWord(cell(i % 3 ? 9 : 8, i % 5 ? 0x7D : 0x41), 0));  // PPP, escapes, no 0x7E
-    captures[2].push_back(i % 6 == 0 ? dataWord(0, cell(4, 0))
-                                     : dataWord(i < 2 ? cell(4, 0) : cell(8, 2), cell(i % 6 == 5 ? 5 : 8, 3)));
-    captures[3].push_back(i % 3 == 0 ? counterStamp(static_cast<uint32_t>(i), i % 2) : dataWord(cell(8, 'x'), 0));
-    captures[4].push_back(i % 2 ? clockStamp(1, 2, 3, i % 4 == 1) : dataWord(cell(8, 1), cell(8, 2)));
+    captures[0].push_back(
+        dataWord(cell(4, 0), i % 7 == 0 ? cell(8, 1) : 0));  // opens, never closes
+    captures[1].push_back(
+        dataWord(cell(i % 3 ? 9 : 8, i % 5 ? 0x7D : 0x41), 0));  // PPP, escapes, no 0x7E
+    captures[2].push_back(
+        i % 6 == 0 ? dataWord(0, cell(4, 0))
+                   : dataWord(i < 2 ? cell(4, 0) : cell(8, 2), cell(i % 6 == 5 ? 5 : 8, 3)));
+    captures[3].push_back(i % 3 == 0 ? counterStamp(static_cast<uint32_t>(i), i % 2)
+                                     : dataWord(cell(8, 'x'), 0));
+    captures[4].push_back(i % 2 ? clockStamp(1, 2, 3, i % 4 == 1)
+                                : dataWord(cell(8, 1), cell(8, 2)));
     captures[5].push_back(dataWord(cell(4, 0), cell(9, 0x7D)));  // IrDA SIR: false boundaries
     captures[6].push_back(i % 4 == 0 ? markerWord(2) : dataWord(cell(10, 1), cell(8, 2)));
     captures[7].push_back(i % 2 ? 5u : dataWord(cell(8, 0xC0), cell(9, 0x7D)));
     // IrDA: every few words a speed code that later walks read as signed.
-    captures[8].push_back(i % 5 == 0 ? speedWord(0xFF, 0xFF) : dataWord(cell(9, 0x41), cell(i % 2 ? 4 : 8, 0x7D)));
+    captures[8].push_back(i % 5 == 0 ? speedWord(0xFF, 0xFF)
+                                     : dataWord(cell(9, 0x41), cell(i % 2 ? 4 : 8, 0x7D)));
   }
   return captures;
 }
@@ -450,17 +496,17 @@ TEST(FrameStreamTest, HostileCapturesGiveTheWalkedFrames) {
 TEST(FrameStreamTest, IrdaHighSpeedCodesAreReadAsEachWalkReadsThem) {
   build::Conditions conditions;
   conditions.protocol = 4;
-  const std::vector<uint32_t> words = {dataWord(cell(9, 1), 0),  dataWord(cell(8, 2), 0),
-                                       speedWord(0xFF, 200),     dataWord(cell(4, 0), 0),
-                                       dataWord(cell(9, 3), 0),  dataWord(cell(8, 0xC1), 0),
-                                       dataWord(cell(16, 4), 0), dataWord(cell(5, 0), 0),
-                                       speedWord(200, 3),        dataWord(0, cell(9, 5)),
-                                       dataWord(0, cell(8, 0xC1))};
+  const std::vector<uint32_t> words = {
+      dataWord(cell(9, 1), 0),  dataWord(cell(8, 2), 0),   speedWord(0xFF, 200),
+      dataWord(cell(4, 0), 0),  dataWord(cell(9, 3), 0),   dataWord(cell(8, 0xC1), 0),
+      dataWord(cell(16, 4), 0), dataWord(cell(5, 0), 0),   speedWord(200, 3),
+      dataWord(0, cell(9, 5)),  dataWord(0, cell(8, 0xC1))};
   const std::vector<uint8_t> image = build::CaptureBuilder().dinf(conditions).mond(words).bytes();
   CaptureFile capture;
   ASSERT_EQ(1, capture.loadImage(image));
   FrameAssembler assembler(capture);
-  FrameStream frames(capture, assembler, FrameFamily::Irda, capture.startCursor(), FrameStream::Method::Sweep);
+  FrameStream frames(capture, assembler, FrameFamily::Irda, capture.startCursor(),
+                     FrameStream::Method::Sweep);
   Frame frame;
   uint32_t delivered = 0;
   do {
@@ -487,7 +533,8 @@ TEST(FrameStreamTest, HostileCapturesAreNotWalkedFrameByFrame) {
       ADD_FAILURE() << "capture not loaded";
       return false;
     }
-    const Delivery delivery = deliver(capture, family.family, 0, FrameStream::Method::Adaptive, false);
+    const Delivery delivery =
+        deliver(capture, family.family, 0, FrameStream::Method::Adaptive, false);
     EXPECT_EQ(0u, delivery.refusals);
     EXPECT_LE(delivery.walked, (1u << 16) + 16 * kWords) << "protocol " << family.protocol;
     return true;

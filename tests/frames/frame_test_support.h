@@ -61,7 +61,8 @@ class CaptureFixture : public ::testing::Test {
 
 inline std::vector<uint8_t> bytesOf(const Frame& frame) {
   std::vector<uint8_t> bytes;
-  for (int i = 0; i < frame.count && i < kFrameCells; ++i) bytes.push_back(static_cast<uint8_t>(frame.cells[i] >> 8));
+  for (int i = 0; i < frame.count && i < kFrameCells; ++i)
+    bytes.push_back(static_cast<uint8_t>(frame.cells[i] >> 8));
   return bytes;
 }
 

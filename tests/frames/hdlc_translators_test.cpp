@@ -26,8 +26,10 @@ TEST_F(HdlcLineTest, Modulo8Lines) {
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0xA1}, FrameEndStatus::FcsError)),
             "SD:       01 RR        0  5   E");
   // Unnamed S and U types show their control byte.
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0D}, FrameEndStatus::Ended)), "SD:       01 (0D)      0  0");
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0F}, FrameEndStatus::Ended)), "SD:       01 (0F)      0");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0D}, FrameEndStatus::Ended)),
+            "SD:       01 (0D)      0  0");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0x01, 0x0F}, FrameEndStatus::Ended)),
+            "SD:       01 (0F)      0");
   Frame stamped = makeFrame(DirectionRd, {0xC1, 0x73}, FrameEndStatus::EndSF);
   stamped.stampWord = 4u | (12u << 8) | (34u << 16) | (56u << 24);
   EXPECT_EQ(lineOf(sdlc, stamped), "RD:123456 C1 UA        1     SF");
@@ -60,7 +62,9 @@ TEST_F(HdlcLineTest, UnnumberedNamesFollowTheLineNotTheAddressOrCrBit) {
       // LAPD UI commands: from the user (C/R 0) on SD, and a broadcast from the network
       // (C/R 1, TEI 127) on RD, where UI has no name.
       {&lapd, DirectionSd, {0x00, 0x81, 0x03, 0x08}, "SD:        0  64 0 UI        0      G 08"},
-      {&lapd, DirectionRd, {0x02, 0xFF, 0x03, 0x08, 0x01, 0x01, 0x05},
+      {&lapd,
+       DirectionRd,
+       {0x02, 0xFF, 0x03, 0x08, 0x01, 0x01, 0x05},
        "RD:        0 127 1 (03)      0      G 08010105"},
       // A LAPD DM response from the user (C/R 1) on SD: no SD name either.
       {&lapd, DirectionSd, {0x02, 0x81, 0x1F}, "SD:        0  64 1 (1F)      1      G"},
@@ -90,14 +94,18 @@ TEST_F(HdlcLineTest, Modulo128ControlFields) {
   sdlc.setModulo128(true);
   x25.setModulo128(true);
   // I frame cut after its first control byte: N(S) only.
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0xFE})), "SD:       C1 INFO  127" + blanks(8) + "G");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0xFE})),
+            "SD:       C1 INFO  127" + blanks(8) + "G");
   EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x0A, 0x05, 0xAB})),
             "SD:       C1 INFO    5 1   2  G AB");
   // S frame with an unnamed function keeps both control bytes in the type column.
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})), "RD:       C1 (0D23)    1  17  G");
-  EXPECT_EQ(lineOf(x25, makeFrame(DirectionRd, {0x01, 0x01, 0x0B})), "RD:       01 RR        1   5  G");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})),
+            "RD:       C1 (0D23)    1  17  G");
+  EXPECT_EQ(lineOf(x25, makeFrame(DirectionRd, {0x01, 0x01, 0x0B})),
+            "RD:       01 RR        1   5  G");
   // U frames keep one control byte: the information starts right after it.
-  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x03, 0xAA, 0xBB})), "SD:       C1 UI        0      G AABB");
+  EXPECT_EQ(lineOf(sdlc, makeFrame(DirectionSd, {0xC1, 0x03, 0xAA, 0xBB})),
+            "SD:       C1 UI        0      G AABB");
 }
 
 TEST_F(HdlcLineTest, NameTables) {
@@ -138,8 +146,10 @@ TEST_F(HdlcLineTest, TitlesFollowTheModulus) {
 }
 
 TEST_F(HdlcLineTest, ColumnHeadsAndNarrowLines) {
-  EXPECT_EQ(columnHeadOf(sdlc, 79), "-----TM---AD-TYPE---NS-PF-NR-FC-" + dashes(21) + "DATA" + dashes(21));
-  EXPECT_EQ(columnHeadOf(lapd, 79), "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-" + dashes(18) + "DATA" + dashes(18));
+  EXPECT_EQ(columnHeadOf(sdlc, 79),
+            "-----TM---AD-TYPE---NS-PF-NR-FC-" + dashes(21) + "DATA" + dashes(21));
+  EXPECT_EQ(columnHeadOf(lapd, 79),
+            "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-" + dashes(18) + "DATA" + dashes(18));
   EXPECT_EQ(columnHeadOf(sdlc, 39), "-----TM---AD-TYPE---NS-PF-NR-FC--DATA-");
   EXPECT_EQ(columnHeadOf(lapd, 39), "-----TM--SAP--TE-CR-TYPE--NS-PF-NR-FC-");
   // Narrow lines cut the information bytes.
@@ -157,11 +167,14 @@ TEST_F(HdlcLineTest, LapdAddressAndControl) {
   // SAPI 0 with C/R 1, TEI 127, I frame N(S) 64, P 1, N(R) 17.
   EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0x02, 0xFF, 0x80, 0x23, 0x08})),
             "SD:        0 127 1 INFO   64 1  17  G 08");
-  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionRd, {0xFC, 0x01, 0x73})), "RD:       63   0 0 UA        1      G");
-  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionRd, {0x00, 0x01, 0x0D, 0x01})), "RD:        0   0 0 (0D01)    1   0  G");
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionRd, {0xFC, 0x01, 0x73})),
+            "RD:       63   0 0 UA        1      G");
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionRd, {0x00, 0x01, 0x0D, 0x01})),
+            "RD:        0   0 0 (0D01)    1   0  G");
   // The frame ends inside the address or control field.
   EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0xFE})), "SD:       63     1" + blanks(18) + "G");
-  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0x00, 0x01, 0x04})), "SD:        0   0 0 INFO    2" + blanks(8) + "G");
+  EXPECT_EQ(lineOf(lapd, makeFrame(DirectionSd, {0x00, 0x01, 0x04})),
+            "SD:        0   0 0 INFO    2" + blanks(8) + "G");
   // LAPD control fields are always two bytes.
   HdlcHeader header;
   lapd.parseHeader(&header, makeFrame(DirectionSd, {0x00, 0x01, 0x02, 0x04}));

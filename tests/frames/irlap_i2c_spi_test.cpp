@@ -17,7 +17,8 @@ namespace {
 
 class IrlapLines : public ::testing::Test {
  protected:
-  std::string line(int direction, std::initializer_list<uint8_t> bytes, FrameEndStatus endStatus = FrameEndStatus::FcsGood) {
+  std::string line(int direction, std::initializer_list<uint8_t> bytes,
+                   FrameEndStatus endStatus = FrameEndStatus::FcsGood) {
     return lineOf(irlap, makeFrame(direction, bytes, endStatus));
   }
   IrlapTranslator irlap;
@@ -27,10 +28,12 @@ TEST_F(IrlapLines, WorkedExamplesAndSupervisoryFrames) {
   EXPECT_EQ(line(DirectionSd, {0xFF, 0x93}), "SD:       FF SNRM     1     G");
   EXPECT_EQ(line(DirectionSd, {0x01, 0x74, 0xAA, 0xBB}), "SD:       01 INFO  3  1  2  G AABB");
   EXPECT_EQ(line(DirectionRd, {0xFE, 0x73}), "RD:       FE UA       1     G");
-  EXPECT_EQ(line(DirectionRd, {0xFE, 0xE3, 0x10, 0x20, 0x30}), "RD:       FE TEST     0     G 102030");
+  EXPECT_EQ(line(DirectionRd, {0xFE, 0xE3, 0x10, 0x20, 0x30}),
+            "RD:       FE TEST     0     G 102030");
   // SREJ with N(R) 5 and P/F 1; S frames carry no N(S).
   EXPECT_EQ(line(DirectionRd, {0x02, 0xBD}), "RD:       02 SREJ  5  1     G");
-  EXPECT_EQ(line(DirectionRd, {0x02, 0x05}, FrameEndStatus::FcsError), "RD:       02 RNR   0  0     E");
+  EXPECT_EQ(line(DirectionRd, {0x02, 0x05}, FrameEndStatus::FcsError),
+            "RD:       02 RNR   0  0     E");
 }
 
 TEST_F(IrlapLines, NamesFollowTheCrBitNotTheDirection) {
@@ -85,8 +88,9 @@ class I2cLines : public ::testing::Test {
 };
 
 TEST_F(I2cLines, SevenBitAddresses) {
-  EXPECT_EQ(lineOf(i2c, i2cFrame({ack(0xA0), ack(0x10), ack(0x20), kRestart, ack(0xA1), nack(0x55)})),
-            "       A0a=>10a20a  A0a<=55n");
+  EXPECT_EQ(
+      lineOf(i2c, i2cFrame({ack(0xA0), ack(0x10), ack(0x20), kRestart, ack(0xA1), nack(0x55)})),
+      "       A0a=>10a20a  A0a<=55n");
   EXPECT_EQ(text({nack(0x51)}), "50n<=");
   EXPECT_EQ(text({ack(0x00), ack(0x06)}), "00a06a");  // general call: shown as data
   EXPECT_EQ(text({ack(0xF9), ack(0x0F)}), "F9a0Fa");  // reserved range 0xF8-0xFF
@@ -122,8 +126,8 @@ TEST_F(I2cLines, HeldTenBitAddressBeforeAnotherAddress) {
 
 TEST_F(I2cLines, ItemsThatDoNotFitEndTheLine) {
   // Width 39 leaves 32 characters: an address and nine data items fill them exactly.
-  EXPECT_EQ(text({ack(0xA0), ack(1), ack(2), ack(3), ack(4), ack(5), ack(6), ack(7), ack(8),
-                  ack(9), ack(10), ack(11)},
+  EXPECT_EQ(text({ack(0xA0), ack(1), ack(2), ack(3), ack(4), ack(5), ack(6), ack(7), ack(8), ack(9),
+                  ack(10), ack(11)},
                  39),
             "A0a=>01a02a03a04a05a06a07a08a09a");
   // 29 characters, a separator (31), then an address of 5 that does not fit: nothing
@@ -151,7 +155,8 @@ TEST_F(I2cLines, TimeColumnEmptyFrameAndColumnHeads) {
 
 TEST(SpiLines, DumpLineAndColumnHead) {
   SpiDumpTranslator spi;
-  EXPECT_EQ(lineOf(spi, makeFrame(DirectionSd, {0x9F, 0x00, 0xEF, 0x40, 0x18})), "SD:       9F00EF4018");
+  EXPECT_EQ(lineOf(spi, makeFrame(DirectionSd, {0x9F, 0x00, 0xEF, 0x40, 0x18})),
+            "SD:       9F00EF4018");
   // No FC column, whatever the ending.
   EXPECT_EQ(lineOf(spi, makeFrame(DirectionRd, {0x01}, FrameEndStatus::EndOE)), "RD:       01");
   Frame frame = makeFrame(DirectionSd, {});

@@ -45,8 +45,9 @@ TEST_F(PacketLineTest, LapdMessageLines) {
   EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01, 0x87})),
             "SD:       [(87)  ]              G");
   // Bit 7 set: no name, whatever the low bits are.
-  EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionRd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x01, 0x05, 0x85})),
-            "RD:       08 (85)      0  05    G");
+  EXPECT_EQ(
+      lineOf(lapdPacket, makeFrame(DirectionRd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x01, 0x05, 0x85})),
+      "RD:       08 (85)      0  05    G");
 }
 
 // The analyzer reads every LAPD I frame as a Q.931 message, whatever its SAPI and protocol
@@ -60,18 +61,23 @@ TEST_F(PacketLineTest, MessagesAreReadAsTheAnalyzerDoes) {
   };
   const Case cases[] = {
       // ALERTING keeps the analyzer's spelling.
-      {DirectionRd, {0x02, 0x81, 0x00, 0x02, 0x08, 0x01, 0x81, 0x01},
+      {DirectionRd,
+       {0x02, 0x81, 0x00, 0x02, 0x08, 0x01, 0x81, 0x01},
        "RD:       08 ALAERT    1  01    G"},
       // A maintenance SERVICE message (discriminator 03, type 0F) takes the Q.931 name of 0F.
-      {DirectionSd, {0x00, 0x81, 0x02, 0x02, 0x03, 0x01, 0x01, 0x0F, 0x01, 0x01, 0xC0},
+      {DirectionSd,
+       {0x00, 0x81, 0x02, 0x02, 0x03, 0x01, 0x01, 0x0F, 0x01, 0x01, 0xC0},
        "SD:       03 CONN ACK  0  01    G 0101C0"},
       // An X.25 CALL REQUEST on SAPI 16: GFI and channel fill PD, CR length and CR.
-      {DirectionSd, {0x40, 0x81, 0x04, 0x02, 0x10, 0x01, 0x0B, 0x55, 0x12, 0x34, 0x56, 0x78, 0x00},
+      {DirectionSd,
+       {0x40, 0x81, 0x04, 0x02, 0x10, 0x01, 0x0B, 0x55, 0x12, 0x34, 0x56, 0x78, 0x00},
        "SD:       10 (55)      0  0B    G 1234567800"},
       // A SETUP broadcast in a UI frame shows only the frame type, unnamed on RD.
-      {DirectionRd, {0x02, 0xFF, 0x03, 0x08, 0x01, 0x01, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA3},
+      {DirectionRd,
+       {0x02, 0xFF, 0x03, 0x08, 0x01, 0x01, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA3},
        "RD:       [(03)  ]              G"},
-      {DirectionSd, {0x00, 0x81, 0x03, 0x08, 0x01, 0x01, 0x05},
+      {DirectionSd,
+       {0x00, 0x81, 0x03, 0x08, 0x01, 0x01, 0x05},
        "SD:       [UI    ]              G"},
   };
   for (const Case& c : cases)
@@ -117,10 +123,13 @@ TEST_F(PacketLineTest, X25Packets) {
   // GFI 0xD: Q 1, D 1; M 1, P(S) 7, P(R) 7 in the type byte.
   EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0x01, 0x00, 0xD3, 0xFF, 0xFE})),
             "RD:        3 255 DT      7   7 111  G");
-  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0x03, 0x01})), "RD:        [RR    ]" + blanks(17) + "G");
-  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x03, 0x3F})), "SD:        [SABM  ]" + blanks(17) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0x03, 0x01})),
+            "RD:        [RR    ]" + blanks(17) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x03, 0x3F})),
+            "SD:        [SABM  ]" + blanks(17) + "G");
   // The packet ends inside its header.
-  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x1F})), "SD:       15" + blanks(24) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x1F})),
+            "SD:       15" + blanks(24) + "G");
   // Modulo 128 (GFI 2): two type bytes for DT and RR.
   EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x21, 0x0C, 0x02, 0x05, 0x41})),
             "SD:        1  12 DT      1   2 100  G 41");
@@ -138,11 +147,16 @@ TEST_F(PacketLineTest, PacketTypeColumn) {
     const char* type;
   };
   const Case cases[] = {
-      {DirectionSd, {0x10, 0x05, 0x0B}, "CR    "},  {DirectionRd, {0x10, 0x05, 0x0B}, "IC    "},
-      {DirectionSd, {0x10, 0x00, 0xF3}, "REGQ  "},  {DirectionSd, {0x10, 0x00, 0xF7}, "(F7)  "},
-      {DirectionSd, {0x10, 0x05, 0x07}, "(07)  "},  {DirectionSd, {0x10, 0x05, 0x09}, "REJ   "},
-      {DirectionRd, {0x10, 0x05, 0x09}, "(09)  "},  {DirectionRd, {0x10, 0x05, 0x0D}, "(0D)  "},
-      {DirectionSd, {0x10, 0x00, 0xF1}, "DIAG  "},  {DirectionRd, {0x10, 0x00, 0x11}, "(11)  "},
+      {DirectionSd, {0x10, 0x05, 0x0B}, "CR    "},
+      {DirectionRd, {0x10, 0x05, 0x0B}, "IC    "},
+      {DirectionSd, {0x10, 0x00, 0xF3}, "REGQ  "},
+      {DirectionSd, {0x10, 0x00, 0xF7}, "(F7)  "},
+      {DirectionSd, {0x10, 0x05, 0x07}, "(07)  "},
+      {DirectionSd, {0x10, 0x05, 0x09}, "REJ   "},
+      {DirectionRd, {0x10, 0x05, 0x09}, "(09)  "},
+      {DirectionRd, {0x10, 0x05, 0x0D}, "(0D)  "},
+      {DirectionSd, {0x10, 0x00, 0xF1}, "DIAG  "},
+      {DirectionRd, {0x10, 0x00, 0x11}, "(11)  "},
       {DirectionRd, {0x20, 0x05, 0x09, 0x0A}, "(090A)"},
       // Class 2 and 3 keep one type byte also in modulo 128.
       {DirectionSd, {0x20, 0x00, 0x11, 0x22}, "(11)  "},
@@ -153,8 +167,10 @@ TEST_F(PacketLineTest, PacketTypeColumn) {
 TEST_F(PacketLineTest, BracketedFrameTypeComesFromTheLinkTranslator) {
   sdlcFrame.setModulo128(true);
   x25Packet.lowerTranslator = &sdlcFrame;
-  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})), "RD:        [(0D23)]" + blanks(17) + "G");
-  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0xC1, 0x53})), "RD:        [RD    ]" + blanks(17) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0xC1, 0x0D, 0x23})),
+            "RD:        [(0D23)]" + blanks(17) + "G");
+  EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionRd, {0xC1, 0x53})),
+            "RD:        [RD    ]" + blanks(17) + "G");
   // Modulo 128 I frames: the packet starts after both control bytes.
   EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0xC1, 0x00, 0x00, 0x10, 0x05, 0x22})),
             "SD:        0   5 DT      1   1 000  G");
@@ -163,10 +179,12 @@ TEST_F(PacketLineTest, BracketedFrameTypeComesFromTheLinkTranslator) {
 TEST_F(PacketLineTest, ColumnHeadsAndNarrowLines) {
   EXPECT_EQ(columnHeadOf(x25Packet, 39), "-----TM---GN--CN-PTYPE--PS--PR-MQD-FC-");
   EXPECT_EQ(columnHeadOf(lapdPacket, 39), "-----TM---PD--MESSAGE-CRF-CR---FC-DATA");
-  EXPECT_EQ(columnHeadOf(lapdPacket, 79), "-----TM---PD--MESSAGE-CRF-CR---FC-" + dashes(20) + "DATA" + dashes(20));
+  EXPECT_EQ(columnHeadOf(lapdPacket, 79),
+            "-----TM---PD--MESSAGE-CRF-CR---FC-" + dashes(20) + "DATA" + dashes(20));
   EXPECT_EQ(lineOf(x25Packet, makeFrame(DirectionSd, {0x01, 0x00, 0x10, 0x05, 0x22, 0xAA}), 39),
             "SD:        0   5 DT      1   1 000  G");
-  EXPECT_EQ(lineOf(lapdPacket, makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x00, 0x05, 1, 2, 3}), 39),
+  EXPECT_EQ(lineOf(lapdPacket,
+                   makeFrame(DirectionSd, {0x00, 0x01, 0x00, 0x00, 0x08, 0x00, 0x05, 1, 2, 3}), 39),
             "SD:       08 SETUP" + blanks(14) + "G 0102");
 }
 

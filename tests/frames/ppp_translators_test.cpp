@@ -14,8 +14,8 @@ namespace {
 // Direction, blank columns and the FC mark at positions 32-33.
 const std::string kOnlyFcGood = "SD:" + blanks(30) + "G";
 
-const Frame kLcpConfReq = makeFrame(DirectionSd, {0xFF, 0x03, 0xC0, 0x21, 0x01, 0x01, 0x00, 0x08,
-                                                  0x01, 0x04, 0x05, 0xDC});
+const Frame kLcpConfReq = makeFrame(
+    DirectionSd, {0xFF, 0x03, 0xC0, 0x21, 0x01, 0x01, 0x00, 0x08, 0x01, 0x04, 0x05, 0xDC});
 
 class PppLines : public ::testing::Test {
  protected:
@@ -35,8 +35,10 @@ TEST_F(PppLines, WorkedExamples) {
 }
 
 TEST_F(PppLines, ShortFramesLeaveTheMissingFieldsBlank) {
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xFF, 0x03, 0xC0, 0x21})), "SD:       LCP" + blanks(20) + "G");
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x09})), "SD:       LCP      ECHO-REQ" + blanks(6) + "G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xFF, 0x03, 0xC0, 0x21})),
+            "SD:       LCP" + blanks(20) + "G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x09})),
+            "SD:       LCP      ECHO-REQ" + blanks(6) + "G");
   // The first byte of a two-byte protocol field alone is no protocol.
   EXPECT_EQ(translate(makeFrame(DirectionSd, {0xFF, 0x03, 0xC0})), kOnlyFcGood);
   // A lone all-stations address.
@@ -59,16 +61,23 @@ TEST_F(PppLines, ControlOtherThanUiStopsTheDecoding) {
 }
 
 TEST_F(PppLines, ProtocolCodeAndIdentifierColumns) {
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x23, 0x01, 0x07})), "SD:       PAP      CONF-REQ   7  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x23, 0x01, 0x07})),
+            "SD:       PAP      CONF-REQ   7  G");
   // Unknown numbers show as four hex digits, for one- and two-byte fields alike.
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x57, 0x02, 0x03})), "SD:       (0057)   CONF-ACK   3  G");
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x57, 0x02, 0x03})), "SD:       (8057)   CONF-ACK   3  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x57, 0x02, 0x03})),
+            "SD:       (0057)   CONF-ACK   3  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x57, 0x02, 0x03})),
+            "SD:       (8057)   CONF-ACK   3  G");
   // The longest names fill their columns exactly.
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC4, 0x81, 0x0F, 0x00})), "SD:       PropNIDA RES-REP    0  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC4, 0x81, 0x0F, 0x00})),
+            "SD:       PropNIDA RES-REP    0  G");
   // Unnamed codes, and identifiers up to three digits.
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x00, 0x00})), "SD:       LCP      (00)       0  G");
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x10, 0xFF})), "SD:       LCP      (10)     255  G");
-  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x21, 0x05, 0x2A})), "SD:       IPCP     TERM-REQ  42  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x00, 0x00})),
+            "SD:       LCP      (00)       0  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0xC0, 0x21, 0x10, 0xFF})),
+            "SD:       LCP      (10)     255  G");
+  EXPECT_EQ(translate(makeFrame(DirectionSd, {0x80, 0x21, 0x05, 0x2A})),
+            "SD:       IPCP     TERM-REQ  42  G");
 }
 
 // Where the analyzer's PPP names differ from the assigned ones: code and identifier come
@@ -112,7 +121,8 @@ TEST_F(PppLines, NameLookupsCoverBothEndsAndTheGaps) {
                    {0x8021, "IPCP"},    {0x80FD, "CCP"},      {0xC223, "CHAP"},
                    {0x0000, nullptr},   {0x0057, nullptr},    {0x8022, nullptr},
                    {0xFFFF, nullptr}};
-  for (const auto& p : protocols) EXPECT_STREQ(PppTranslator::protocolName(p.protocol), p.name) << p.protocol;
+  for (const auto& p : protocols)
+    EXPECT_STREQ(PppTranslator::protocolName(p.protocol), p.name) << p.protocol;
   EXPECT_STREQ(PppTranslator::codeName(15), "RES-REP");
   EXPECT_EQ(PppTranslator::codeName(16), nullptr);
 }
@@ -137,7 +147,8 @@ TEST_F(PppLines, CountOutsideTheStoredCellsReadsNothingBeyondThem) {
 }
 
 TEST_F(PppLines, ColumnHeads) {
-  EXPECT_EQ(columnHeadOf(ppp, 79), "-----TM---PROTOCOL-CODE------ID-FC-" + dashes(20) + "DATA" + dashes(20));
+  EXPECT_EQ(columnHeadOf(ppp, 79),
+            "-----TM---PROTOCOL-CODE------ID-FC-" + dashes(20) + "DATA" + dashes(20));
   EXPECT_EQ(columnHeadOf(ppp, 39), "-----TM---PROTOCOL-CODE------ID-FC-DATA");
   EXPECT_EQ(columnHeadOf(pppDump, 79), "-----TM---FC-" + dashes(31) + "DATA" + dashes(31));
   EXPECT_EQ(columnHeadOf(pppDump, 39), "-----TM---FC-" + dashes(11) + "DATA" + dashes(11));

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "frame_test_support.h"
-#include "line_test_support.h"
 #include "frames/async_dump_translator.h"
 #include "frames/frame_runners.h"
 #include "frames/translator_set.h"
+#include "line_test_support.h"
 #include "report/code_tables.h"
 
 namespace qv::test {
@@ -246,10 +246,9 @@ TEST(TranslatorSetTest, EveryTranslatorLeavesAnEmptySlotEmpty) {
   TranslatorSet set;
   set.x25Packet.lowerTranslator = &set.x25Frame;
   set.lapdPacket.lowerTranslator = &set.lapdFrame;
-  FrameTranslator* const translators[] = {&set.sdlcFrame, &set.x25Frame, &set.lapdFrame,
-                                          &set.x25Packet, &set.lapdPacket, &set.ppp,
-                                          &set.pppDump,   &set.irlap,     &set.i2c,
-                                          &set.spiDump};
+  FrameTranslator* const translators[] = {
+      &set.sdlcFrame, &set.x25Frame, &set.lapdFrame, &set.x25Packet, &set.lapdPacket,
+      &set.ppp,       &set.pppDump,  &set.irlap,     &set.i2c,       &set.spiDump};
   for (FrameTranslator* translator : translators) {
     SCOPED_TRACE(translator->title());
     char buffer[kLineBufferSize] = "stale";
@@ -263,7 +262,8 @@ TEST(TranslatorSetTest, EveryTranslatorLeavesAnEmptySlotEmpty) {
 
 TEST(LineWidthTest, WidthClassesOfThePrintColumns) {
   const int columnsAndWidths[][2] = {{0, 39}, {79, 39}, {80, 79}, {135, 79}, {136, 135}};
-  for (const auto& [columns, width] : columnsAndWidths) EXPECT_EQ(width, frameLineWidth(columns)) << columns;
+  for (const auto& [columns, width] : columnsAndWidths)
+    EXPECT_EQ(width, frameLineWidth(columns)) << columns;
 }
 
 // ---- which frames reach the report ----
@@ -292,55 +292,61 @@ void expectDeliveries(uint8_t dataLine, int walkStart, std::initializer_list<Del
 }
 
 TEST(DeliveryFilterTest, EachFrameOnceAndAtMostOneEmptySlot) {
-  expectDeliveries(0, 0, {
-      {DirectionSd, 0, 0, true},
-      {DirectionSd, 0, 0, false},  // back to back
-      {DirectionRd, 0, 0, true},   // same word, other lane
-      // A pair word whose cells are both false boundaries repeats SD and RD in turn.
-      {DirectionSd, 1, 1, true},
-      {DirectionRd, 1, 1, true},
-      {DirectionSd, 1, 1, false},
-      {DirectionRd, 1, 1, false},
-      // ... or two frames of one direction in turn.
-      {DirectionSd, 2, 1, true},
-      {DirectionSd, 1, 1, false},
-      {DirectionSd, 2, 2, false},
-      {DirectionNone, 0, 2, true},
-      {DirectionNone, 0, 3, false},
-  });
+  expectDeliveries(
+      0, 0,
+      {
+          {DirectionSd, 0, 0, true},
+          {DirectionSd, 0, 0, false},  // back to back
+          {DirectionRd, 0, 0, true},   // same word, other lane
+          // A pair word whose cells are both false boundaries repeats SD and RD in turn.
+          {DirectionSd, 1, 1, true},
+          {DirectionRd, 1, 1, true},
+          {DirectionSd, 1, 1, false},
+          {DirectionRd, 1, 1, false},
+          // ... or two frames of one direction in turn.
+          {DirectionSd, 2, 1, true},
+          {DirectionSd, 1, 1, false},
+          {DirectionSd, 2, 2, false},
+          {DirectionNone, 0, 2, true},
+          {DirectionNone, 0, 3, false},
+      });
 }
 
 // A walk from a later cursor may deliver a frame that opens before one already printed
 // in its direction (an IrDA speed code read as a signed byte): it is new, and printed.
 TEST(DeliveryFilterTest, AFrameArrivingOutOfTurnIsPrintedOnce) {
-  expectDeliveries(0, 0, {
-      {DirectionSd, 6, 0, true},
-      {DirectionSd, 3, 3, true},
-      {DirectionSd, 6, 3, false},
-      {DirectionSd, 3, 3, false},
-      {DirectionSd, 6, 6, false},
-      {DirectionRd, 6, 6, true},
-  });
+  expectDeliveries(0, 0,
+                   {
+                       {DirectionSd, 6, 0, true},
+                       {DirectionSd, 3, 3, true},
+                       {DirectionSd, 6, 3, false},
+                       {DirectionSd, 3, 3, false},
+                       {DirectionSd, 6, 6, false},
+                       {DirectionRd, 6, 6, true},
+                   });
 }
 
 TEST(DeliveryFilterTest, RingOrderWrapsAtTheChunkEnd) {
-  expectDeliveries(0, 6, {
-      {DirectionSd, 7, 6, true},
-      {DirectionSd, 0, 7, true},  // after the wrap
-      {DirectionSd, 7, 7, false},
-  });
+  expectDeliveries(0, 6,
+                   {
+                       {DirectionSd, 7, 6, true},
+                       {DirectionSd, 0, 7, true},  // after the wrap
+                       {DirectionSd, 7, 7, false},
+                   });
 }
 
 TEST(DeliveryFilterTest, DataLineLeavesOutTheOtherDirectionButNeverTheEmptySlot) {
-  expectDeliveries(1, 0, {
-      {DirectionSd, 0, 0, true},
-      {DirectionRd, 1, 0, false},
-      {DirectionNone, 0, 1, true},
-  });
-  expectDeliveries(2, 0, {
-      {DirectionSd, 0, 0, false},
-      {DirectionRd, 1, 0, true},
-  });
+  expectDeliveries(1, 0,
+                   {
+                       {DirectionSd, 0, 0, true},
+                       {DirectionRd, 1, 0, false},
+                       {DirectionNone, 0, 1, true},
+                   });
+  expectDeliveries(2, 0,
+                   {
+                       {DirectionSd, 0, 0, false},
+                       {DirectionRd, 1, 0, true},
+                   });
 }
 
 }  // namespace

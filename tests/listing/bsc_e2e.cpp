@@ -30,8 +30,8 @@ TEST(BscEndToEnd, WholeReports) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string name = c.name;
-    const test::Conversion result =
-        test::convert(test::captureFromDescription("listing/captures/" + name + ".qvcap"), c.answers);
+    const test::Conversion result = test::convert(
+        test::captureFromDescription("listing/captures/" + name + ".qvcap"), c.answers);
     EXPECT_EQ(result.session.status, 0);
     EXPECT_EQ(result.session.console, kBscDialogue);
     EXPECT_EQ(result.report, test::testData("listing/golden/" + name + ".txt"));

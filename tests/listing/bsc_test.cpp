@@ -1,5 +1,3 @@
-#include "listing/bsc_converter.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "capture_builder.h"
+#include "listing/bsc_converter.h"
 #include "report/code_tables.h"
 #include "report/print_file.h"
 #include "report_text.h"
@@ -53,7 +52,7 @@ TEST(BscRecognizer, ControlCharactersSequencesAndTransparencyOfEachCodeFamily) {
 
 TEST(BscRecognizer, CodesWithoutBscAndOtherProtocolsAreInert) {
   const std::vector<uint16_t> busy = {cell(8, 0x02), cell(8, 'A'), cell(8, 0x03), cell(8, 0x05),
-                                      cell(8, 0x2D), cell(7, 0), cell(16, 0x41)};
+                                      cell(8, 0x2D), cell(7, 0),   cell(16, 0x41)};
   for (int code : {5, 6, 8, 9, 10, 127, -1, -128}) {
     SCOPED_TRACE(code);
     EXPECT_EQ(shownSymbols(1, code, busy), "");
@@ -65,8 +64,8 @@ TEST(BscRecognizer, CodesWithoutBscAndOtherProtocolsAreInert) {
 TEST(BscRecognizer, OnlyCleanCharactersAndPassCellsCount) {
   // Flagged characters (9-11, 13-15) and marks change nothing; status 12 is a character.
   std::vector<uint16_t> cells = {cell(8, 0x02)};
-  for (unsigned status : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 9u, 10u, 11u, 13u, 14u, 15u, 17u, 21u, 24u,
-                          29u, 31u}) {
+  for (unsigned status :
+       {0u, 1u, 2u, 3u, 4u, 5u, 6u, 9u, 10u, 11u, 13u, 14u, 15u, 17u, 21u, 24u, 29u, 31u}) {
     cells.push_back(cell(status, 0x03));
   }
   cells.push_back(cell(12, 'A'));
@@ -75,15 +74,14 @@ TEST(BscRecognizer, OnlyCleanCharactersAndPassCellsCount) {
 
   // Pass cells are shown as they are and let the following text show a dash again.
   EXPECT_EQ(shownSymbols(1, 0,
-                         {cell(8, 0x02), cell(8, 'A'), cell(16, 0x41), cell(8, 'B'),
-                          cell(20, 0x42), cell(28, 0x2D), cell(7, 0), cell(8, 0x03)}),
+                         {cell(8, 0x02), cell(8, 'A'), cell(16, 0x41), cell(8, 'B'), cell(20, 0x42),
+                          cell(28, 0x2D), cell(7, 0), cell(8, 0x03)}),
             "SX -{} -??EQBBEX");
   // STX followed by a pass cell: the STX, the cell, then text with a dash.
   EXPECT_EQ(shownSymbols(1, 0, {cell(8, 0x02), cell(7, 1), cell(8, 'A'), cell(8, 0x03)}),
             "SXAA -EX");
   // Between blocks and after a DLE a pass cell is shown too.
-  EXPECT_EQ(shownSymbols(1, 0, {cell(7, 0), cell(8, 0x10), cell(16, 0xC1), cell(8, 0x30)}),
-            "BB{}");
+  EXPECT_EQ(shownSymbols(1, 0, {cell(7, 0), cell(8, 0x10), cell(16, 0xC1), cell(8, 0x30)}), "BB{}");
 }
 
 TEST(BscRecognizer, SymbolsSitInTheirDirectionsHalf) {
@@ -197,46 +195,74 @@ TEST_F(BscRunTest, BodiesByRecordKindDirectionOptionAndCode) {
       {"control records keep their four-column form",
        {sdChar(0x05), idleWord(12), markerWord(1), rdChar(0x15), build::clockStamp(12, 34, 56),
         build::counterStamp(123456, true)},
-       {}, {},
+       {},
+       {},
        "SD:EQ[ IDLE ]LD  [ TMSP ][ TMSP ]\n"
        "RD:  [ 0012 ]||NK[123456][123456]\n\n"},
       {"line-state and speed records and other markers take no column",
        {sdChar(0x05), build::lineStateWord(1, 2), build::lineStateWord(2, 1, 17),
         build::speedWord(1, 2), markerWord(2), sdChar(0x15)},
-       {}, {}, "SD:EQNK\nRD:\n\n"},
-      {"skipped idle counts", {idleWord(3), sdChar(0x05), build::clockStamp(1, 2, 3)},
-       {.skipIdle = 1}, {}, "SD:EQ[ TMSP ]\nRD:  [010203]\n\n"},
-      {"skipped time stamps", {idleWord(3), sdChar(0x05), build::clockStamp(1, 2, 3)},
-       {.skipTimeStamp = 1}, {}, "SD:[ IDLE ]EQ\nRD:[ 0003 ]\n\n"},
+       {},
+       {},
+       "SD:EQNK\nRD:\n\n"},
+      {"skipped idle counts",
+       {idleWord(3), sdChar(0x05), build::clockStamp(1, 2, 3)},
+       {.skipIdle = 1},
+       {},
+       "SD:EQ[ TMSP ]\nRD:  [010203]\n\n"},
+      {"skipped time stamps",
+       {idleWord(3), sdChar(0x05), build::clockStamp(1, 2, 3)},
+       {.skipTimeStamp = 1},
+       {},
+       "SD:[ IDLE ]EQ\nRD:[ 0003 ]\n\n"},
       // After the marker 'B' and ETX are outside a block; the next STX starts afresh.
       {"marker inside text resets the recognizers",
        {sdChar(0x02), sdChar('A'), markerWord(0), sdChar('B'), sdChar(0x03), sdChar(0x02),
         sdChar('C'), sdChar(0x03)},
-       {}, {}, "SD:SX -OESX -EX\nRD:    ||\n\n"},
+       {},
+       {},
+       "SD:SX -OESX -EX\nRD:    ||\n\n"},
       {"marker ends EBCDIC transparency",
-       {sdChar(0x10), sdChar(0x02), markerWord(1), sdChar(0x10), sdChar(0x37)}, sd, ebcdic,
+       {sdChar(0x10), sdChar(0x02), markerWord(1), sdChar(0x10), sdChar(0x37)},
+       sd,
+       ebcdic,
        "SD:DLSX||DLET\n\n"},
       {"SD only, with the values of control records",
        {sdChar(0x05), rdChar(0x02), rdChar('A'), rdChar(0x03), idleWord(5),
         build::dataWord(cell(8, 0x15), cell(8, 0x10)), rdChar('0')},
-       sd, {}, "SD:EQ[ 0005 ]NK\n\n"},
+       sd,
+       {},
+       "SD:EQ[ 0005 ]NK\n\n"},
       {"RD only, with the values of control records",
        {sdChar(0x05), rdChar(0x02), rdChar('A'), rdChar(0x03), idleWord(5),
         build::dataWord(cell(8, 0x15), cell(8, 0x10)), rdChar('0')},
-       {.dataLine = 2}, {}, "RD:SX -EX[ 0005 ]AK 0\n\n"},
-      {"both directions of one word: SD first", {build::dataWord(cell(8, 0x05), cell(8, 0x15))},
-       {}, {}, "SD:EQ\nRD:  NK\n\n"},
+       {.dataLine = 2},
+       {},
+       "RD:SX -EX[ 0005 ]AK 0\n\n"},
+      {"both directions of one word: SD first",
+       {build::dataWord(cell(8, 0x05), cell(8, 0x15))},
+       {},
+       {},
+       "SD:EQ\nRD:  NK\n\n"},
       // Were RD fed, its DLE 0 would queue AK 0 and take two blank columns of the SD row.
       {"SD only never feeds the RD recognizer",
-       {rdChar(0x10), sdChar(0x05), rdChar('0'), sdChar(0x15)}, sd, {}, "SD:EQNK\n\n"},
+       {rdChar(0x10), sdChar(0x05), rdChar('0'), sdChar(0x15)},
+       sd,
+       {},
+       "SD:EQNK\n\n"},
       {"symbols show through EBCDIC whatever the code",
-       {sdChar(0x0A), sdChar(0x01), sdChar(0x2E), rdChar(0x1F), rdChar(0x20)}, {},
-       {.protocol = 1, .code = CodeTransc}, "SD:SX -EX\nRD:      AK 0\n\n"},
+       {sdChar(0x0A), sdChar(0x01), sdChar(0x2E), rdChar(0x1F), rdChar(0x20)},
+       {},
+       {.protocol = 1, .code = CodeTransc},
+       "SD:SX -EX\nRD:      AK 0\n\n"},
       {"codes without BSC list only control records",
-       {sdChar(0x02), sdChar('A'), sdChar(0x03), idleWord(9), rdChar(0x05), markerWord(0)}, {},
-       {.code = CodeHex}, "SD:[ IDLE ]OE\nRD:[ 0009 ]||\n\n"},
+       {sdChar(0x02), sdChar('A'), sdChar(0x03), idleWord(9), rdChar(0x05), markerWord(0)},
+       {},
+       {.code = CodeHex},
+       "SD:[ IDLE ]OE\nRD:[ 0009 ]||\n\n"},
   };
-  for (const BodyCase& c : cases) EXPECT_EQ(body(c.words, c.options, c.conditions), c.body) << c.what;
+  for (const BodyCase& c : cases)
+    EXPECT_EQ(body(c.words, c.options, c.conditions), c.body) << c.what;
 }
 
 TEST_F(BscRunTest, TextRunAcrossBlocksGivesOneDash) {
@@ -247,8 +273,9 @@ TEST_F(BscRunTest, TextRunAcrossBlocksGivesOneDash) {
   EXPECT_EQ(body(words, narrow), "SD:" + repeat("EQ", 13) + "SX\n\nSD: -EX\n\n");
 
   // The text run goes on after a full block of control records.
-  const std::vector<uint32_t> straddle = {sdChar(0x02), sdChar('A'), build::idleWord(7), build::idleWord(7),
-                                          build::idleWord(7), sdChar('B'), sdChar(0x03)};
+  const std::vector<uint32_t> straddle = {
+      sdChar(0x02),       sdChar('A'), build::idleWord(7), build::idleWord(7),
+      build::idleWord(7), sdChar('B'), sdChar(0x03)};
   EXPECT_EQ(body(straddle, narrow),
             "SD:SX -[ 0007 ][ 0007 ][ 0007 ]\n"
             "\n"
@@ -261,13 +288,15 @@ TEST_F(BscRunTest, BlockEndingInsideAFourColumnRecordGoesOnInTheNext) {
   std::vector<uint32_t> words(12, rdChar(0x15));
   words.push_back(build::idleWord(42));
   words.push_back(sdChar(0x05));
-  EXPECT_EQ(body(words, narrow),
-            "SD:" + std::string(24, ' ') + "[ ID\n"
-            "RD:" + repeat("NK", 12) + "[ 00\n"
-            "\n"
-            "SD:LE ]EQ\n"
-            "RD:42 ]\n"
-            "\n");
+  EXPECT_EQ(body(words, narrow), "SD:" + std::string(24, ' ') +
+                                     "[ ID\n"
+                                     "RD:" +
+                                     repeat("NK", 12) +
+                                     "[ 00\n"
+                                     "\n"
+                                     "SD:LE ]EQ\n"
+                                     "RD:42 ]\n"
+                                     "\n");
 }
 
 TEST_F(BscRunTest, DisplayIsForcedToCharactersOnly) {
@@ -292,7 +321,8 @@ TEST_F(BscRunTest, EmptyMonitorDataGivesTheHeaderAlone) {
   EXPECT_EQ(test::bodyOf(report), "");
   // Two bytes of monitor data are less than one record word: the bytes after the chunk
   // (here an ENQ would be read from them) are not part of the ring.
-  const auto shortChunk = build::CaptureBuilder().dinf({}).chunk("MOND", {0x28, 0x05}).tail({0, 0}).bytes();
+  const auto shortChunk =
+      build::CaptureBuilder().dinf({}).chunk("MOND", {0x28, 0x05}).tail({0, 0}).bytes();
   EXPECT_EQ(test::bodyOf(translateImage(shortChunk, {}, {})), "");
 }
 

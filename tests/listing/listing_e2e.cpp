@@ -37,11 +37,13 @@ TEST(ListingReport, WholeReportsForEachAnswerSet) {
   for (const ReportCase& c : cases) {
     SCOPED_TRACE(c.golden);
     const test::Conversion conversion = test::convert(
-        test::captureFromDescription(std::string("listing/captures/") + c.capture + ".qvcap"), c.answers);
+        test::captureFromDescription(std::string("listing/captures/") + c.capture + ".qvcap"),
+        c.answers);
     EXPECT_EQ(conversion.session.status, 0);
     EXPECT_NE(conversion.session.console.find("Convert start.\nComplete.\n"), std::string::npos)
         << conversion.session.console;
-    EXPECT_EQ(conversion.report, test::testData(std::string("listing/golden/") + c.golden + ".txt"));
+    EXPECT_EQ(conversion.report,
+              test::testData(std::string("listing/golden/") + c.golden + ".txt"));
   }
 }
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "capture_builder.h"
 #include "capture/capture_file.h"
+#include "capture_builder.h"
 #include "report/code_tables.h"
 #include "report/print_file.h"
 #include "report_text.h"
@@ -61,7 +61,10 @@ Listing runListing(const std::vector<uint32_t>& words, const ConvertOptions& opt
 // Options for a listing without the guide, so that the report holds only the rows.
 ConvertOptions bare(uint8_t dataLine, uint8_t codeDisplay, int32_t printColumns = 80,
                     int8_t printCode = -1) {
-  return {.dataLine = dataLine, .codeDisplay = codeDisplay, .printCode = printCode, .skipGuide = 1,
+  return {.dataLine = dataLine,
+          .codeDisplay = codeDisplay,
+          .printCode = printCode,
+          .skipGuide = 1,
           .printColumns = printColumns};
 }
 
@@ -82,7 +85,8 @@ std::string rowsOf(const std::vector<uint32_t>& words, const ConvertOptions& opt
 TEST(NormalListing, WorkedExampleWithHeader) {
   const Listing listing = runListing({sdChar('A'), idleWord(12), rdChar('B')}, ConvertOptions{});
   EXPECT_EQ(listing.result, 0);  // the close result of a good file
-  EXPECT_EQ(test::maskTopLine(listing.report), test::testData("listing/golden/normal_worked_example.txt"));
+  EXPECT_EQ(test::maskTopLine(listing.report),
+            test::testData("listing/golden/normal_worked_example.txt"));
 }
 
 struct RowsCase {
@@ -97,10 +101,10 @@ TEST(NormalListing, RowsByRecordKindDataLineDisplayAndWidth) {
   using build::dataWord;
   const std::vector<uint32_t> controls = {idleWord(9999), idleWord(10000), clockStamp(99, 200, 7),
                                           counterStamp(524287), counterStamp(5)};
-  const std::vector<uint32_t> mixed = {sdChar('A'), idleWord(12), clockStamp(12, 34, 56),
+  const std::vector<uint32_t> mixed = {sdChar('A'),      idleWord(12),  clockStamp(12, 34, 56),
                                        idleWord(123456), markerWord(0), rdChar('B')};
-  const std::vector<uint32_t> data = {sdChar('A'), rdChar('B'), dataWord(cell(8, 'C'), cell(8, 'D')),
-                                      dataWord(0, 0)};
+  const std::vector<uint32_t> data = {sdChar('A'), rdChar('B'),
+                                      dataWord(cell(8, 'C'), cell(8, 'D')), dataWord(0, 0)};
   std::vector<uint32_t> straddle(12, sdChar('A'));
   straddle.insert(straddle.end(), {idleWord(12), sdChar('B'), clockStamp(1, 2, 3)});
   const RowsCase cases[] = {
@@ -108,7 +112,9 @@ TEST(NormalListing, RowsByRecordKindDataLineDisplayAndWidth) {
        "[ IDLE ][ IDLE ][ TMSP ][ TMSP ][ TMSP ]\n"
        "[ 9999 ][ OVER ][990007][524287][000005]\n"},
       {"four rows: the hex and character rows of RD stay blank under control records",
-       {idleWord(12), sdChar('A')}, bare(0, 0), "[ IDLE ]41\n[ 0012 ] A\n         -\n\n"},
+       {idleWord(12), sdChar('A')},
+       bare(0, 0),
+       "[ IDLE ]41\n[ 0012 ] A\n         -\n\n"},
       {"one-row blocks show values without labels (SD)", mixed, bare(1, 1),
        " A[ 0012 ][123456][ OVER ]||\n"},
       {"one-row blocks show values without labels (RD)", mixed, bare(2, 2),
@@ -117,17 +123,20 @@ TEST(NormalListing, RowsByRecordKindDataLineDisplayAndWidth) {
       {"RD data only", data, bare(2, 2), "4244\n"},
       {"both directions", data, bare(0, 2), "41 -43\n -4244\n"},
       {"markers take a column, other control records none",
-       {markerWord(0), markerWord(1), markerWord(2), lineStateWord(1, 0, 16), lineStateWord(1, 0, 17),
-        build::speedWord(1, 2), sdChar('A')},
-       bare(0, 0), "OELD41\n|||| A\n|||| -\n||||\n"},
+       {markerWord(0), markerWord(1), markerWord(2), lineStateWord(1, 0, 16),
+        lineStateWord(1, 0, 17), build::speedWord(1, 2), sdChar('A')},
+       bare(0, 0),
+       "OELD41\n|||| A\n|||| -\n||||\n"},
       {"four-column records continue into the next block (14 records a block)", straddle,
        bare(1, 0, 40),
        "414141414141414141414141[ ID\n"
        " A A A A A A A A A A A A[ 00\n"
        "LE ]42[ TMSP ]\n"
        "12 ] B[010203]\n"},
-      {"the print code overrides the capture's ASCII", {sdChar(0x01), sdChar(0x01, 12)},
-       bare(1, 1, 80, 9), " E 3\n"},
+      {"the print code overrides the capture's ASCII",
+       {sdChar(0x01), sdChar(0x01, 12)},
+       bare(1, 1, 80, 9),
+       " E 3\n"},
       {"HEX shows the digits in the character row too", {sdChar(0x01)}, bare(1, 1, 80, 5), "01\n"},
   };
   for (const RowsCase& c : cases) EXPECT_EQ(rowsOf(c.words, c.options), c.rows) << c.what;
@@ -137,7 +146,9 @@ TEST(NormalListing, BlockCapacityFollowsTheReportWidth) {
   std::vector<uint32_t> words(60, sdChar(0x30));
   auto rowLengths = [&](int32_t columns, size_t count) {
     std::vector<size_t> lengths;
-    for (const std::string& line : linesOf(rowsOf({words.begin(), words.begin() + static_cast<std::ptrdiff_t>(count)}, bare(1, 2, columns))))
+    for (const std::string& line :
+         linesOf(rowsOf({words.begin(), words.begin() + static_cast<std::ptrdiff_t>(count)},
+                        bare(1, 2, columns))))
       lengths.push_back(line.size());
     return lengths;
   };
@@ -150,7 +161,7 @@ TEST(NormalListing, BlockCapacityFollowsTheReportWidth) {
 }
 
 TEST(NormalListing, SkipFlagsDropWholeRecords) {
-  const std::vector<uint32_t> words = {sdChar('A'), idleWord(5),    clockStamp(1, 2, 3),
+  const std::vector<uint32_t> words = {sdChar('A'),     idleWord(5),   clockStamp(1, 2, 3),
                                        counterStamp(7), markerWord(0), sdChar('B')};
   ConvertOptions options = bare(1, 0);
   options.skipIdle = 1;
@@ -166,8 +177,12 @@ TEST(NormalListing, LineStateRowsAroundAListedChange) {
   const build::Conditions& conditions = kLineStatesRecorded;
   // Lines RS (bit 0) and CS (bit 1) are active at the start; the listed change clears
   // CS and a later unlisted change clears RS.
-  const std::vector<uint32_t> words = {sdChar('A'), sdChar('B'), lineStateWord(0x003, 0x001, 17),
-                                       sdChar('C'), lineStateWord(0x001, 0x000, 16), sdChar('D')};
+  const std::vector<uint32_t> words = {sdChar('A'),
+                                       sdChar('B'),
+                                       lineStateWord(0x003, 0x001, 17),
+                                       sdChar('C'),
+                                       lineStateWord(0x001, 0x000, 16),
+                                       sdChar('D')};
   ConvertOptions options = lineStateOptions({1, -1, 0, 7});
   Listing listing = runListing(words, options, conditions);
   EXPECT_EQ(bodyOf(listing.report),
@@ -209,8 +224,14 @@ TEST(NormalListing, HexRowStatusTable) {
   // 136 columns put every cell in one block.
   const std::string sdHexRow = linesOf(rowsOf(everyStatus(), bare(0, 2, 136)))[0];
   EXPECT_EQ(sdHexRow,
-            " -******"  "    0101"  "01010101"  "01010101"
-            "01010101"  "01010101"  "********"  "01010101"
+            " -******"
+            "    0101"
+            "01010101"
+            "01010101"
+            "01010101"
+            "01010101"
+            "********"
+            "01010101"
             "      007E7E");
 }
 
@@ -231,7 +252,8 @@ TEST(NormalListing, CharacterRowStatusTableForEveryWordKind) {
       {0, 0, " E?1?2?3 3?1?2?3{}?1?2?3???1?2?3********  ?1?2?3"},   // ASYNC reads as 0
   };
   for (const CharRowCase& c : cases) {
-    const build::Conditions conditions{.protocol = c.protocol, .code = CodeBaudot, .parity = c.parity};
+    const build::Conditions conditions{
+        .protocol = c.protocol, .code = CodeBaudot, .parity = c.parity};
     const std::string sdCharRow = linesOf(rowsOf(everyStatus(), bare(0, 1, 136), conditions))[0];
     EXPECT_EQ(sdCharRow, std::string("  ******>>^^?5AA") + c.statuses8to31 + ">>^^<<BB^^^^")
         << "protocol " << c.protocol << " parity " << c.parity;
@@ -251,8 +273,10 @@ TEST(CellTable, WholeCellLookupAgreesWithTheFormsForEveryCell) {
     char hex[2], chars[2];
     putDataCell(hex, plainCell, hexRowForms(), code);
     putDataCell(chars, plainCell, charRowForms(3), code);
-    ASSERT_EQ(std::string(table.hex(static_cast<uint16_t>(cell)), 2), std::string(hex, 2)) << std::hex << cell;
-    ASSERT_EQ(std::string(table.chars(static_cast<uint16_t>(cell)), 2), std::string(chars, 2)) << std::hex << cell;
+    ASSERT_EQ(std::string(table.hex(static_cast<uint16_t>(cell)), 2), std::string(hex, 2))
+        << std::hex << cell;
+    ASSERT_EQ(std::string(table.chars(static_cast<uint16_t>(cell)), 2), std::string(chars, 2))
+        << std::hex << cell;
   }
 }
 
@@ -277,12 +301,15 @@ TEST(NormalListing, PageLimitStopsTheRunAtThePageEnd) {
 // still stop right after the page's last line, with the same lines as an unlimited run.
 TEST(NormalListing, PageLimitInsideABlockStopsAtThePageEnd) {
   std::vector<uint32_t> words;
-  for (int i = 0; i < 28 * 40; ++i) words.push_back(i % 9 == 0 ? idleWord(static_cast<uint32_t>(i)) : sdChar(static_cast<uint8_t>(i)));
+  for (int i = 0; i < 28 * 40; ++i)
+    words.push_back(i % 9 == 0 ? idleWord(static_cast<uint32_t>(i))
+                               : sdChar(static_cast<uint8_t>(i)));
   for (const ConvertOptions& options : {bare(0, 0), ConvertOptions{}}) {
     const std::vector<std::string> all = linesOf(runListing(words, options).report);
     for (int32_t limit : {1, 2}) {
       std::vector<std::string> limited = linesOf(runListing(words, options, {}, limit).report);
-      ASSERT_EQ(limited.size(), 66u * static_cast<unsigned>(limit)) << "guide " << !options.skipGuide;
+      ASSERT_EQ(limited.size(), 66u * static_cast<unsigned>(limit))
+          << "guide " << !options.skipGuide;
       if (!options.skipGuide) limited[0] = all[0];  // the top line holds the time of the run
       EXPECT_TRUE(std::equal(limited.begin(), limited.end(), all.begin()));
     }
@@ -292,7 +319,7 @@ TEST(NormalListing, PageLimitInsideABlockStopsAtThePageEnd) {
 // A run from a start cursor inside the ring lists what a capture holding only the words
 // from there lists.
 TEST(NormalListing, StartInsideTheRingListsTheRestOfTheRing) {
-  const std::vector<uint32_t> words = {sdChar('A'), idleWord(7),  rdChar('B'), clockStamp(1, 2, 3),
+  const std::vector<uint32_t> words = {sdChar('A'), idleWord(7),   rdChar('B'), clockStamp(1, 2, 3),
                                        sdChar('C'), markerWord(1), sdChar('D'), counterStamp(42)};
   for (int start : {1, 3, 7}) {
     CaptureFile capture;
@@ -304,7 +331,8 @@ TEST(NormalListing, StartInsideTheRingListsTheRestOfTheRing) {
     NormalListingConverter converter(printFile, capture);
     converter.setOptions(bare(0, 0, 40));
     converter.run(kPageLimit);
-    EXPECT_EQ(test::readFile(printFile.savePath()), rowsOf({words.begin() + start, words.end()}, bare(0, 0, 40)))
+    EXPECT_EQ(test::readFile(printFile.savePath()),
+              rowsOf({words.begin() + start, words.end()}, bare(0, 0, 40)))
         << "start " << start;
   }
 }

@@ -48,13 +48,32 @@ struct Conditions {
 
 TEST(FormatSpeed, FollowsTheRangesOfTheAnalyzer) {
   const std::pair<int32_t, const char*> cases[] = {
-      {0, "--"},           {-1, "--"},            {INT32_MIN, "--"},      {750, "75"},
-      {1345, "134.5"},     {1, "0.1"},            {99999, "9999.9"},      {96000, "9600"},
-      {100000, "10000"},   {100005, "10000"},     {999999, "99999"},      {1000000, "100k"},
-      {1150000, "115k"},   {1152000, "115.2k"},   {1152999, "115.2k"},    {3000000, "300k"},
-      {2304000, "230.4k"}, {9999999, "999.9k"},   {10000000, "1M"},       {15000000, "1.5M"},
-      {12340000, "1.234M"}, {10200000, "1.02M"},  {10010000, "1.001M"},   {10009999, "1M"},
-      {100000000, "10M"},  {INT32_MAX, "214.748M"},
+      {0, "--"},
+      {-1, "--"},
+      {INT32_MIN, "--"},
+      {750, "75"},
+      {1345, "134.5"},
+      {1, "0.1"},
+      {99999, "9999.9"},
+      {96000, "9600"},
+      {100000, "10000"},
+      {100005, "10000"},
+      {999999, "99999"},
+      {1000000, "100k"},
+      {1150000, "115k"},
+      {1152000, "115.2k"},
+      {1152999, "115.2k"},
+      {3000000, "300k"},
+      {2304000, "230.4k"},
+      {9999999, "999.9k"},
+      {10000000, "1M"},
+      {15000000, "1.5M"},
+      {12340000, "1.234M"},
+      {10200000, "1.02M"},
+      {10010000, "1.001M"},
+      {10009999, "1M"},
+      {100000000, "10M"},
+      {INT32_MAX, "214.748M"},
   };
   for (const auto& [speed, text] : cases) {
     char buf[16];
@@ -139,22 +158,34 @@ TEST(ConditionsBox, EveryProtocolFamily) {
   filtered.filter(0, 0xF0, 0xA0).filter(1, 0x00, 0x00).filter(2, 0xFF, 0x03).filter(3, 0x0F, 0x05);
   Conditions badAsync;
   badAsync.set(field::protocol, ProtocolAsync).speeds(-5, 96000);
-  badAsync.set(field::code, 10).set(field::charBits, 4).set(field::parity, -1).set(field::stopBits, 2);
+  badAsync.set(field::code, 10)
+      .set(field::charBits, 4)
+      .set(field::parity, -1)
+      .set(field::stopBits, 2);
   badAsync.set(field::checkKind, 7);
   Conditions badHdlc = badAsync;
   badHdlc.set(field::protocol, ProtocolHdlc).set(field::checkKind, 3).set(field::format, -128);
   badHdlc.set(field::clock, 4);
   const std::pair<const char*, Conditions> boxes[] = {
-      {"async", async}, {"sync", sync}, {"hdlc", hdlc}, {"ppp", ppp}, {"irda", irda},
-      {"i2c", i2c}, {"burst", burst}, {"spi", spi}, {"hdlc-filter", filtered},
-      {"async-unnamed-values", badAsync}, {"hdlc-unnamed-values", badHdlc},
+      {"async", async},
+      {"sync", sync},
+      {"hdlc", hdlc},
+      {"ppp", ppp},
+      {"irda", irda},
+      {"i2c", i2c},
+      {"burst", burst},
+      {"spi", spi},
+      {"hdlc-filter", filtered},
+      {"async-unnamed-values", badAsync},
+      {"hdlc-unnamed-values", badHdlc},
   };
   std::string all;
   for (const auto& [name, conditions] : boxes) {
     // Older compilers (clang before 16) cannot capture a structured binding.
     const MeasureConditions& value = conditions.value;
     const std::string box = written([&](PrintFile& out) { writeConditionsBox(out, value); });
-    for (const std::string& line : test::linesOf(box)) EXPECT_EQ(line.size(), 39u) << name << ": " << line;
+    for (const std::string& line : test::linesOf(box))
+      EXPECT_EQ(line.size(), 39u) << name << ": " << line;
     all += std::string("[") + name + "]\n" + box;
   }
   EXPECT_EQ(all, test::testData("report/golden/conditions_boxes.txt"));
@@ -162,7 +193,8 @@ TEST(ConditionsBox, EveryProtocolFamily) {
   for (int protocol : {7, 9, 11, -1}) {
     Conditions other;
     other.set(field::protocol, protocol);
-    EXPECT_EQ(written([&](PrintFile& out) { writeConditionsBox(out, other.value); }), "") << protocol;
+    EXPECT_EQ(written([&](PrintFile& out) { writeConditionsBox(out, other.value); }), "")
+        << protocol;
   }
 }
 

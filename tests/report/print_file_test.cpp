@@ -1,7 +1,6 @@
 #include "report/print_file.h"
 
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -248,7 +247,8 @@ TEST_F(ReplaceTest, EarlierReportStaysUntilTheNewOneIsClosedAndKeepsItsMode) {
 
 TEST_F(ReplaceTest, FailedWriteKeepsTheEarlierReportAndLeavesNoTemporaryFile) {
   // A file size limit makes the write fail as a full disk would.
-  struct sigaction ignore {}, previous {};
+  struct sigaction ignore {
+  }, previous{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &previous);
   rlimit saved{};

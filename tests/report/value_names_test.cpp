@@ -9,7 +9,10 @@ namespace qv {
 namespace {
 
 constexpr ValueName kSparse[] = {
-    {-5, "MINUS"}, {0, "ZERO", "NIL"}, {3, nullptr, "RESPONSE"}, {0x7FFF, "TOP", "TOP"},
+    {-5, "MINUS"},
+    {0, "ZERO", "NIL"},
+    {3, nullptr, "RESPONSE"},
+    {0x7FFF, "TOP", "TOP"},
 };
 constexpr ValueName kRepeated[] = {{1, "A"}, {1, "B"}};
 constexpr ValueName kDescending[] = {{2, "A"}, {1, "B"}};
@@ -23,8 +26,8 @@ TEST(ValueNames, FindsEveryListedValueAndNothingBetweenOrAround) {
     const char* secondName;
   };
   const Case cases[] = {
-      {-5, "MINUS", nullptr}, {0, "ZERO", "NIL"},  {3, nullptr, "RESPONSE"},
-      {0x7FFF, "TOP", "TOP"}, {-6, nullptr, nullptr}, {-1, nullptr, nullptr},
+      {-5, "MINUS", nullptr}, {0, "ZERO", "NIL"},         {3, nullptr, "RESPONSE"},
+      {0x7FFF, "TOP", "TOP"}, {-6, nullptr, nullptr},     {-1, nullptr, nullptr},
       {1, nullptr, nullptr},  {0x8000, nullptr, nullptr}, {INT32_MIN, nullptr, nullptr},
   };
   for (const Case& c : cases) {

@@ -1,12 +1,11 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-
-#include <gtest/gtest.h>
 
 #include "capture_builder.h"
 
@@ -36,7 +35,8 @@ std::string readFile(const std::string& path) {
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string maskTopLine(const std::string& report) {

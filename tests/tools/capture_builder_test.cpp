@@ -1,4 +1,6 @@
 // The capture builder and the qvcap text format, checked against the loader.
+#include "capture_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "capture/capture_file.h"
-#include "capture_builder.h"
 #include "test_support.h"
 
 namespace qv {
@@ -26,8 +27,13 @@ std::vector<uint8_t> expectedImage(const Conditions& conditions) {
 TEST(CaptureBuilder, ConditionsImageLoadsUnchangedForEveryProtocolAndMode) {
   for (int protocol : {0, 1, 2, 3, 4, 5, 6, 8, 10}) {
     for (int mode = 0; mode <= 9; ++mode) {
-      const Conditions c{.measureMode = mode, .protocol = protocol, .stampFlag2 = 1, .code = 4,
-                         .checkKind = 2, .frameProtocol = 3, .filterMask = {0, 0, 0, 0xF0}};
+      const Conditions c{.measureMode = mode,
+                         .protocol = protocol,
+                         .stampFlag2 = 1,
+                         .code = 4,
+                         .checkKind = 2,
+                         .frameProtocol = 3,
+                         .filterMask = {0, 0, 0, 0xF0}};
       CaptureFile file;
       ASSERT_EQ(file.loadImage(CaptureBuilder().dinf(c).mond({}).bytes()), 1);
       const std::vector<uint8_t> expected = expectedImage(c);
@@ -41,29 +47,53 @@ TEST(CaptureBuilder, ConditionsImageLoadsUnchangedForEveryProtocolAndMode) {
 TEST(CaptureBuilder, ChunksFollowTheMagicInCallOrder) {
   const std::vector<uint8_t> bytes =
       CaptureBuilder().chunk("JUNK", {1, 2, 3}).mond({0x11223344}).tail({0xAA}).bytes();
-  const std::vector<uint8_t> expected = {
-      'Q', 'U', 'O', 'R', 'V', 'I', 'S', ' ', 'D', 'A', 'T', 'A', ' ', ' ', ' ', 0,
-      'J', 'U', 'N', 'K', 3, 0, 0, 0, 1, 2, 3,
-      'M', 'O', 'N', 'D', 4, 0, 0, 0, 0x44, 0x33, 0x22, 0x11,
-      0xAA};
+  const std::vector<uint8_t> expected = {'Q', 'U', 'O', 'R', 'V', 'I',  'S',  ' ',  'D',  'A',
+                                         'T', 'A', ' ', ' ', ' ', 0,    'J',  'U',  'N',  'K',
+                                         3,   0,   0,   0,   1,   2,    3,    'M',  'O',  'N',
+                                         'D', 4,   0,   0,   0,   0x44, 0x33, 0x22, 0x11, 0xAA};
   EXPECT_EQ(bytes, expected);
 }
 
 // Every statement of the text format (tools/captures/every_statement.qvcap) against the
 // API calls that write the same bytes.
 TEST(CaptureText, DescribesTheSameBytesAsTheApi) {
-  const Conditions c{.measureMode = 2, .protocol = ProtocolHdlc, .stampFlag1 = 1,
-                     .lineStateRecorded = 1, .receiveSpeed = 12000, .code = 1, .charBits = 2,
-                     .parity = 5, .stopBitsOrClock = 2,  // "clock rt" overrides "stopbits 2"
-                     .format = 3, .checkKind = 2, .sendAddressEnabled = 1, .sendAddress = 0xC1,
-                     .receiveAddressEnabled = 1, .receiveAddress = 3, .frameProtocol = 3,
-                     .packetProtocol = 1, .filterMask = {0, 0, 0, 0xF0},
+  const Conditions c{.measureMode = 2,
+                     .protocol = ProtocolHdlc,
+                     .stampFlag1 = 1,
+                     .lineStateRecorded = 1,
+                     .receiveSpeed = 12000,
+                     .code = 1,
+                     .charBits = 2,
+                     .parity = 5,
+                     .stopBitsOrClock = 2,  // "clock rt" overrides "stopbits 2"
+                     .format = 3,
+                     .checkKind = 2,
+                     .sendAddressEnabled = 1,
+                     .sendAddress = 0xC1,
+                     .receiveAddressEnabled = 1,
+                     .receiveAddress = 3,
+                     .frameProtocol = 3,
+                     .packetProtocol = 1,
+                     .filterMask = {0, 0, 0, 0xF0},
                      .filterPattern = {0, 0, 0, 0x50}};
-  const std::vector<uint32_t> words = {
-      sdChar(0x41), sdChar(0x7E, 4), sdChar('A', 12), sdChar('"', 12), sdChar(0x7E, 12), rdChar(0x42),
-      dataWord(cell(8, 0x41), cell(8, 0x42)), dataWord(cell(4, 0x7E), cell(5, 0x7E)), idleWord(12),
-      clockStamp(12, 34, 56, true), counterStamp(300000), lineStateWord(1, 0, 17), lineStateWord(5, 6),
-      markerWord(1), speedWord(3, 8), speedWord(3, 8, 2), 0x12345678, 7};
+  const std::vector<uint32_t> words = {sdChar(0x41),
+                                       sdChar(0x7E, 4),
+                                       sdChar('A', 12),
+                                       sdChar('"', 12),
+                                       sdChar(0x7E, 12),
+                                       rdChar(0x42),
+                                       dataWord(cell(8, 0x41), cell(8, 0x42)),
+                                       dataWord(cell(4, 0x7E), cell(5, 0x7E)),
+                                       idleWord(12),
+                                       clockStamp(12, 34, 56, true),
+                                       counterStamp(300000),
+                                       lineStateWord(1, 0, 17),
+                                       lineStateWord(5, 6),
+                                       markerWord(1),
+                                       speedWord(3, 8),
+                                       speedWord(3, 8, 2),
+                                       0x12345678,
+                                       7};
   const std::vector<uint8_t> expected =
       CaptureBuilder().dinf(c).mond(words).chunk("junk", {1, 2, 3}).mond({}).tail({0, 1}).bytes();
 

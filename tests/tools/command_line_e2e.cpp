@@ -1,6 +1,5 @@
 // The helper programs' command lines: help, standard streams and error messages.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -24,8 +23,8 @@ struct CommandRun {
 CommandRun runIn(const fs::path& directory, const std::string& command, const std::string& input) {
   fs::create_directories(directory);
   test::writeFile((directory / "stdin").string(), std::vector<uint8_t>(input.begin(), input.end()));
-  const std::string line = "cd '" + directory.string() + "' && " + command +
-                           " < stdin > stdout 2> stderr";
+  const std::string line =
+      "cd '" + directory.string() + "' && " + command + " < stdin > stdout 2> stderr";
   const int raw = std::system(line.c_str());
   CommandRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -68,7 +68,8 @@ TEST(Samples, ReportsHoldTheLinesWorkedOutByHand) {
   for (const test::TableRow& row : rows) {
     const test::Conversion result = convertSample(kSamples / (row.fields.at(0) + ".answers"));
     EXPECT_NE(result.report.find("\n" + row.text + "\n"), std::string::npos)
-        << row.fields[0] << " lacks the line |" << row.text << "|\n" << result.report;
+        << row.fields[0] << " lacks the line |" << row.text << "|\n"
+        << result.report;
   }
   EXPECT_GE(rows.size(), 33u);
 }

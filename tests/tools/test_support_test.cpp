@@ -1,7 +1,7 @@
 // The shared test helpers: report masking and temporary files.
-#include <gtest/gtest.h>
-
 #include "test_support.h"
+
+#include <gtest/gtest.h>
 
 namespace qv::test {
 namespace {
@@ -9,7 +9,8 @@ namespace {
 TEST(TestSupport, MaskTopLineReplacesOnlyTheDatedTopLine) {
   EXPECT_EQ(maskTopLine("*=[KOVREN]======[2026-04-03 19:05:07]=*\nTITLE\n"),
             "*=[KOVREN]=[DATE-TIME]=*\nTITLE\n");
-  EXPECT_EQ(maskTopLine("*=[KOVREN]=======[2026-04-03 9:05:07]=*\r\nX\r\n"), "*=[KOVREN]=[DATE-TIME]=*\r\nX\r\n");
+  EXPECT_EQ(maskTopLine("*=[KOVREN]=======[2026-04-03 9:05:07]=*\r\nX\r\n"),
+            "*=[KOVREN]=[DATE-TIME]=*\r\nX\r\n");
   EXPECT_EQ(maskTopLine("*=[KOVREN]=[x]=*"), "*=[KOVREN]=[DATE-TIME]=*");
   EXPECT_EQ(maskTopLine("  SD 41\n*=[KOVREN]=[x]=*\n"), "  SD 41\n*=[KOVREN]=[x]=*\n");
   EXPECT_EQ(maskTopLine(""), "");
