@@ -19,9 +19,10 @@ namespace {
 // async-signal-safe calls, so the path is kept preformatted in a fixed buffer, and
 // `pendingArmed` is set only once the buffer holds a whole path.
 // A signal handler can reach nothing but globals, so these two must be mutable ones.
-char pendingPath[PATH_MAX + 1];  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
-volatile sig_atomic_t pendingArmed =
-    0;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
+char pendingPath[PATH_MAX + 1];
+volatile sig_atomic_t pendingArmed = 0;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
