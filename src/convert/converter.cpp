@@ -9,10 +9,11 @@ namespace qv {
 
 // The page count is compared with the checkpoint alone, which is the page limit unless
 // progress is wanted: a run without a progress sink does no more work per line.
-bool Converter::endLine() {
+Flow Converter::endLine() {
   printFile.putChar('\n');
-  if (printFile.isFailed()) return true;
-  return printFile.pageCount() >= pageCheckpoint_ && passCheckpoint();
+  if (printFile.isFailed()) return Flow::Stop;
+  const bool stop = printFile.pageCount() >= pageCheckpoint_ && passCheckpoint();
+  return stop ? Flow::Stop : Flow::Continue;
 }
 
 bool Converter::passCheckpoint() {

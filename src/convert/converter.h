@@ -26,11 +26,9 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Writes the newline ending a report line; true means the run must stop (the
-  // report file failed or the page limit was reached).
-  bool endLine();
-  // endLine for the steps that return a Flow.
-  Flow endStep() { return endLine() ? Flow::Stop : Flow::Continue; }
+  // Writes the newline ending a report line; Stop when the report file failed or the
+  // page limit was reached.
+  Flow endLine();
   virtual int run(int32_t limit) = 0;
   void setOptions(const ConvertOptions& driverOptions) { options = driverOptions; }
   const ConvertOptions& runOptions() const { return options; }

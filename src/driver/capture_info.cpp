@@ -225,7 +225,7 @@ FrameCounts countFrames(const CaptureFile& capture, FrameFamily family) {
   Frame frame;
   forEachDeliveredFrame(frames, filter, frame, [&counts](const Frame& delivered) {
     // The empty slot a report prints once is no frame.
-    if (delivered.direction == DirectionNone) return false;
+    if (delivered.direction == DirectionNone) return Flow::Continue;
     ++(delivered.direction == DirectionSd ? counts.sd : counts.rd);
     switch (delivered.endStatus) {
       case FrameEndStatus::FcsError: ++counts.badCheck; break;
@@ -236,7 +236,7 @@ FrameCounts countFrames(const CaptureFile& capture, FrameFamily family) {
       case FrameEndStatus::EndLD: ++counts.otherAbnormal; break;
       default: break;
     }
-    return false;
+    return Flow::Continue;
   });
   return counts;
 }

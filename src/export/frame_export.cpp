@@ -256,7 +256,7 @@ int exportPcapng(const CaptureFile& capture, const ExportOptions& options, std::
     Frame slot;
     forEachDeliveredFrame(frames, filter, slot, [&](const Frame& frame) {
       packets.write(frame, *mapper);
-      return false;
+      return Flow::Continue;
     });
   }
   if (!writer.flush() || std::fflush(out) != 0) {

@@ -86,13 +86,13 @@ Flow FrameConverter::writeGuide(FrameTranslator& translator) {
   writeConditionsBox();
   writeExtraHeaderLines();
   writeBoxEnd(printFile);
-  return endStep();
+  return endLine();
 }
 
 Flow FrameConverter::writeColumnHead(FrameTranslator& translator) {
   translator.writeColumnHead();
   printFile.putString(lineBuffer_);
-  return endStep();
+  return endLine();
 }
 
 void FrameConverter::writeFrameLines(FrameTranslator& translator) {

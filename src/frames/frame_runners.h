@@ -57,8 +57,9 @@ class FrameDeliveryFilter {
 };
 
 // The frame loop of a run: hands onFrame, in order, every frame the filter lets through
-// from the stream, each assembled whole into the one slot given. onFrame returns true
-// when the run must stop. The report and the pcapng export both go through it.
+// from the stream, each assembled whole into the one slot given. onFrame returns
+// Flow::Stop when the run must stop. The report, the capture summary and the pcapng
+// export all go through it.
 template <typename OnFrame>
 void forEachDeliveredFrame(FrameStream& frames, FrameDeliveryFilter& filter, Frame& slot,
                            OnFrame&& onFrame) {
@@ -67,7 +68,7 @@ void forEachDeliveredFrame(FrameStream& frames, FrameDeliveryFilter& filter, Fra
     if (!filter.shouldPrint(identity.direction, identity.firstWord, frames.cursor().position))
       continue;
     frames.assemble(slot);
-    if (onFrame(slot)) return;
+    if (onFrame(slot) == Flow::Stop) return;
   } while (frames.advance());
 }
 

@@ -28,7 +28,7 @@ Flow BscConverter::writeGuide() {
   printFile.putString(kBscTitleLine);
   writeConditionsBox();
   writeBoxEnd(printFile);
-  return endStep();
+  return endLine();
 }
 
 void BscConverter::writeBody() {
@@ -43,9 +43,9 @@ void BscConverter::writeBody() {
     for (int row = 0; row < rows; ++row) {
       formatBscRow(text, row);
       printFile.putString(text);
-      if (endLine()) return;
+      if (endLine() == Flow::Stop) return;
     }
-    if (options.skipGuide == 0 && endLine()) return;
+    if (options.skipGuide == 0 && endLine() == Flow::Stop) return;
   }
 }
 

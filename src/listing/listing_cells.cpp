@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "report/code_tables.h"
+#include "report/text_fields.h"
 
 namespace qv {
 
@@ -51,7 +52,6 @@ constexpr StatusForms kBscRow = {
     Br, Br, Br, Br,  Qu, Qu, Qu, Qu,  St, St, St, St,  Ch, Ch, Ch, Ch,
 };
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // The fixed two-character texts of the forms that do not depend on the byte.
 constexpr const char* kFixedText[] = {
@@ -149,7 +149,7 @@ void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeC
   const uint8_t byte = cellByte(cell);
   const CellForm form = forms[cellStatus(cell)];
   switch (form) {
-    case CellForm::Hex: put2(out, kHexDigits[byte >> 4], kHexDigits[byte & 0xF]); return;
+    case CellForm::Hex: put2(out, kUpperHexDigits[byte >> 4], kUpperHexDigits[byte & 0xF]); return;
     case CellForm::Char: std::memcpy(out, code.primary(byte), 2); return;
     case CellForm::Alt: std::memcpy(out, code.alternate(byte), 2); return;
     case CellForm::End: std::memcpy(out, byte <= 1 ? ">>" : "^^", 2); return;

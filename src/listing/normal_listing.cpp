@@ -87,7 +87,7 @@ int NormalListingConverter::run(int32_t limit) {
     collectBlock();
     if (block_.count == 0) break;
     formatControlCells();
-    if (writeBlock(rows)) break;
+    if (writeBlock(rows) == Flow::Stop) break;
   }
   return finishRun();
 }
@@ -102,7 +102,7 @@ Flow NormalListingConverter::writeGuide() {
   writeConditionsBox();
   writePrintCode(printFile, options.printCode);
   writeBoxEnd(printFile);
-  return endStep();
+  return endLine();
 }
 
 int NormalListingConverter::rowsPerBlock() const {
@@ -120,20 +120,20 @@ void NormalListingConverter::planRows(int rows) {
   }
 }
 
-bool NormalListingConverter::writeRow(const char* text) {
+Flow NormalListingConverter::writeRow(const char* text) {
   printFile.putString(text);
   return endLine();
 }
 
 // Writes the data rows and, in the Line state format, the selected line rows of the
-// current block; true when the run must stop. The rows go to the report as one piece
+// current block; Stop when the run must stop. The rows go to the report as one piece
 // unless the page limit may fall inside the block or a cell could hold a character the
 // writer gives a meaning to: then they go line by line, each followed by endLine.
-bool NormalListingConverter::writeBlock(int rows) {
+Flow NormalListingConverter::writeBlock(int rows) {
   const int lines = formatBlock(rows);
   if (!plainCells_ || printFile.linesBeforePage(runLimit) <= lines) return writeBlockByLine(rows);
   printFile.putLines(blockText_, blockLength_, lines);
-  return printFile.isFailed();
+  return printFile.isFailed() ? Flow::Stop : Flow::Continue;
 }
 
 // The rows of writeBlock as one text, each ended by a newline; returns the line count.
@@ -157,19 +157,19 @@ int NormalListingConverter::formatBlock(int rows) {
   return lines;
 }
 
-bool NormalListingConverter::writeBlockByLine(int rows) {
+Flow NormalListingConverter::writeBlockByLine(int rows) {
   for (int row = 0; row < rows; ++row) {
     formatDataRow(rowText_, row);
-    if (writeRow(rowText_)) return true;
+    if (writeRow(rowText_) == Flow::Stop) return Flow::Stop;
   }
-  if (!options.skipGuide && endLine()) return true;
-  if (!options.lineStateFormat) return false;
+  if (!options.skipGuide && endLine() == Flow::Stop) return Flow::Stop;
+  if (!options.lineStateFormat) return Flow::Continue;
   for (const int8_t line : options.lineStateSelection) {
     if (line < 0) continue;
     formatLineStateRow(rowText_, line);
-    if (writeRow(rowText_)) return true;
+    if (writeRow(rowText_) == Flow::Stop) return Flow::Stop;
   }
-  return !options.skipGuide && endLine();
+  return options.skipGuide ? Flow::Continue : endLine();
 }
 
 // Whether the listing shows the word under the cursor (at display column `column`), and

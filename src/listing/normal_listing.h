@@ -24,10 +24,10 @@ class NormalListingConverter : public Converter {
  private:
   Flow writeGuide();
   int rowsPerBlock() const;
-  bool writeRow(const char* text);
-  bool writeBlock(int rows);
+  Flow writeRow(const char* text);
+  Flow writeBlock(int rows);
   int formatBlock(int rows);
-  bool writeBlockByLine(int rows);
+  Flow writeBlockByLine(int rows);
   bool collects(uint32_t word, unsigned column, uint32_t& stored) const;
   void planRows(int rows);
   void putDataCells(int index, uint32_t word);
