@@ -21,6 +21,25 @@ constexpr int kEndMarkCount = sizeof(kEndMarks) / sizeof(kEndMarks[0]);
 
 }  // namespace
 
+void storeFurtherCell(Frame& frame, uint16_t cell, int32_t capacity) {
+  if (frame.count < 0 || frame.count >= capacity) {
+    ++frame.overflow;
+    return;
+  }
+  if (frame.count < kFrameCells) {
+    frame.cells[frame.count++] = cell;
+    ++frame.stored;
+    return;
+  }
+  ++frame.stored;
+  const auto extra = static_cast<size_t>(frame.count++ - kFrameCells);
+  if (extra < frame.moreCells.size()) {
+    frame.moreCells[extra] = cell;
+  } else {
+    frame.moreCells.push_back(cell);
+  }
+}
+
 const char* endMark(FrameEndStatus endStatus) {
   const int index = static_cast<int>(endStatus);
   if (index >= kEndMarkCount) return "  ";

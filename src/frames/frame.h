@@ -42,6 +42,10 @@ struct Frame {
 };
 
 // The stored cell at index (below the number stored).
+// Stores a cell past the first 64 when the capacity leaves room, or counts it as overflow
+// when it does not, so that the frame's length before the cut stays known.
+void storeFurtherCell(Frame& frame, uint16_t cell, int32_t capacity);
+
 inline uint16_t cellAt(const Frame& frame, int32_t index) {
   if (index < kFrameCells) return frame.cells[index];
   return frame.moreCells[static_cast<size_t>(index - kFrameCells)];

@@ -138,12 +138,15 @@ class LaneEventQueue {
  private:
   bool produce();
   bool grow();
-  // The ring's size, never more than maxEvents_.
+  // The ring's size: a power of two (it starts at one and doubles), so that a position
+  // wraps with a mask.
   uint32_t slots() const { return static_cast<uint32_t>(events_.size()); }
+  uint32_t slotOf(uint32_t k) const { return (head_ + k) & (slots() - 1); }
 
   // A frame reads at most two events per cell and its end; the queue starts small and
   // grows up to that.
   static constexpr uint32_t kStartCapacity = 512;
+  static_assert((kStartCapacity & (kStartCapacity - 1)) == 0);
   std::vector<QueuedEvent> events_;
   uint32_t maxEvents_ = kStartCapacity;
   uint32_t head_ = 0;
@@ -398,7 +401,7 @@ bool LaneEventQueue::dropThrough(uint32_t index) {
   if (failed_ || static_cast<int64_t>(index) < dropped_) return false;
   dropped_ = index;
   while (count_ > 0 && events_[head_].index <= index) {
-    head_ = (head_ + 1) % slots();
+    head_ = slotOf(1);
     --count_;
   }
   if (count_ == 0)
@@ -419,7 +422,7 @@ bool LaneEventQueue::produce() {
       return false;
     }
     queued.escapeAfter = feed_.escape(lane_);
-    events_[(head_ + count_) % slots()] = queued;
+    events_[slotOf(count_)] = queued;
     ++count_;
     return true;
   }
@@ -429,14 +432,14 @@ bool LaneEventQueue::produce() {
 const QueuedEvent* LaneEventQueue::at(uint32_t k) {
   while (count_ <= k)
     if (!produce()) return nullptr;
-  return &events_[(head_ + k) % slots()];
+  return &events_[slotOf(k)];
 }
 
 // Doubles the ring, its events laid out again from the head.
 bool LaneEventQueue::grow() {
   if (slots() >= maxEvents_) return false;
   std::vector<QueuedEvent> larger(2 * events_.size());
-  for (uint32_t k = 0; k < count_; ++k) larger[k] = events_[(head_ + k) % slots()];
+  for (uint32_t k = 0; k < count_; ++k) larger[k] = events_[slotOf(k)];
   events_ = std::move(larger);
   head_ = 0;
   return true;

@@ -76,20 +76,13 @@ namespace framing {
 // Stores a cell at the frame's count when the capacity leaves room; otherwise counts it
 // as overflow, so that the frame's length before the cut stays known.
 inline void storeCell(Frame& frame, uint16_t cell, int32_t capacity) {
-  if (frame.count < 0 || frame.count >= capacity) {
-    ++frame.overflow;
-    return;
-  }
-  ++frame.stored;
-  if (frame.count < kFrameCells) {
+  // The report's frames never pass the first 64 cells: that case stays a plain store.
+  if (frame.count >= 0 && frame.count < kFrameCells && frame.count < capacity) {
     frame.cells[frame.count++] = cell;
+    ++frame.stored;
     return;
   }
-  const size_t extra = static_cast<size_t>(frame.count++ - kFrameCells);
-  if (extra < frame.moreCells.size())
-    frame.moreCells[extra] = cell;
-  else
-    frame.moreCells.push_back(cell);
+  storeFurtherCell(frame, cell, capacity);
 }
 
 // The last data word follows every character, stored or not, so that the check verdict
