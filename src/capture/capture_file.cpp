@@ -76,10 +76,6 @@ size_t readUpTo(int descriptor, uint8_t* data, size_t count, bool& failed) {
   return done;
 }
 
-bool startsWithMagic(const uint8_t* head, size_t length) {
-  return length >= sizeof kMagic && std::memcmp(head, kMagic, sizeof kMagic) == 0;
-}
-
 // A capture of many megabytes is read into memory whole: asking for large pages lets the
 // system map it with a few dozen faults instead of one per 4 KiB page. Only advice: a
 // system without large pages maps it as before.
@@ -118,6 +114,10 @@ void writeLine(std::ostream& console, const char* text) { console << text << '\n
 }  // namespace
 
 CaptureFile::CaptureFile() { resetConditions(conditions_); }
+
+bool CaptureFile::startsWithMagic(const uint8_t* head, size_t length) {
+  return length >= sizeof kMagic && std::memcmp(head, kMagic, sizeof kMagic) == 0;
+}
 
 int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console,
                                  const LoadOptions& options) {

@@ -60,6 +60,8 @@ class CaptureFile {
   // True when the path names the file the capture was loaded from (the same device and
   // inode, whatever the spelling, link or symbolic link); false when it does not exist.
   bool isSameFile(const std::string& path) const;
+  // Whether bytes read so far start with the capture magic (false while fewer than 16).
+  static bool startsWithMagic(const uint8_t* head, size_t length);
   // Frees the capture buffer; the ring becomes empty.
   void freeBuffer();
 

@@ -30,7 +30,10 @@ LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture,
       bytes.resize(have + kReadPiece);
       in.read(reinterpret_cast<char*>(bytes.data() + have), kReadPiece);
       bytes.resize(have + static_cast<size_t>(in.gcount()));
-      if (bytes.size() > kLargestImage) {
+      // Like a file, a stream that does not start as a capture is refused before the
+      // rest of it is read.
+      if (bytes.size() > kLargestImage ||
+          (bytes.size() >= 16 && !CaptureFile::startsWithMagic(bytes.data(), bytes.size()))) {
         result.message = "Data file error.";
         return result;
       }

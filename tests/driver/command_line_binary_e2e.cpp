@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -67,6 +68,14 @@ TEST_F(CommandLineBinary, FailuresWriteNothingToStandardOutput) {
   run = shell("- < /dev/null");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "qvconv: standard input: Data file error.\n");
+
+  // An endless stream that is not a capture is refused after its first piece, not read
+  // up to the size limit.
+  const auto start = std::chrono::steady_clock::now();
+  run = shell("- < /dev/zero");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "qvconv: standard input: Data file error.\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 
   run = shell("--level packet samples/ppp.cap");
   EXPECT_EQ(run.status, 2);
