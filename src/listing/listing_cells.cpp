@@ -207,18 +207,20 @@ void CellTable::build(const StatusForms& hexForms, const StatusForms& charForms,
   // Worked out once per status and byte, then copied to the cells that differ only in the
   // three bits between them.
   constexpr unsigned kBetween = 0xE0;
+  plain_ = true;
   for (unsigned byte = 0; byte < 256; ++byte) {
     for (unsigned status = 0; status < 32; ++status) {
       const uint16_t cell = static_cast<uint16_t>(byte << 8 | status);
       char pair[4];
       putDataCell(pair, cell, hexForms, code);
       putDataCell(pair + 2, cell, charForms, code);
+      plain_ = plain_ && std::none_of(pair, pair + 4, [](char ch) {
+                 return ch == '\0' || ch == '\n' || ch == '\f';
+               });
       for (unsigned between = 0; between <= kBetween; between += 0x20)
         std::memcpy(&cells_[4 * size_t{cell | between}], pair, 4);
     }
   }
-  plain_ = std::none_of(&cells_[0], &cells_[4 * kCells],
-                        [](char ch) { return ch == '\0' || ch == '\n' || ch == '\f'; });
 }
 
 int formatBlockRow(char* text, const RecordBlock& block, const RowLayout& layout) {
