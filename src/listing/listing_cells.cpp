@@ -203,7 +203,11 @@ void putControlCells(uint32_t word, char* const* cells, const int8_t* labelModes
 
 void CellTable::build(const StatusForms& hexForms, const StatusForms& charForms,
                       const CodeCells& code) {
+  if (cells_ && hexForms == builtHex_ && charForms == builtChar_ && code == builtCode_) return;
   if (!cells_) cells_ = std::make_unique<char[]>(4 * kCells);
+  builtHex_ = hexForms;
+  builtChar_ = charForms;
+  builtCode_ = code;
   // Worked out once per status and byte, then copied to the cells that differ only in the
   // three bits between them.
   constexpr unsigned kBetween = 0xE0;

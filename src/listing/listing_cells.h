@@ -77,6 +77,7 @@ class CodeCells {
   void load(int code);
   const char* primary(uint8_t byte) const { return &primary_[2 * byte]; }
   const char* alternate(uint8_t byte) const { return &alternate_[2 * byte]; }
+  friend bool operator==(const CodeCells&, const CodeCells&) = default;
 
  private:
   char primary_[512] = {};
@@ -103,6 +104,10 @@ class CellTable {
   static constexpr size_t kCells = 1 << 16;
   std::unique_ptr<char[]> cells_;
   bool plain_ = false;
+  // What the table was built from: runs that ask for the same table again keep it.
+  StatusForms builtHex_{};
+  StatusForms builtChar_{};
+  CodeCells builtCode_;
 };
 
 // Writes the two characters a stored control word shows in its column: the display
