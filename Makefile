@@ -57,7 +57,7 @@ FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 format:
 	clang-format -i $(FORMAT_FILES)
 format-check:
-	clang-format --dry-run --Werror $(FORMAT_FILES)
+	@clang-format --dry-run --Werror $(FORMAT_FILES) && echo "format-check: $(words $(FORMAT_FILES)) files in the house style"
 
 # The checks of .clang-tidy over the program's sources (needs a configured build tree).
 tidy: $(BUILD)/CMakeCache.txt
