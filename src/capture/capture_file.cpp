@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <ostream>
 
@@ -23,8 +22,6 @@ constexpr uint8_t kTagMond[4] = {'M', 'O', 'N', 'D'};
 constexpr int32_t kChunkHeadSize = 8;
 constexpr uint32_t kWordSize = 4;
 
-// The whole image must be addressable with a signed 32-bit length.
-constexpr long long kLargestImage = std::numeric_limits<int32_t>::max();
 // A single read request stays well below what the kernel hands over in one go.
 constexpr size_t kReadRequest = size_t{1} << 30;
 // Growth step of a capture read from a stream of unknown length.
@@ -138,7 +135,7 @@ int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console,
     writeLine(console, "Data file read error.");
     return 0;
   }
-  if (length > kLargestImage || !startsWithMagic(head, headLength)) {
+  if (static_cast<size_t>(length) > kLargestCaptureImage || !startsWithMagic(head, headLength)) {
     writeLine(console, "Data file error.");
     return 0;
   }
@@ -169,7 +166,7 @@ int CaptureFile::loadCaptureStream(int descriptor, std::ostream& console,
   size_t length = 0;
   for (;;) {
     // One byte beyond the limit tells a stream that is too long from one that fits.
-    const size_t want = std::min<size_t>(kStreamStep, kLargestImage + 1 - length);
+    const size_t want = std::min(kStreamStep, kLargestCaptureImage + 1 - length);
     if (!allocate(buffer_, length + want)) {
       writeLine(console, "Not enough memory.");
       return 0;
@@ -184,9 +181,9 @@ int CaptureFile::loadCaptureStream(int descriptor, std::ostream& console,
       return 0;
     }
     if (length >= sizeof kMagic && !startsWithMagic(buffer_.data(), length)) break;
-    if (got < request || length > static_cast<size_t>(kLargestImage)) break;
+    if (got < request || length > kLargestCaptureImage) break;
   }
-  if (length > static_cast<size_t>(kLargestImage) || !startsWithMagic(buffer_.data(), length)) {
+  if (length > kLargestCaptureImage || !startsWithMagic(buffer_.data(), length)) {
     writeLine(console, "Data file error.");
     return 0;
   }
@@ -226,7 +223,7 @@ std::string CaptureFile::cutShortMessage() const {
 
 int CaptureFile::loadImage(std::vector<uint8_t> bytes, const LoadOptions& options) {
   loadedFromFile_ = false;
-  if (bytes.size() > static_cast<size_t>(kLargestImage)) return 0;
+  if (bytes.size() > kLargestCaptureImage) return 0;
   buffer_ = std::move(bytes);
   return parseCaptureImage(buffer_.data(), static_cast<int32_t>(buffer_.size()), options);
 }
@@ -237,8 +234,8 @@ int CaptureFile::parseCaptureImage(const uint8_t* bytes, int32_t length,
   chunkStart_ = nullptr;
   chunkEnd_ = nullptr;
   cutShort_ = CutShort{};
-  if (bytes == nullptr || length < static_cast<int32_t>(sizeof kMagic)) return 0;
-  if (std::memcmp(bytes, kMagic, sizeof kMagic) != 0) return 0;
+  if (bytes == nullptr || length < 0 || !startsWithMagic(bytes, static_cast<size_t>(length)))
+    return 0;
 
   // Every MOND chunk replaces the ring of an earlier one; the start cursor is built from
   // the conditions decoded so far. Only whole words belong to the ring.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,11 @@
 #include "capture/record_word.h"
 
 namespace qv {
+
+// The largest capture image: the whole of it must be addressable with a signed 32-bit
+// length. A larger file is refused as "Data file error.".
+inline constexpr size_t kLargestCaptureImage =
+    static_cast<size_t>(std::numeric_limits<int32_t>::max());
 
 struct LoadOptions {
   // Takes a capture whose last chunk runs past the end of the file as far as it goes:

@@ -85,10 +85,6 @@ bool firstBoundary(uint32_t w) {
   return kind == Boundary::Character ? isDataWord(w) : eitherCell<kind>(w);
 }
 
-}  // namespace
-
-namespace {
-
 // One step of a cursor known to be on a word of the ring.
 bool stepCursor(const RingWalk& walk, RecordCursor& cursor) {
   const uint8_t* next = walk.ring.next(cursor.position);

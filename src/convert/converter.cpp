@@ -42,14 +42,12 @@ void Converter::writeConditionsBox() {
 
 // The distance from the start cursor in ring order: the walk may start mid-chunk and wrap.
 void Converter::reportProgress() {
-  const uint8_t* begin = captureFile->chunkStart();
+  const MonitorRing ring = captureFile->ring();
   const uint8_t* position = progressCursor->position;
   const uint8_t* start = captureFile->startCursor().position;
-  const uint64_t total = static_cast<uint64_t>(captureFile->chunkEnd() - begin);
-  if (total == 0 || position == nullptr || start == nullptr) return;
-  const uint64_t at = static_cast<uint64_t>(position - begin);
-  const uint64_t from = static_cast<uint64_t>(start - begin);
-  progressSink_->update((at + total - from) % total, total);
+  if (ring.empty() || position == nullptr || start == nullptr) return;
+  progressSink_->update(ring.distance(start, position) * MonitorRing::kWordBytes,
+                        ring.wordCount() * MonitorRing::kWordBytes);
 }
 
 int Converter::finishRun() {

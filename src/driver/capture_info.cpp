@@ -15,6 +15,7 @@
 #include "frames/frame_runners.h"
 #include "frames/frame_stream.h"
 #include "report/header.h"
+#include "report/value_names.h"
 
 namespace qv {
 
@@ -108,19 +109,19 @@ const ProtocolFacts* factsOf(int protocol) {
   return found == kProtocols.end() ? nullptr : found;
 }
 
-constexpr std::array<const char*, 5> kFrameProtocolNames = {"SDLC", "SDLC modulo 128", "X.25",
-                                                            "X.25 modulo 128", "LAPD"};
-constexpr std::array<const char*, 2> kPacketProtocolNames = {"X.25", "LAPD"};
+constexpr ValueName kFrameProtocolNames[] = {
+    {0, "SDLC"}, {1, "SDLC modulo 128"}, {2, "X.25"}, {3, "X.25 modulo 128"}, {4, "LAPD"}};
+static_assert(ascendingValues(kFrameProtocolNames));
+constexpr ValueName kPacketProtocolNames[] = {{0, "X.25"}, {1, "LAPD"}};
+static_assert(ascendingValues(kPacketProtocolNames));
 
-template <size_t N>
-std::string nameOrNumber(const std::array<const char*, N>& names, int value) {
-  if (value >= 0 && static_cast<size_t>(value) < N) return names[static_cast<size_t>(value)];
-  return std::to_string(value);
+// A value without a name shows as its number.
+std::string nameOrNumber(const char* name, int value) {
+  return name != nullptr ? std::string(name) : std::to_string(value);
 }
 
 std::string conditionText(ConditionTable table, int value) {
-  const char* name = conditionValueName(table, value);
-  return name != nullptr ? std::string(name) : std::to_string(value);
+  return nameOrNumber(conditionValueName(table, value), value);
 }
 
 std::string speedText(int32_t speed) {
@@ -128,10 +129,7 @@ std::string speedText(int32_t speed) {
   return formatSpeed(buf, speed);
 }
 
-std::string codeText(int code) {
-  const char* name = codeName(code);
-  return name != nullptr ? std::string(name) : std::to_string(code);
-}
+std::string codeText(int code) { return nameOrNumber(codeName(code), code); }
 
 std::string filterText(const MeasureConditions& c, int first) {
   char a[9];
@@ -266,9 +264,9 @@ void addConditions(CaptureSummary& items, const CaptureFile& capture, const Prot
   if (p.clock) addText(items, "clock", "Clock", conditionText(ConditionTable::Clock, c.clock()));
   if (p.hdlcLevels) {
     addText(items, "frame_protocol", "Frame protocol",
-            nameOrNumber(kFrameProtocolNames, c.frameProtocol()));
+            nameOrNumber(valueName(kFrameProtocolNames, c.frameProtocol()), c.frameProtocol()));
     addText(items, "packet_protocol", "Packet protocol",
-            nameOrNumber(kPacketProtocolNames, c.packetProtocol()));
+            nameOrNumber(valueName(kPacketProtocolNames, c.packetProtocol()), c.packetProtocol()));
   }
   if (p.addresses) {
     addText(items, "sd_address", "SD address",

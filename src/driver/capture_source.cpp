@@ -12,7 +12,6 @@ namespace qv {
 namespace {
 
 // The loader's limit: the image must be addressable with a signed 32-bit length.
-constexpr uint64_t kLargestImage = std::numeric_limits<int32_t>::max();
 constexpr size_t kReadPiece = 1 << 20;
 
 std::string withoutNewline(std::string text) {
@@ -32,7 +31,7 @@ LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture,
       bytes.resize(have + static_cast<size_t>(in.gcount()));
       // Like a file, a stream that does not start as a capture is refused before the
       // rest of it is read.
-      if (bytes.size() > kLargestImage ||
+      if (bytes.size() > kLargestCaptureImage ||
           (bytes.size() >= 16 && !CaptureFile::startsWithMagic(bytes.data(), bytes.size()))) {
         result.message = "Data file error.";
         return result;

@@ -10,14 +10,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string_view>
 
+#include "capture/capture_file.h"
+#include "convert/options.h"
 #include "convert/progress.h"
 #include "driver/capture_info.h"
 #include "driver/capture_source.h"
 #include "driver/program.h"
+#include "export/export_time.h"
 #include "export/frame_export.h"
 #include "report/report_output.h"
 
@@ -72,6 +76,46 @@ const char kUsageText[] =
     "written, 2 usage error.\n";
 
 namespace {
+
+enum class ReportFormat { Normal, LineState, Translate };
+
+// The arguments, checked for form only; what the capture allows is checked once it is
+// loaded. An absent optional is an option not given.
+struct CommandLine {
+  // In rising precedence when several are given.
+  enum class Action { Convert, Info, Version, Help };
+  Action action = Action::Convert;
+  bool json = false;
+  bool quiet = false;
+  std::optional<std::string> output;
+  std::vector<std::string> captures;
+  std::optional<ReportFormat> format;
+  std::optional<uint8_t> dataLine;
+  std::optional<std::vector<int8_t>> lineStates;
+  // frameType values: 1 the first translation kind, 2 the second.
+  std::optional<int> asyncKind;
+  std::optional<int> level;
+  std::optional<int> pppKind;
+  std::optional<uint8_t> codeDisplay;
+  bool skipIdle = false;
+  bool noGuide = false;
+  std::optional<int> width;
+  // Convert what a capture cut short holds.
+  bool salvage = false;
+  // The pcapng export and its own options.
+  std::optional<std::string> pcapng;
+  std::optional<uint32_t> snaplen;
+  std::optional<ClockStampReading> clockStamps;
+  std::optional<uint64_t> counterTickNs;
+  std::optional<int64_t> startSeconds;
+  std::optional<std::string> payload;
+};
+
+// The dialogue's answers that the command line stands for, on one loaded capture.
+struct ConversionChoices {
+  ConvertOptions options;
+  int frameType = 0;
+};
 
 // Long options without a short letter take values past the character range.
 enum OptionId : int {
@@ -147,6 +191,9 @@ constexpr std::array<ValueWord, 4> kFormatWords = {
      {"line-state", static_cast<int>(ReportFormat::LineState)},
      {"translate", static_cast<int>(ReportFormat::Translate)},
      {"frame", static_cast<int>(ReportFormat::Translate)}}};
+// formatName reads a format's word at its value.
+static_assert(kFormatWords[0].value == 0 && kFormatWords[1].value == 1 &&
+              kFormatWords[2].value == 2);
 // The data line and code answers as option values: answer - 1.
 constexpr std::array<ValueWord, 3> kLineWords = {{{"both", 0}, {"sd", 1}, {"rd", 2}}};
 constexpr std::array<ValueWord, 3> kCodeWords = {{{"both", 0}, {"char", 1}, {"hex", 2}}};
@@ -157,7 +204,6 @@ constexpr std::array<ValueWord, 2> kPppWords = {{{"translate", 1}, {"dump", 2}}}
 constexpr std::array<ValueWord, 3> kWidthWords = {{{"40", 40}, {"80", 80}, {"136", 136}}};
 constexpr std::array<std::string_view, 8> kLineStateNames = {"RS", "CS", "DR", "CD",
                                                              "ER", "SQ", "CI", "EX"};
-constexpr size_t kLineStatesMax = 8;
 
 template <size_t N>
 std::optional<int> lookUpWord(const std::array<ValueWord, N>& words, std::string_view text) {
@@ -206,7 +252,8 @@ std::optional<std::vector<int8_t>> parseLineStates(std::string_view text) {
       start = comma + 1;
     }
   }
-  if (selection.empty() || selection.size() > kLineStatesMax) return std::nullopt;
+  if (selection.empty() || selection.size() > static_cast<size_t>(kLineStateSelectionMax))
+    return std::nullopt;
   return selection;
 }
 
@@ -217,7 +264,7 @@ class ArgumentParser {
   // One option with its value; false with error_ set when it is malformed.
   bool take(int id, const char* value) {
     switch (id) {
-      case OptOutput: return takeOutput(value);
+      case OptOutput: return takeFileName(id, value, line_.output);
       case OptFormat:
         return takeWord(id, value, kFormatWords,
                         [&](int v) { line_.format = static_cast<ReportFormat>(v); });
@@ -265,8 +312,6 @@ class ArgumentParser {
     store(*found);
     return true;
   }
-
-  bool takeOutput(const char* value) { return takeFileName(OptOutput, value, line_.output); }
 
   bool takeFileName(int id, const char* value, std::optional<std::string>& into) {
     if (*value == '\0') {
@@ -381,8 +426,7 @@ bool checkActionOptions(const CommandLine& line, std::string& error) {
   return true;
 }
 
-}  // namespace
-
+// False with a one-line message (without "qvconv: ") when the arguments are malformed.
 bool parseCommandLine(const std::vector<std::string>& args, CommandLine& line, std::string& error) {
   std::vector<std::string> storage;
   storage.reserve(args.size() + 1);
@@ -416,9 +460,10 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
 
 // ---- What the capture allows ----
 
-namespace {
-
-constexpr const char* kFormatNames[] = {"normal", "line-state", "translate"};
+// The --format word of a format: the table lists them in the order of ReportFormat.
+std::string formatName(ReportFormat format) {
+  return std::string(kFormatWords[static_cast<size_t>(format)].word);
+}
 
 std::string thisCapture(const CaptureFile& capture) {
   return "this " + protocolName(capture.protocol()) + " capture";
@@ -438,8 +483,7 @@ std::optional<ReportFormat> formatFor(const CommandLine& line, const CaptureFile
   if (!asksPrintFormat(capture.protocol())) {
     if (format && *format != ReportFormat::Normal) {
       const std::string option =
-          line.lineStates ? std::string("--line-states")
-                          : std::string("--format ") + kFormatNames[static_cast<int>(*format)];
+          line.lineStates ? std::string("--line-states") : "--format " + formatName(*format);
       error = option + " does not apply: " + thisCapture(capture) + " has only the normal format";
       return std::nullopt;
     }
@@ -500,13 +544,13 @@ bool checkUnasked(const CommandLine& line, const CaptureFile& capture, ReportFor
     if (!bsc && line.noGuide) unasked = "--no-guide";
   }
   if (unasked == nullptr) return true;
-  error = std::string(unasked) + " does not apply to the " +
-          kFormatNames[static_cast<int>(format)] + " format of " + thisCapture(capture);
+  error = std::string(unasked) + " does not apply to the " + formatName(format) + " format of " +
+          thisCapture(capture);
   return false;
 }
 
-}  // namespace
-
+// False with a one-line message naming the option and the capture's protocol when an
+// option does not apply to the capture.
 bool choicesFor(const CommandLine& line, const CaptureFile& capture, ConversionChoices& choices,
                 std::string& error) {
   const std::optional<ReportFormat> format = formatFor(line, capture, error);
@@ -535,8 +579,6 @@ bool choicesFor(const CommandLine& line, const CaptureFile& capture, ConversionC
 }
 
 // ---- Running ----
-
-namespace {
 
 // One self-updating line on a terminal's error stream: shown once a run has taken half a
 // second, redrawn at most ten times a second, erased at the end.
@@ -666,7 +708,7 @@ int writeReport(const CommandLine& line, const Terminal& terminal, Program& prog
                 std::ostringstream& console) {
   const std::string output = line.output.value_or(kStandardStream);
   if (output == kStandardStream) {
-    program.printFile.useStandardOutput(true);
+    program.printFile.useStream(stdout);
   } else {
     program.printFile.setSavePath(output);
   }

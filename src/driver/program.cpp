@@ -49,7 +49,6 @@ constexpr const char* kGuideQuestion = "Skip guide (1:No, 2:Yes) ? ";
 constexpr const char* kLineStateQuestion =
     "Select line state (0:RS,1:CS,2:DR,3:CD,4:ER,5:SQ,6:CI,7:EX) ? ";
 
-constexpr int kLineStateDigitsMax = 8;
 constexpr int kLineStateEntries = std::size(ConvertOptions{}.lineStateSelection);
 
 bool isLeadingBlank(char ch) {
@@ -80,7 +79,7 @@ bool parseLineStateSelection(const char* text, int length, int8_t (&selection)[k
   for (int i = 0; i < length; ++i) {
     const char ch = text[i];
     if (ch == '\n') continue;
-    if (ch < '0' || ch > '7' || count == kLineStateDigitsMax) return false;
+    if (ch < '0' || ch > '7' || count == kLineStateSelectionMax) return false;
     typed[count++] = static_cast<int8_t>(ch - '0');
   }
   if (count == 0) return false;
@@ -145,7 +144,7 @@ int Program::runDialogue() {
   } else if (printFormat == FormatTranslate) {
     if (!askFrameType()) return 0;
     // Frame translations take no more answers; the BSC translation shows characters only.
-    if (!isBscTranslation()) return 1;
+    if (!isBscTranslation(capture.protocol(), frameType)) return 1;
     return askSkipAndGuide() ? 1 : 0;
   }
   if (!askOption(kCodeQuestion, 3, options.codeDisplay)) return 0;
@@ -209,10 +208,6 @@ bool Program::askFrameType() {
   if (!answer) return false;
   frameType = *answer;
   return true;
-}
-
-bool Program::isBscTranslation() const {
-  return qv::isBscTranslation(capture.protocol(), frameType);
 }
 
 bool Program::askLineStateSelection() {

@@ -25,6 +25,8 @@ bool asksPrintFormat(int protocol);
 FrameTypeQuestion frameTypeQuestion(const CaptureFile& capture);
 // The BSC translation takes the skip and guide answers; other translations take none.
 bool isBscTranslation(int protocol, int frameType);
+// At most this many control lines make a line-state selection.
+constexpr int kLineStateSelectionMax = 8;
 
 class Program {
  public:
@@ -94,7 +96,6 @@ class Program {
   bool askLineStateSelection();
   int askPrintFormat();
   bool askFrameType();
-  bool isBscTranslation() const;
   void runConverter(Converter& converter);
 };
 

@@ -6,7 +6,6 @@ namespace qv {
 
 namespace {
 
-constexpr uint64_t kNanosPerMicro = 1000;
 constexpr uint64_t kNanosPerSecond = 1000000000;
 constexpr uint64_t kSecondsPerDay = 86400;
 constexpr uint64_t kCounterSpan = 1u << 19;
@@ -17,8 +16,9 @@ struct TickUnit {
   std::string_view suffix;
   uint64_t nanoseconds;
 };
+// "s" comes last, after the units that end in it.
 constexpr TickUnit kTickUnits[] = {
-    {"ns", 1}, {"us", 1000}, {"ms", 1000000}, {"s", kNanosPerSecond}};
+    {"ns", 1}, {"us", kNanosPerMicro}, {"ms", 1000000}, {"s", kNanosPerSecond}};
 
 bool parseNumber(std::string_view text, int64_t& value) {
   if (text.empty()) return false;
@@ -110,9 +110,6 @@ bool parseCounterTick(std::string_view text, uint64_t& nanoseconds) {
   for (const TickUnit& unit : kTickUnits) {
     if (text.size() <= unit.suffix.size() || !text.ends_with(unit.suffix)) continue;
     const std::string_view digits = text.substr(0, text.size() - unit.suffix.size());
-    if (unit.suffix == "s" &&
-        (digits.ends_with('n') || digits.ends_with('u') || digits.ends_with('m')))
-      continue;
     int64_t value = 0;
     if (!parseNumber(digits, value) || value <= 0) return false;
     if (static_cast<uint64_t>(value) > UINT64_MAX / unit.nanoseconds / (4 * kCounterSpan))

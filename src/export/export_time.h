@@ -10,6 +10,8 @@
 
 namespace qv {
 
+constexpr uint64_t kNanosPerMicro = 1000;
+
 enum class ClockStampReading : uint8_t { Digits, HoursMinutesSeconds };
 
 // Turns the stamp words of the exported frames, taken in export order, into times in

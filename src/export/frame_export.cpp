@@ -15,40 +15,36 @@
 #include "frames/frame_stream.h"
 #include "report/header.h"
 #include "report/print_file.h"
+#include "report/value_names.h"
 
 namespace qv {
 
 namespace {
 
 constexpr const char* kUserApplication = "qvconv 1.04";
-constexpr uint64_t kNanosPerMicro = 1000;
 
 // ---- names ----
 
-struct Named {
-  int value;
-  const char* name;
-};
-
-constexpr Named kProtocolNames[] = {
+// Filtered HDLC captures are HDLC on the line.
+constexpr ValueName kProtocolNames[] = {
     {ProtocolAsync, "ASYNC"}, {ProtocolSync, "SYNC"},         {ProtocolHdlc, "HDLC"},
     {ProtocolPpp, "PPP"},     {ProtocolIrda, "IrDA"},         {ProtocolI2c, "I2C"},
     {ProtocolBurst, "BURST"}, {ProtocolHdlcFiltered, "HDLC"}, {ProtocolSpi, "SPI"},
 };
-constexpr const char* kFrameProtocolNames[] = {"SDLC", "SDLC modulo 128", "X.25", "X.25 modulo 128",
-                                               "LAPD"};
-constexpr const char* kPacketProtocolNames[] = {"X.25", "LAPD"};
-constexpr const char* kFcsNames[] = {"no FCS", "FCS16", "FCS32"};
-
-template <size_t N>
-const char* nameIn(const char* const (&names)[N], int value) {
-  return value >= 0 && static_cast<size_t>(value) < N ? names[value] : nullptr;
-}
+constexpr ValueName kFrameProtocolNames[] = {
+    {0, "SDLC"}, {1, "SDLC modulo 128"}, {2, "X.25"}, {3, "X.25 modulo 128"}, {4, "LAPD"}};
+constexpr ValueName kPacketProtocolNames[] = {{0, "X.25"}, {1, "LAPD"}};
+static_assert(ascendingValues(kProtocolNames) && ascendingValues(kFrameProtocolNames) &&
+              ascendingValues(kPacketProtocolNames));
 
 std::string protocolName(int protocol) {
-  for (const Named& named : kProtocolNames)
-    if (named.value == protocol) return named.name;
-  return std::to_string(protocol);
+  const char* name = valueName(kProtocolNames, protocol);
+  return name != nullptr ? name : std::to_string(protocol);
+}
+
+// The conditions box's FCS name, except that no check reads "no FCS".
+const char* fcsName(int checkKind) {
+  return checkKind == 0 ? "no FCS" : conditionValueName(ConditionTable::Fcs, checkKind);
 }
 
 FrameFamily familyOf(int protocol) {
@@ -67,14 +63,13 @@ std::string interfaceDescription(const MeasureConditions& conditions) {
   std::string text = protocolName(protocol);
   const bool hdlc = protocol == ProtocolHdlc || protocol == ProtocolHdlcFiltered;
   if (hdlc) {
-    if (const char* frame = nameIn(kFrameProtocolNames, conditions.frameProtocol()))
+    if (const char* frame = valueName(kFrameProtocolNames, conditions.frameProtocol()))
       text += std::string(", frame protocol ") + frame;
-    if (const char* packet = nameIn(kPacketProtocolNames, conditions.packetProtocol()))
+    if (const char* packet = valueName(kPacketProtocolNames, conditions.packetProtocol()))
       text += std::string(", packet protocol ") + packet;
   }
   if (hdlc || protocol == ProtocolPpp) {
-    if (const char* fcs = nameIn(kFcsNames, conditions.checkKind()))
-      text += std::string(", ") + fcs;
+    if (const char* fcs = fcsName(conditions.checkKind())) text += std::string(", ") + fcs;
   }
   return text + ", FCS not included";
 }
@@ -139,31 +134,41 @@ void writeInterfaces(PcapngWriter& writer, const CaptureFile& capture, uint16_t 
 
 // ---- packets ----
 
+// What a check mark means, for the marks that end a frame abnormally.
+const char* checkMarkMeaning(FrameEndStatus endStatus) {
+  switch (endStatus) {
+    case FrameEndStatus::EndSF: return "short frame";
+    case FrameEndStatus::EndA: return "frame aborted";
+    case FrameEndStatus::EndB: return "frame broken off by a status-7 character";
+    case FrameEndStatus::EndOE: return "overrun";
+    case FrameEndStatus::EndLD: return "length error";
+    default: return nullptr;
+  }
+}
+
 // What the report's check mark says about a frame that did not end normally; empty for
 // a normal end.
 std::string endComment(const Frame& frame, FrameFamily family) {
-  switch (frame.endStatus) {
-    case FrameEndStatus::FcsError: return "FCS error";
-    case FrameEndStatus::EndSF: return "Check mark SF: short frame";
-    case FrameEndStatus::EndA: return "Check mark A: frame aborted";
-    case FrameEndStatus::EndB: return "Check mark B: frame broken off by a status-7 character";
-    case FrameEndStatus::EndOE: return "Check mark OE: overrun";
-    case FrameEndStatus::EndLD: return "Check mark LD: length error";
-    case FrameEndStatus::Open:
-      if (family == FrameFamily::Async || family == FrameFamily::Spi) return "";
-      return "Frame still open at the end of the data";
-    default: return "";
+  if (frame.endStatus == FrameEndStatus::FcsError) return "FCS error";
+  if (frame.endStatus == FrameEndStatus::Open) {
+    if (family == FrameFamily::Async || family == FrameFamily::Spi) return "";
+    return "Frame still open at the end of the data";
   }
+  const char* meaning = checkMarkMeaning(frame.endStatus);
+  if (meaning == nullptr) return "";
+  const char* mark = endMark(frame.endStatus);
+  if (*mark == ' ') ++mark;  // the report right-aligns one-letter marks
+  return std::string("Check mark ") + mark + ": " + meaning;
 }
 
 class PacketWriter {
  public:
   PacketWriter(PcapngWriter& writer, const CaptureFile& capture, const ExportOptions& options,
-               uint32_t snaplen, FrameFamily family, const uint8_t* runStart)
+               uint32_t snaplen, FrameFamily family, bool stampDelimited, const uint8_t* runStart)
       : writer_(writer),
         snaplen_(snaplen),
         family_(family),
-        stampDelimited_(FrameAssembler(capture).isStampDelimited(family)),
+        stampDelimited_(stampDelimited),
         clock_(options.clockStamps, options.counterTickNs),
         scale_(timeScaleOf(options)),
         openings_(capture, runStart) {}
@@ -233,7 +238,7 @@ int exportPcapng(const CaptureFile& capture, const ExportOptions& options, std::
     return 1;
   }
   if (out == nullptr) {
-    error = "qvconv: no file to write the pcapng to";
+    error = "no file to write the pcapng to";
     return 1;
   }
   const uint32_t snaplen = snaplenOf(options);
@@ -252,7 +257,8 @@ int exportPcapng(const CaptureFile& capture, const ExportOptions& options, std::
     assembler.setCellCapacity(static_cast<int32_t>(snaplen));
     FrameDeliveryFilter filter(options.dataLine, start.position, capture.ring());
     FrameStream frames(capture, assembler, family, start);
-    PacketWriter packets(writer, capture, options, snaplen, family, start.position);
+    PacketWriter packets(writer, capture, options, snaplen, family,
+                         assembler.isStampDelimited(family), start.position);
     Frame slot;
     forEachDeliveredFrame(frames, filter, slot, [&](const Frame& frame) {
       packets.write(frame, *mapper);
@@ -260,7 +266,7 @@ int exportPcapng(const CaptureFile& capture, const ExportOptions& options, std::
     });
   }
   if (!writer.flush() || std::fflush(out) != 0) {
-    error = "qvconv: cannot write the pcapng file";
+    error = "cannot write the pcapng file";
     return 1;
   }
   return 0;

@@ -32,7 +32,8 @@ bool captureHasFrames(const CaptureFile& capture);
 std::string noFramesMessage(const std::string& fileName, const CaptureFile& capture);
 
 // Writes the pcapng file to out. Returns 0 on success; 1 with a message in error when
-// the capture holds no frames or the file could not be written.
+// the capture holds no frames (the whole noFramesMessage line) or the file could not be
+// written (a text for the caller to put after the output's name).
 int exportPcapng(const CaptureFile& capture, const ExportOptions& options, std::FILE* out,
                  std::string& error);
 

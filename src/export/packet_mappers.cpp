@@ -7,6 +7,15 @@ namespace qv {
 
 namespace {
 
+namespace linktype {
+constexpr uint16_t kLinuxIrda = 144;
+constexpr uint16_t kLapd = 203;
+constexpr uint16_t kPppWithDir = 204;
+constexpr uint16_t kI2cLinux = 209;
+constexpr uint16_t kUpperPdu = 252;
+constexpr uint16_t kSdlc = 268;
+}  // namespace linktype
+
 constexpr uint16_t kTagDissectorName = 12;
 constexpr uint16_t kTagColumnProtocol = 33;
 constexpr uint16_t kTagDirection = 35;
@@ -24,6 +33,40 @@ void appendBe32(std::vector<uint8_t>& out, uint32_t value) {
   appendBe16(out, static_cast<uint16_t>(value));
 }
 
+// The frame's length in bytes before the cut.
+uint32_t frameOriginalLength(const Frame& frame) {
+  const int64_t length = static_cast<int64_t>(frame.count) + frame.overflow;
+  return length > 0 ? static_cast<uint32_t>(length) : 0;
+}
+
+// A cut frame's check sequence lies beyond what was stored: every stored cell is data.
+void appendFrameBytes(const Frame& frame, std::vector<uint8_t>& out) {
+  const int32_t count = static_cast<int32_t>(
+      std::min<int64_t>(frameOriginalLength(frame), std::max(frame.stored, 0)));
+  out.reserve(out.size() + static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) out.push_back(cellByte(cellAt(frame, i)));
+}
+
+// Exported-PDU tags: text values padded with zeros inside their stated length.
+void appendPduTag(std::vector<uint8_t>& out, uint16_t tag, const std::string& text) {
+  const size_t padded = (text.size() + 3) / 4 * 4;
+  appendBe16(out, tag);
+  appendBe16(out, static_cast<uint16_t>(padded));
+  out.insert(out.end(), text.begin(), text.end());
+  out.insert(out.end(), padded - text.size(), 0);
+}
+
+void appendPduDirection(std::vector<uint8_t>& out, bool received) {
+  appendBe16(out, kTagDirection);
+  appendBe16(out, 4);
+  appendBe32(out, received ? 1 : 0);
+}
+
+void appendPduEnd(std::vector<uint8_t>& out) {
+  appendBe16(out, 0);
+  appendBe16(out, 0);
+}
+
 bool isReceived(const Frame& frame) { return frame.direction == DirectionRd; }
 
 MappedPacket& firstPacket(std::vector<MappedPacket>& packets) {
@@ -35,15 +78,15 @@ MappedPacket& firstPacket(std::vector<MappedPacket>& packets) {
   return packet;
 }
 
-// The header, then the whole frame.
-int withHeader(const Frame& frame, std::vector<MappedPacket>& packets,
-               void (*header)(const Frame&, std::vector<uint8_t>&)) {
+// The header that header(bytes) appends, then the whole frame.
+template <typename Header>
+MappedPacket& withHeader(const Frame& frame, std::vector<MappedPacket>& packets, Header header) {
   MappedPacket& packet = firstPacket(packets);
-  if (header != nullptr) header(frame, packet.bytes);
+  header(packet.bytes);
   const uint32_t headerLength = static_cast<uint32_t>(packet.bytes.size());
   appendFrameBytes(frame, packet.bytes);
   packet.originalLength = headerLength + frameOriginalLength(frame);
-  return 1;
+  return packet;
 }
 
 class PlainMapper : public PacketMapper {
@@ -51,7 +94,8 @@ class PlainMapper : public PacketMapper {
   explicit PlainMapper(uint16_t linkType) : linkType_(linkType) {}
   uint16_t linkType() const override { return linkType_; }
   int map(const Frame& frame, std::vector<MappedPacket>& packets) override {
-    return withHeader(frame, packets, nullptr);
+    withHeader(frame, packets, [](std::vector<uint8_t>&) {});
+    return 1;
   }
 
  private:
@@ -62,9 +106,9 @@ class PppMapper : public PacketMapper {
  public:
   uint16_t linkType() const override { return linktype::kPppWithDir; }
   int map(const Frame& frame, std::vector<MappedPacket>& packets) override {
-    return withHeader(frame, packets, [](const Frame& f, std::vector<uint8_t>& out) {
-      out.push_back(isReceived(f) ? 0 : 1);
-    });
+    withHeader(frame, packets,
+               [&](std::vector<uint8_t>& out) { out.push_back(isReceived(frame) ? 0 : 1); });
+    return 1;
   }
 };
 
@@ -72,13 +116,14 @@ class IrdaMapper : public PacketMapper {
  public:
   uint16_t linkType() const override { return linktype::kLinuxIrda; }
   int map(const Frame& frame, std::vector<MappedPacket>& packets) override {
-    return withHeader(frame, packets, [](const Frame& f, std::vector<uint8_t>& out) {
-      appendBe16(out, isReceived(f) ? 0 : kLinuxPacketOutgoing);
+    withHeader(frame, packets, [&](std::vector<uint8_t>& out) {
+      appendBe16(out, isReceived(frame) ? 0 : kLinuxPacketOutgoing);
       appendBe16(out, 0);           // ARPHRD type
       appendBe16(out, 0);           // link-layer address length
       out.insert(out.end(), 8, 0);  // link-layer address
       appendBe16(out, kLinuxIrdaProtocol);
     });
+    return 1;
   }
 };
 
@@ -95,14 +140,12 @@ class UpperPduMapper : public PacketMapper {
       : dissector_(std::move(dissector)), column_(std::move(column)), errors_(errors) {}
   uint16_t linkType() const override { return linktype::kUpperPdu; }
   int map(const Frame& frame, std::vector<MappedPacket>& packets) override {
-    MappedPacket& packet = firstPacket(packets);
-    appendPduTag(packet.bytes, kTagDissectorName, dissector_);
-    if (!column_.empty()) appendPduTag(packet.bytes, kTagColumnProtocol, column_);
-    appendPduDirection(packet.bytes, isReceived(frame));
-    appendPduEnd(packet.bytes);
-    const uint32_t headerLength = static_cast<uint32_t>(packet.bytes.size());
-    appendFrameBytes(frame, packet.bytes);
-    packet.originalLength = headerLength + frameOriginalLength(frame);
+    MappedPacket& packet = withHeader(frame, packets, [&](std::vector<uint8_t>& out) {
+      appendPduTag(out, kTagDissectorName, dissector_);
+      if (!column_.empty()) appendPduTag(out, kTagColumnProtocol, column_);
+      appendPduDirection(out, isReceived(frame));
+      appendPduEnd(out);
+    });
     if (errors_ != CharacterErrors::None) describeCharacterErrors(frame, packet.comment);
     return 1;
   }
@@ -179,11 +222,10 @@ class X25Mod128Mapper : public PacketMapper {
 
 // ---- I2C ----
 
-constexpr unsigned kRepeatedStartStatus = 4;
-
 constexpr bool isTenBitPrefix(uint8_t b) { return b >= 0xF0 && b <= 0xF7; }
 constexpr char ackChar(uint16_t cell) { return (cell & 1) ? 'n' : 'a'; }
-constexpr bool isRepeatedStart(uint16_t cell) { return cellStatus(cell) == kRepeatedStartStatus; }
+// Inside an I2C frame an opening cell marks a repeated start between bus bytes.
+constexpr bool isRepeatedStart(uint16_t cell) { return cellStatus(cell) == StatusOpeningFlag; }
 
 // One message: the cells between two repeated starts (or the frame's ends).
 struct I2cSegment {
@@ -271,38 +313,6 @@ class I2cMapper : public PacketMapper {
 };
 
 }  // namespace
-
-// A cut frame's check sequence lies beyond what was stored: every stored cell is data.
-void appendFrameBytes(const Frame& frame, std::vector<uint8_t>& out) {
-  const int32_t count = static_cast<int32_t>(
-      std::min<int64_t>(frameOriginalLength(frame), std::max(frame.stored, 0)));
-  out.reserve(out.size() + static_cast<size_t>(count));
-  for (int32_t i = 0; i < count; ++i) out.push_back(cellByte(cellAt(frame, i)));
-}
-
-uint32_t frameOriginalLength(const Frame& frame) {
-  const int64_t length = static_cast<int64_t>(frame.count) + frame.overflow;
-  return length > 0 ? static_cast<uint32_t>(length) : 0;
-}
-
-void appendPduTag(std::vector<uint8_t>& out, uint16_t tag, const std::string& text) {
-  const size_t padded = (text.size() + 3) / 4 * 4;
-  appendBe16(out, tag);
-  appendBe16(out, static_cast<uint16_t>(padded));
-  out.insert(out.end(), text.begin(), text.end());
-  out.insert(out.end(), padded - text.size(), 0);
-}
-
-void appendPduDirection(std::vector<uint8_t>& out, bool received) {
-  appendBe16(out, kTagDirection);
-  appendBe16(out, 4);
-  appendBe32(out, received ? 1 : 0);
-}
-
-void appendPduEnd(std::vector<uint8_t>& out) {
-  appendBe16(out, 0);
-  appendBe16(out, 0);
-}
 
 std::unique_ptr<PacketMapper> makePacketMapper(const CaptureFile& capture,
                                                const std::string& payloadName) {

@@ -11,15 +11,6 @@
 
 namespace qv {
 
-namespace linktype {
-constexpr uint16_t kLinuxIrda = 144;
-constexpr uint16_t kLapd = 203;
-constexpr uint16_t kPppWithDir = 204;
-constexpr uint16_t kI2cLinux = 209;
-constexpr uint16_t kUpperPdu = 252;
-constexpr uint16_t kSdlc = 268;
-}  // namespace linktype
-
 struct MappedPacket {
   std::vector<uint8_t> bytes;   // the link-type header, then the frame's stored bytes
   uint32_t originalLength = 0;  // the header plus the frame's length before any cut
@@ -41,14 +32,5 @@ class PacketMapper {
 // empty).
 std::unique_ptr<PacketMapper> makePacketMapper(const CaptureFile& capture,
                                                const std::string& payload);
-
-// The frame's stored bytes, and its length in bytes before the cut.
-void appendFrameBytes(const Frame& frame, std::vector<uint8_t>& out);
-uint32_t frameOriginalLength(const Frame& frame);
-
-// Exported-PDU tags: text values padded with zeros inside their stated length.
-void appendPduTag(std::vector<uint8_t>& out, uint16_t tag, const std::string& text);
-void appendPduDirection(std::vector<uint8_t>& out, bool received);
-void appendPduEnd(std::vector<uint8_t>& out);
 
 }  // namespace qv

@@ -38,7 +38,7 @@ class PcapngOptions {
   void addU32(uint16_t code, uint32_t value);
   void addU64(uint16_t code, uint64_t value);
   bool empty() const { return bytes_.empty(); }
-  // The options with their end-of-options marker.
+  // The options; the block adds their end-of-options marker.
   const std::string& bytes() const { return bytes_; }
 
  private:

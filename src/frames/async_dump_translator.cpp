@@ -5,12 +5,6 @@
 
 namespace qv {
 
-void AsyncDumpTranslator::parseHeader(void* header, const Frame& frame) {
-  auto* extent = static_cast<BodyExtent*>(header);
-  extent->bodyStart = 0;
-  extent->bodyCount = static_cast<int8_t>(frame.count);
-}
-
 void AsyncDumpTranslator::writeColumnHead() { writeHead("-----TM---", "DATA"); }
 
 void AsyncDumpTranslator::writeCell(uint16_t cell) {

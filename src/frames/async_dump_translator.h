@@ -4,10 +4,8 @@
 
 namespace qv {
 
-class AsyncDumpTranslator : public FrameTranslator {
+class AsyncDumpTranslator : public WholeFrameTranslator {
  public:
-  // Fills a BodyExtent: every stored cell from the first.
-  void parseHeader(void* header, const Frame& frame) override;
   const char* shortTag() override { return "-DUMP-  "; }
   const char* title() override { return "(ASYNC FRAME DATA)"; }
   void writeColumnHead() override;

@@ -9,7 +9,6 @@ using namespace framing;
 void FrameAssembler::resetSlots(Frame* slots, int32_t slotCount, int32_t checkLength) {
   if (slots == nullptr || slotCount < 0) slotCount = 0;
   for (int32_t i = 0; i < slotCount; ++i) clearFrame(slots[i]);
-  slots_ = slots;
   slotsEnd_ = slots + slotCount;
   nextSlot_ = slotCount > 0 ? slots : nullptr;
   for (LaneState* lane : {&sdLane_, &rdLane_}) {
@@ -25,14 +24,10 @@ void FrameAssembler::openFrameAt(LaneState& lane, const uint8_t* word, uint32_t 
   ++nextSlot_;
   if (nextSlot_ == slotsEnd_) nextSlot_ = nullptr;
   lane.openFrame = frame;
+  // resetSlots cleared the slot, and a walk opens each slot once.
   frame->direction = lane.laneId;
-  frame->endStatus = FrameEndStatus::Open;
   frame->firstWord = word;
-  frame->lastDataWord = nullptr;
   frame->stampWord = withoutStampDirection(stamp);
-  frame->count = 0;
-  frame->stored = 0;
-  frame->overflow = 0;
 }
 
 void FrameAssembler::setSpeed(int speed) {

@@ -60,7 +60,6 @@ class FrameAssembler {
   LaneState rdLane_{DirectionRd, false, 0, nullptr};
   Frame* nextSlot_ = nullptr;
   Frame* slotsEnd_ = nullptr;
-  Frame* slots_ = nullptr;
   FrameFamily family_ = FrameFamily::Hdlc;
   FramingMode mode_ = FramingMode::Hdlc;  // the cell rules in force during the walk
   int32_t cellCapacity_ = kFrameCells;

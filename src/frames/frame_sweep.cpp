@@ -248,6 +248,8 @@ class FrameSweep::Run {
   // next speed word, where a later walk's frame crosses).
   SweepWorld main_, signed_, after_, crossing_;
   SweepWorld& afterSwitch() { return openedAfterSwitch_ ? after_ : crossing_; }
+  // The reading the walk identified last starts in.
+  SweepWorld& firstWorld() { return inSigned_ ? signed_ : main_; }
   OpeningScanner speedWords_;
   int64_t firstSpeedWord_ = -1;  // IrDA: index of the first speed word, -1 when none
   bool highSpeedCodes_ = false;  // IrDA: a speed word carries a code of 128 or more
@@ -658,7 +660,7 @@ bool FrameSweep::Run::identify(const RecordCursor& cursor, FrameIdentity& identi
     if (!speedWords_.find(cursorIndex_, switchIndex_)) return false;
   }
   bool skip = !main_.rules.stampDelimited && cursor.pairPending != 0;
-  if (!findOpeningIn(inSigned_ ? signed_ : main_, cursorIndex_, switchIndex_, skip)) return false;
+  if (!findOpeningIn(firstWorld(), cursorIndex_, switchIndex_, skip)) return false;
   openedAfterSwitch_ = false;
   if (lane_ < 0 && switchIndex_ + 1 < ring_.size()) {
     if (!findOpeningIn(after_, switchIndex_ + 1, ring_.size(), skip)) return false;
@@ -713,7 +715,7 @@ bool FrameSweep::Run::escapeAtOpening(int lane, bool& escape, int& speed) {
   escape = false;
   speed = main_.rules.initialSpeed;
   if (!main_.rules.tracksEscape()) return true;
-  SweepWorld& first = inSigned_ ? signed_ : main_;
+  SweepWorld& first = firstWorld();
   if (!openedAfterSwitch_) {
     if (!escapeAt(first, lane, cursorIndex_, openIndex_, false, escape)) return false;
     speed = first.atOpening[lane].feed().speed();
@@ -788,7 +790,7 @@ bool FrameSweep::Run::finish(Walk& walk) {
   const uint32_t switchAt = switchIndex_;
   LaneEnd end;
   if (walk.lastEvent < switchAt) {
-    SweepWorld& first = inSigned_ ? signed_ : main_;
+    SweepWorld& first = firstWorld();
     if (!first.ends[lane].find(openIndex_, end)) return false;
     if (end.index >= switchAt && switchAt < size) {
       // The frame is still open at the walk's first speed word: carry it across.
@@ -804,7 +806,7 @@ bool FrameSweep::Run::finish(Walk& walk) {
   } else if (!afterSwitch().ends[lane].find(std::max(openIndex_, switchAt), end)) {
     return false;
   }
-  SweepWorld& last = walk.lastEvent < switchAt ? (inSigned_ ? signed_ : main_) : afterSwitch();
+  SweepWorld& last = walk.lastEvent < switchAt ? firstWorld() : afterSwitch();
   if (!countOverflow(last, walk, end)) return false;
   carry(walk, end);
   if (end.index < size) walk.apply(ring_, end.event, end.index, end.cell, end.checkLength);
@@ -832,7 +834,7 @@ bool FrameSweep::Run::assemble(Frame& frame) {
   walk.lastEvent = openIndex_;
   const uint32_t size = ring_.size();
   if (!openedAfterSwitch_ && !walk.ended() && !walk.full() &&
-      !fillFromQueue((inSigned_ ? signed_ : main_).queues[lane_], openIndex_, switchIndex_, walk))
+      !fillFromQueue(firstWorld().queues[lane_], openIndex_, switchIndex_, walk))
     return false;
   if (switchIndex_ < size && !walk.ended() && !walk.full() &&
       !fillFromQueue(afterSwitch().queues[lane_], std::max(openIndex_, switchIndex_), size, walk))

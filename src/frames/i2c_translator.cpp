@@ -17,7 +17,6 @@ constexpr int kAddress10Length = 8;  // "01a34a=>"
 constexpr int kDataLength = 3;       // "55n"
 constexpr int kSeparatorLength = 2;
 
-constexpr uint8_t byteOf(uint16_t cell) { return cellByte(cell); }
 // The acknowledge bit that followed the byte: 0 = ACK, 1 = NACK.
 constexpr char ackChar(uint16_t cell) { return (cell & 1) ? 'n' : 'a'; }
 constexpr const char* transferArrow(bool read) { return read ? "<=" : "=>"; }
@@ -76,7 +75,7 @@ class I2cLineBuilder {
   // A held 10-bit write address is written out only when another 10-bit prefix follows
   // the repeated start; a 7-bit address or a reserved byte leaves it unwritten.
   bool addressByte(uint16_t cell, bool last) {
-    const uint8_t b = byteOf(cell);
+    const uint8_t b = cellByte(cell);
     if (isReservedByte(b)) {
       state_ = I2cState::dataPhase;
       return data(cell);
@@ -94,7 +93,7 @@ class I2cLineBuilder {
 
   // A read prefix that repeats the held write address reads from that 10-bit address.
   bool tenBitRead(uint16_t cell) {
-    const bool samePrefix = ((byteOf(first_) ^ byteOf(cell)) & 0xFE) == 0;
+    const bool samePrefix = ((cellByte(first_) ^ cellByte(cell)) & 0xFE) == 0;
     if (second_ != 0 && samePrefix) {
       state_ = I2cState::dataPhase;
       return address10(true);
@@ -114,7 +113,7 @@ class I2cLineBuilder {
 
   bool address7(uint16_t cell) {
     if (!fits(kAddress7Length)) return false;
-    const uint8_t b = byteOf(cell);
+    const uint8_t b = cellByte(cell);
     pos_ = hexDigits(pos_, 2, b & 0xFE) + 2;
     pos_ = fillChars(pos_, 1, ackChar(cell));
     pos_ = fixedText(pos_, 2, transferArrow(b & 1));
@@ -124,9 +123,9 @@ class I2cLineBuilder {
 
   bool address10(bool read) {
     if (!fits(kAddress10Length)) return false;
-    pos_ = hexDigits(pos_, 2, (byteOf(first_) >> 1) & 0x03) + 2;
+    pos_ = hexDigits(pos_, 2, (cellByte(first_) >> 1) & 0x03) + 2;
     pos_ = fillChars(pos_, 1, ackChar(first_));
-    pos_ = hexDigits(pos_, 2, byteOf(second_)) + 2;
+    pos_ = hexDigits(pos_, 2, cellByte(second_)) + 2;
     pos_ = fillChars(pos_, 1, ackChar(second_));
     pos_ = fixedText(pos_, 2, transferArrow(read));
     room_ -= kAddress10Length;
@@ -135,7 +134,7 @@ class I2cLineBuilder {
 
   bool data(uint16_t cell) {
     if (!fits(kDataLength)) return false;
-    pos_ = hexDigits(pos_, 2, byteOf(cell)) + 2;
+    pos_ = hexDigits(pos_, 2, cellByte(cell)) + 2;
     pos_ = fillChars(pos_, 1, ackChar(cell));
     room_ -= kDataLength;
     return true;

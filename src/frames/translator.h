@@ -2,6 +2,7 @@
 // The abstract frame translator and the line-building helpers every translator shares.
 #include <cstdint>
 
+#include "capture/record_word.h"
 #include "frames/frame.h"
 #include "report/text_fields.h"
 
@@ -96,9 +97,7 @@ char* digitOrBlank(char* position, int value);
 char* nameOrHexColumn(char* position, int width, const char* name, uint32_t value, int digits);
 
 // The byte of the Frame's n-th cell.
-inline uint8_t frameByte(const Frame& frame, int n) {
-  return static_cast<uint8_t>(frame.cells[n] >> 8);
-}
+inline uint8_t frameByte(const Frame& frame, int n) { return cellByte(frame.cells[n]); }
 
 // The number of bytes a translator may read from the frame: its count, kept within the
 // cells actually stored so that a damaged count never reads past them.

@@ -242,11 +242,18 @@ constexpr CodeFamily kCodeFamilies[] = {
     {CodeJis7, BscFamily::Ascii},  {CodeJis8, BscFamily::Ascii},    {CodeTransc, BscFamily::Transc},
 };
 
-// Character statuses: 8 plain, 12 alternate table. Flagged characters are ignored.
-constexpr bool isCleanCharacter(unsigned status) { return status == 8 || status == 12; }
+// The character status shown through the alternate table, and the hex-only byte, both
+// without error flags.
+constexpr unsigned kAlternateCharacter = 12;
+constexpr unsigned kHexOnlyByte = 28;
+// Character statuses: plain or alternate table. Flagged characters are ignored.
+constexpr bool isCleanCharacter(unsigned status) {
+  return status == StatusCharacter || status == kAlternateCharacter;
+}
 // Abnormal frame end, good and bad check characters, hex-only byte: passed on as they are.
 constexpr bool isPassStatus(unsigned status) {
-  return status == 7 || status == 16 || status == 20 || status == 28;
+  return status == StatusAbort || status == StatusGoodCheck || status == StatusBadCheck ||
+         status == kHexOnlyByte;
 }
 
 const Step& ruleFor(Rules rules, Input input) {

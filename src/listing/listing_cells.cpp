@@ -86,7 +86,7 @@ constexpr uint32_t kIdleOverflow = 10000;
 // count). Column c shows characters 2c and 2c + 1 of that text; only those two are
 // worked out, with constant divisors, as every column of every such record is listed.
 CellText valueCell(uint32_t word) {
-  const unsigned kind = word & 0x1F;
+  const unsigned kind = recordKind(word);
   const unsigned column = kind & 3;
   if (kind < KindClockStamp) {
     const uint32_t count = idleCount(word);
@@ -174,7 +174,7 @@ struct ControlCells {
 };
 
 inline ControlCells controlCellsOf(uint32_t word) {
-  const unsigned kind = word & 0x1F;
+  const unsigned kind = recordKind(word);
   if (kind == KindMarker) {
     const unsigned subKind = markerSubKind(word);
     const CellText label = subKind == 0   ? cellText('O', 'E')
@@ -233,13 +233,12 @@ int formatBlockRow(char* text, const RecordBlock& block, const RowLayout& layout
     std::memcpy(out, layout.prefix, 3);
     out += 3;
   }
-  const int shift = layout.rdHalf ? 16 : 0;
   for (int i = 0; i < block.count; ++i, out += 2) {
     const uint32_t word = block.records[i].word;
     if (!isDataWord(word)) {
       putControlCell(out, word, layout.labelMode);
     } else {
-      putDataCell(out, static_cast<uint16_t>(word >> shift), *layout.forms, *layout.code);
+      putDataCell(out, laneCell(layout.rdHalf ? 1 : 0, word), *layout.forms, *layout.code);
     }
   }
   while (out > text && out[-1] == ' ') --out;

@@ -136,40 +136,48 @@ Flow NormalListingConverter::writeBlock(int rows) {
   return printFile.isFailed() ? Flow::Stop : Flow::Continue;
 }
 
+// Hands each row of the current block to emit, in order: the data rows, a blank line,
+// and in the Line state format the selected line rows and another blank line (the blank
+// lines only with the guide). emit(format) calls format(text) to write the row into
+// text, trailing blanks removed, and gets its length; emit returns false to stop.
+template <typename Emit>
+bool NormalListingConverter::forEachRow(int rows, Emit emit) const {
+  const auto blank = [](char* text) {
+    *text = '\0';
+    return 0;
+  };
+  for (int row = 0; row < rows; ++row) {
+    if (!emit([&](char* text) { return formatDataRow(text, row); })) return false;
+  }
+  if (!options.skipGuide && !emit(blank)) return false;
+  if (!options.lineStateFormat) return true;
+  for (const int8_t line : options.lineStateSelection) {
+    if (line >= 0 && !emit([&](char* text) { return formatLineStateRow(text, line); }))
+      return false;
+  }
+  return options.skipGuide || emit(blank);
+}
+
 // The rows of writeBlock as one text, each ended by a newline; returns the line count.
 int NormalListingConverter::formatBlock(int rows) {
   char* out = blockText_;
   int lines = 0;
-  auto endRow = [&](int length) {
-    out += length;
+  forEachRow(rows, [&](auto format) {
+    out += format(out);
     *out++ = '\n';
     ++lines;
-  };
-  for (int row = 0; row < rows; ++row) endRow(formatDataRow(out, row));
-  if (!options.skipGuide) endRow(0);
-  if (options.lineStateFormat) {
-    for (const int8_t line : options.lineStateSelection) {
-      if (line >= 0) endRow(formatLineStateRow(out, line));
-    }
-    if (!options.skipGuide) endRow(0);
-  }
+    return true;
+  });
   blockLength_ = static_cast<size_t>(out - blockText_);
   return lines;
 }
 
 Flow NormalListingConverter::writeBlockByLine(int rows) {
-  for (int row = 0; row < rows; ++row) {
-    formatDataRow(rowText_, row);
-    if (writeRow(rowText_) == Flow::Stop) return Flow::Stop;
-  }
-  if (!options.skipGuide && endLine() == Flow::Stop) return Flow::Stop;
-  if (!options.lineStateFormat) return Flow::Continue;
-  for (const int8_t line : options.lineStateSelection) {
-    if (line < 0) continue;
-    formatLineStateRow(rowText_, line);
-    if (writeRow(rowText_) == Flow::Stop) return Flow::Stop;
-  }
-  return options.skipGuide ? Flow::Continue : endLine();
+  const bool whole = forEachRow(rows, [&](auto format) {
+    format(rowText_);
+    return writeRow(rowText_) == Flow::Continue;
+  });
+  return whole ? Flow::Continue : Flow::Stop;
 }
 
 // Whether the listing shows the word under the cursor (at display column `column`), and

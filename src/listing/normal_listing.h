@@ -28,6 +28,8 @@ class NormalListingConverter : public Converter {
   Flow writeBlock(int rows);
   int formatBlock(int rows);
   Flow writeBlockByLine(int rows);
+  template <typename Emit>
+  bool forEachRow(int rows, Emit emit) const;
   bool collects(uint32_t word, unsigned column, uint32_t& stored) const;
   void planRows(int rows);
   void putDataCells(int index, uint32_t word);

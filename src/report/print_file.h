@@ -22,10 +22,9 @@ class PrintFile {
   // The report file name, kept by the dialogue.
   void setSavePath(std::string path) { savePath_ = std::move(path); }
   const std::string& savePath() const { return savePath_; }
-  // Sends the report to standard output instead of the save file (the command line's
-  // "-o -"); the stream is flushed, never closed, at the end of a run.
-  void useStandardOutput(bool use) { directStream_ = use ? stdout : nullptr; }
-  // Writes the report into a stream the caller owns and keeps open (a memory stream, say).
+  // Writes the report into a stream the caller owns instead of the save file (standard
+  // output for the command line's "-o -", a memory stream); it is flushed, never closed,
+  // at the end of a run.
   void useStream(std::FILE* stream) { directStream_ = stream; }
 
   // 1 on success; 0 after telling the console that the file cannot be created.

@@ -81,6 +81,13 @@ TEST(CommandLineExport, CaptureWithoutFramesIsRefusedAndNoFileMade) {
   }
 }
 
+TEST(CommandLineExport, FileThatCannotBeWrittenIsStatusOne) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  const CliRun run = runCli({"-w", "/dev/full", samplePath("ppp")});
+  EXPECT_EQ(run.status, ExitFailed);
+  EXPECT_EQ(run.err, "qvconv: /dev/full: cannot write the pcapng file\n");
+}
+
 // Neither the report nor the export may land on the capture, however it is spelled.
 TEST(CommandLineExport, TargetThatIsTheCaptureIsRefused) {
   const fs::path directory = test::tempPath("cli-same-file");
