@@ -109,12 +109,6 @@ const ProtocolFacts* factsOf(int protocol) {
   return found == kProtocols.end() ? nullptr : found;
 }
 
-constexpr ValueName kFrameProtocolNames[] = {
-    {0, "SDLC"}, {1, "SDLC modulo 128"}, {2, "X.25"}, {3, "X.25 modulo 128"}, {4, "LAPD"}};
-static_assert(ascendingValues(kFrameProtocolNames));
-constexpr ValueName kPacketProtocolNames[] = {{0, "X.25"}, {1, "LAPD"}};
-static_assert(ascendingValues(kPacketProtocolNames));
-
 // A value without a name shows as its number.
 std::string nameOrNumber(const char* name, int value) {
   return name != nullptr ? std::string(name) : std::to_string(value);
@@ -264,9 +258,9 @@ void addConditions(CaptureSummary& items, const CaptureFile& capture, const Prot
   if (p.clock) addText(items, "clock", "Clock", conditionText(ConditionTable::Clock, c.clock()));
   if (p.hdlcLevels) {
     addText(items, "frame_protocol", "Frame protocol",
-            nameOrNumber(valueName(kFrameProtocolNames, c.frameProtocol()), c.frameProtocol()));
+            conditionText(ConditionTable::FrameProtocol, c.frameProtocol()));
     addText(items, "packet_protocol", "Packet protocol",
-            nameOrNumber(valueName(kPacketProtocolNames, c.packetProtocol()), c.packetProtocol()));
+            conditionText(ConditionTable::PacketProtocol, c.packetProtocol()));
   }
   if (p.addresses) {
     addText(items, "sd_address", "SD address",

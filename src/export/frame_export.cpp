@@ -31,11 +31,7 @@ constexpr ValueName kProtocolNames[] = {
     {ProtocolPpp, "PPP"},     {ProtocolIrda, "IrDA"},         {ProtocolI2c, "I2C"},
     {ProtocolBurst, "BURST"}, {ProtocolHdlcFiltered, "HDLC"}, {ProtocolSpi, "SPI"},
 };
-constexpr ValueName kFrameProtocolNames[] = {
-    {0, "SDLC"}, {1, "SDLC modulo 128"}, {2, "X.25"}, {3, "X.25 modulo 128"}, {4, "LAPD"}};
-constexpr ValueName kPacketProtocolNames[] = {{0, "X.25"}, {1, "LAPD"}};
-static_assert(ascendingValues(kProtocolNames) && ascendingValues(kFrameProtocolNames) &&
-              ascendingValues(kPacketProtocolNames));
+static_assert(ascendingValues(kProtocolNames));
 
 std::string protocolName(int protocol) {
   const char* name = valueName(kProtocolNames, protocol);
@@ -63,9 +59,11 @@ std::string interfaceDescription(const MeasureConditions& conditions) {
   std::string text = protocolName(protocol);
   const bool hdlc = protocol == ProtocolHdlc || protocol == ProtocolHdlcFiltered;
   if (hdlc) {
-    if (const char* frame = valueName(kFrameProtocolNames, conditions.frameProtocol()))
+    if (const char* frame =
+            conditionValueName(ConditionTable::FrameProtocol, conditions.frameProtocol()))
       text += std::string(", frame protocol ") + frame;
-    if (const char* packet = valueName(kPacketProtocolNames, conditions.packetProtocol()))
+    if (const char* packet =
+            conditionValueName(ConditionTable::PacketProtocol, conditions.packetProtocol()))
       text += std::string(", packet protocol ") + packet;
   }
   if (hdlc || protocol == ProtocolPpp) {

@@ -28,10 +28,16 @@ constexpr ValueName kBccNames[] = {{0, "NONE"},  {1, "LRC O"}, {2, "LRC E"}, {3,
                                    {4, "ITU-T"}, {5, "CRC-6"}, {6, "CRC-12"}};
 constexpr ValueName kFcsNames[] = {{0, "NONE"}, {1, "FCS16"}, {2, "FCS32"}};
 
+// The HDLC frame and packet protocols, by the values of their condition fields.
+constexpr ValueName kFrameProtocolNames[] = {
+    {0, "SDLC"}, {1, "SDLC modulo 128"}, {2, "X.25"}, {3, "X.25 modulo 128"}, {4, "LAPD"}};
+constexpr ValueName kPacketProtocolNames[] = {{0, "X.25"}, {1, "LAPD"}};
+
 static_assert(ascendingValues(kCodeNames) && ascendingValues(kCharBitNames) &&
               ascendingValues(kParityNames) && ascendingValues(kStopBitNames) &&
               ascendingValues(kLineCodingNames) && ascendingValues(kClockNames) &&
-              ascendingValues(kBccNames) && ascendingValues(kFcsNames));
+              ascendingValues(kBccNames) && ascendingValues(kFcsNames) &&
+              ascendingValues(kFrameProtocolNames) && ascendingValues(kPacketProtocolNames));
 
 // A value the analyzer never writes still gets a readable field: its decimal value.
 struct FieldText {
@@ -222,6 +228,8 @@ const char* conditionValueName(ConditionTable table, int value) {
     case ConditionTable::Clock: return valueName(kClockNames, value);
     case ConditionTable::Bcc: return valueName(kBccNames, value);
     case ConditionTable::Fcs: return valueName(kFcsNames, value);
+    case ConditionTable::FrameProtocol: return valueName(kFrameProtocolNames, value);
+    case ConditionTable::PacketProtocol: return valueName(kPacketProtocolNames, value);
   }
   return nullptr;
 }

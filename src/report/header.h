@@ -18,8 +18,19 @@ char* formatFilter(char* buf, FilterEntry entry);  // buf of at least 9 bytes
 // Name of a character code id 0-9, or nullptr outside the table.
 const char* codeName(int code);
 
-// The conditions box's tables of value names, for other views of the conditions.
-enum class ConditionTable { CharBits, Parity, StopBits, LineCoding, Clock, Bcc, Fcs };
+// The conditions box's tables of value names, and the names of the HDLC frame and packet
+// protocols, for other views of the conditions (summaries, the export).
+enum class ConditionTable {
+  CharBits,
+  Parity,
+  StopBits,
+  LineCoding,
+  Clock,
+  Bcc,
+  Fcs,
+  FrameProtocol,
+  PacketProtocol
+};
 // The box's name of the value, or nullptr outside the table.
 const char* conditionValueName(ConditionTable table, int value);
 
