@@ -72,8 +72,9 @@ bool isBoundaryCell(uint16_t cell) {
   return false;
 }
 
+// In line in the searches' tight loops.
 template <Boundary kind>
-bool eitherCell(uint32_t w) {
+[[gnu::always_inline]] inline bool eitherCell(uint32_t w) {
   return isDataWord(w) && (isBoundaryCell<kind>(sdCell(w)) || isBoundaryCell<kind>(rdCell(w)));
 }
 template <Boundary kind>
@@ -159,10 +160,24 @@ namespace {
 
 // Advances the cursor until the word under it passes the test, keeping in snapshot the
 // position after the last word that was neither a line-state nor a kind-30 record.
+// Data words change no cursor state, so a run of them that does not pass is skipped in a
+// tight loop up to the last word of the straight run (whose step may wrap or stop).
 template <typename IsBoundary>
 bool scanTo(const RingWalk& walk, RecordCursor& cursor, RecordCursor& snapshot,
             IsBoundary isBoundary) {
   for (;;) {
+    const uint8_t* limit = walk.end > cursor.position ? walk.end : walk.ring.wrapPoint();
+    const uint8_t* runLast = limit - MonitorRing::kWordBytes;
+    const uint8_t* p = cursor.position;
+    while (p != runLast) {
+      const uint32_t w = wordAt(p);
+      if (!isDataWord(w) || isBoundary(w)) break;
+      p += MonitorRing::kWordBytes;
+    }
+    if (p != cursor.position) {
+      cursor.position = p;
+      snapshot = cursor;
+    }
     const uint32_t w = wordAt(cursor.position);
     if (isBoundary(w)) return true;
     if (!stepCursor(walk, cursor)) return false;
@@ -177,7 +192,8 @@ bool boundarySearch(const CaptureFile& file, RecordCursor& cursor) {
   RecordCursor work = cursor;
   work.column = 0;
   RecordCursor snapshot = work;
-  if (!scanTo(walk, work, snapshot, firstBoundary<kind>)) return false;
+  if (!scanTo(walk, work, snapshot, [](uint32_t w) { return firstBoundary<kind>(w); }))
+    return false;
   // A word opening frames in both directions is returned once for each of them.
   if (work.pairPending == 0 && bothCells<kind>(wordAt(work.position))) {
     snapshot.pairPending = 1;
@@ -187,7 +203,7 @@ bool boundarySearch(const CaptureFile& file, RecordCursor& cursor) {
   if (!stepCursor(walk, work)) return false;
   work.pairPending = 0;
   snapshot = work;
-  if (!scanTo(walk, work, snapshot, eitherCell<kind>)) return false;
+  if (!scanTo(walk, work, snapshot, [](uint32_t w) { return eitherCell<kind>(w); })) return false;
   cursor = snapshot;
   return true;
 }
@@ -201,10 +217,10 @@ bool CaptureFile::nextStampDelimited(RecordCursor& cursor) const {
   work.column = 0;
   work.pairPending = 0;
   RecordCursor ignored = work;
-  if (!scanTo(walk, work, ignored, isTimeStampWord)) return false;
+  if (!scanTo(walk, work, ignored, [](uint32_t w) { return isTimeStampWord(w); })) return false;
   if (!stepCursor(walk, work)) return false;
   RecordCursor snapshot = work;
-  if (!scanTo(walk, work, snapshot, isTimeStampWord)) return false;
+  if (!scanTo(walk, work, snapshot, [](uint32_t w) { return isTimeStampWord(w); })) return false;
   cursor = snapshot;
   return true;
 }

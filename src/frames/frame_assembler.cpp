@@ -1,5 +1,7 @@
 #include "frames/frame_assembler.h"
 
+#include <algorithm>
+
 namespace qv {
 
 using namespace framing;
@@ -72,8 +74,8 @@ void FrameAssembler::handleStampDelimitedWord(const uint8_t* position) {
     handleControlWord(word, position, true);
     return;
   }
-  applyLaneEvent(sdLane_, classifyCell(mode_, sdCell(word)).event, position, sdCell(word));
-  applyLaneEvent(rdLane_, classifyCell(mode_, rdCell(word)).event, position, rdCell(word));
+  applyCellEvent(sdLane_, classifyCell(mode_, sdCell(word)).event, position, sdCell(word));
+  applyCellEvent(rdLane_, classifyCell(mode_, rdCell(word)).event, position, rdCell(word));
 }
 
 void FrameAssembler::openInBand(LaneState& lane, const uint8_t* position) {
@@ -95,10 +97,10 @@ void FrameAssembler::handleInBandWord(const uint8_t* position, bool& skip) {
     if (!skip) openInBand(sdLane_, position);
     skip = false;
   }
-  if (sd.event != LaneEvent::None) applyLaneEvent(sdLane_, sd.event, position, sdCell(word));
+  applyCellEvent(sdLane_, sd.event, position, sdCell(word));
   const CellClass rd = classifyCell(mode_, rdCell(word));
   if (rd.opens) openInBand(rdLane_, position);
-  if (rd.event != LaneEvent::None) applyLaneEvent(rdLane_, rd.event, position, rdCell(word));
+  applyCellEvent(rdLane_, rd.event, position, rdCell(word));
 }
 
 // ---- the walk ----
@@ -117,6 +119,41 @@ void FrameAssembler::assemble(FrameFamily family, const RecordCursor& cursor, Fr
 bool FrameAssembler::assembleWithin(FrameFamily family, const RecordCursor& cursor, Frame& frame,
                                     uint64_t wordBudget, uint64_t& wordsWalked) {
   return walk(family, cursor, &frame, 1, wordBudget, wordsWalked);
+}
+
+// Handles the words from position on, up to (not including) stop, while each is a data
+// word whose two cells neither open nor end a frame and bring at most a character stored
+// as it is: such words change nothing but the open frames' cells, so they need no lane
+// bookkeeping. Returns how many words were handled.
+size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop,
+                                    bool stampDelimited) {
+  using cell_rules::cellKey;
+  // A pending escape changes the next character: that word takes the full rules.
+  if (sdLane_.escapePending || rdLane_.escapePending) return 0;
+  const uint8_t* table = cell_rules::kClassTable.packed[static_cast<int>(mode_)];
+  // Stamp-delimited framing ignores the opening cells inside the data.
+  const uint8_t ruleBits =
+      stampDelimited ? cell_rules::kEventBits : cell_rules::kEventBits | cell_rules::kOpensBit;
+  constexpr auto kLastPlain = static_cast<uint8_t>(LaneEvent::EscAppend);
+  Frame* sdFrame = sdLane_.openFrame;
+  Frame* rdFrame = rdLane_.openFrame;
+  const uint8_t* p = position;
+  for (; p != stop; p += MonitorRing::kWordBytes) {
+    const uint32_t word = CaptureFile::wordAt(p);
+    if (!isDataWord(word)) break;
+    const uint8_t sd = table[cellKey(sdCell(word))] & ruleBits;
+    const uint8_t rd = table[cellKey(rdCell(word))] & ruleBits;
+    if (sd > kLastPlain || rd > kLastPlain) break;
+    if (sd != 0 && sdFrame != nullptr) {
+      sdFrame->lastDataWord = p;
+      storeCell(*sdFrame, sdCell(word), sdLane_.cellCapacity);
+    }
+    if (rd != 0 && rdFrame != nullptr) {
+      rdFrame->lastDataWord = p;
+      storeCell(*rdFrame, rdCell(word), rdLane_.cellCapacity);
+    }
+  }
+  return static_cast<size_t>(p - position) / MonitorRing::kWordBytes;
 }
 
 bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame* slots,
@@ -148,6 +185,17 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
     position = ring.next(position);
     if (position == endPosition) break;
     if (nextSlot_ == nullptr && !anyLaneOpen()) break;
+    // Plain words up to the last word of the straight run, whose step may wrap or meet
+    // the end, within the words and the budget left.
+    const uint8_t* limit =
+        endPosition > position && endPosition < ring.wrapPoint() ? endPosition : ring.wrapPoint();
+    size_t room = static_cast<size_t>(limit - position) / MonitorRing::kWordBytes - 1;
+    room = std::min<uint64_t>({room, left - 1, wordBudget - wordsWalked});
+    const size_t plain =
+        walkPlainRun(position, position + room * MonitorRing::kWordBytes, stampDelimited);
+    position += plain * MonitorRing::kWordBytes;
+    wordsWalked += plain;
+    left -= plain;
   }
   return true;
 }

@@ -76,8 +76,12 @@ namespace framing {
 // Stores a cell at the frame's count when the capacity leaves room; otherwise counts it
 // as overflow, so that the frame's length before the cut stays known.
 inline void storeCell(Frame& frame, uint16_t cell, int32_t capacity) {
+  if (frame.count < 0 || frame.count >= capacity) {
+    ++frame.overflow;
+    return;
+  }
   // The report's frames never pass the first 64 cells: that case stays a plain store.
-  if (frame.count >= 0 && frame.count < kFrameCells && frame.count < capacity) {
+  if (frame.count < kFrameCells) {
     frame.cells[frame.count++] = cell;
     ++frame.stored;
     return;
@@ -160,6 +164,17 @@ inline void applyLaneEvent(LaneState& lane, LaneEvent event, const uint8_t* word
     case LaneEvent::EndOE: markAndReset(lane, FrameEndStatus::EndOE); break;
     case LaneEvent::EndLD: markAndReset(lane, FrameEndStatus::EndLD); break;
   }
+}
+
+// applyLaneEvent with the most frequent events, a character stored as it is, handled
+// in line: a walk meets them at nearly every word.
+inline void applyCellEvent(LaneState& lane, LaneEvent event, const uint8_t* word, uint16_t cell) {
+  if (event == LaneEvent::None) return;
+  if (event == LaneEvent::Append || (event == LaneEvent::EscAppend && !lane.escapePending)) {
+    appendCell(lane, word, cell);
+    return;
+  }
+  applyLaneEvent(lane, event, word, cell);
 }
 
 // What a marker record does to every lane: sub-kinds 0 and 1 end the open frames.
