@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "capture/bytes.h"
+#include "capture/cell_rules.h"
 #include "capture/conditions.h"
 #include "capture/monitor_ring.h"
 #include "capture/record_word.h"
@@ -114,6 +115,12 @@ class CaptureFile {
   bool nextI2cBoundary(RecordCursor& cursor) const;
   bool nextCharacterBoundary(RecordCursor& cursor) const;
   bool nextSpiBoundary(RecordCursor& cursor) const;
+  // The second half of the in-band searches of the HDLC, PPP, I2C and SPI framing: from a
+  // cursor (with the state in force there) past the current frame's opening word, with
+  // no boundary between that word and the cursor, moves to the next boundary as the
+  // search from the opening would. False, cursor unchanged, when there is none (or for
+  // the other framing modes).
+  bool continueBoundarySearch(FramingMode mode, RecordCursor& cursor) const;
 
  private:
   int finishLoad(std::ostream& console, const LoadOptions& options);

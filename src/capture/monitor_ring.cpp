@@ -60,7 +60,7 @@ bool keepsSnapshot(uint32_t w) { return isLineStateWord(w) || isKind30Word(w); }
 enum class Boundary : uint8_t { Hdlc, Ppp, Irda, I2c, Character, Spi };
 
 template <Boundary kind>
-bool isBoundaryCell(uint16_t cell) {
+constexpr bool isBoundaryByRules(uint16_t cell) {
   switch (kind) {
     case Boundary::Hdlc: return opensFrame(FramingMode::Hdlc, cell);
     case Boundary::Ppp: return opensFrame(FramingMode::Ppp, cell);
@@ -70,6 +70,39 @@ bool isBoundaryCell(uint16_t cell) {
     case Boundary::Spi: return opensFrame(FramingMode::Spi, cell);
   }
   return false;
+}
+
+// The statuses of the boundary cells as a bit mask, for the kinds whose boundaries do
+// not depend on the byte (every kind but I2C, whose start and repeated start share a
+// status); the searches then test a cell with a shift instead of two table loads.
+struct StatusMask {
+  bool byteMatters = false;
+  uint32_t statuses = 0;
+};
+
+template <Boundary kind>
+constexpr StatusMask boundaryStatuses() {
+  StatusMask mask;
+  for (uint16_t status = 0; status < 32; ++status) {
+    const bool first = isBoundaryByRules<kind>(status);
+    for (int byte = 0; byte < 256; ++byte)
+      if (isBoundaryByRules<kind>(static_cast<uint16_t>(byte << 8 | status)) != first)
+        mask.byteMatters = true;
+    if (first) mask.statuses |= 1u << status;
+  }
+  return mask;
+}
+
+template <Boundary kind>
+inline constexpr StatusMask kBoundaryStatuses = boundaryStatuses<kind>();
+
+template <Boundary kind>
+[[gnu::always_inline]] inline bool isBoundaryCell(uint16_t cell) {
+  if constexpr (kBoundaryStatuses<kind>.byteMatters) {
+    return isBoundaryByRules<kind>(cell);
+  } else {
+    return (kBoundaryStatuses<kind>.statuses >> cellStatus(cell) & 1) != 0;
+  }
 }
 
 // In line in the searches' tight loops.
@@ -223,6 +256,35 @@ bool CaptureFile::nextStampDelimited(RecordCursor& cursor) const {
   if (!scanTo(walk, work, snapshot, [](uint32_t w) { return isTimeStampWord(w); })) return false;
   cursor = snapshot;
   return true;
+}
+
+namespace {
+
+template <Boundary kind>
+bool continueSearch(const CaptureFile& file, RecordCursor& cursor) {
+  const RingWalk walk(file);
+  if (file.byteLength() == 0 || !walk.ring.holds(cursor.position)) return false;
+  RecordCursor work = cursor;
+  work.column = 0;
+  work.pairPending = 0;
+  RecordCursor snapshot = work;
+  if (!scanTo(walk, work, snapshot, [](uint32_t w) { return eitherCell<kind>(w); })) return false;
+  cursor = snapshot;
+  return true;
+}
+
+}  // namespace
+
+bool CaptureFile::continueBoundarySearch(FramingMode mode, RecordCursor& cursor) const {
+  switch (mode) {
+    case FramingMode::Hdlc: return continueSearch<Boundary::Hdlc>(*this, cursor);
+    case FramingMode::Ppp: return continueSearch<Boundary::Ppp>(*this, cursor);
+    case FramingMode::I2c: return continueSearch<Boundary::I2c>(*this, cursor);
+    case FramingMode::Spi: return continueSearch<Boundary::Spi>(*this, cursor);
+    case FramingMode::Sir:
+    case FramingMode::Char: return false;
+  }
+  return false;
 }
 
 bool CaptureFile::nextHdlcBoundary(RecordCursor& cursor) const {

@@ -1,5 +1,6 @@
 #pragma once
 // One assembled frame of one direction, and how it ended.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -51,12 +52,42 @@ inline uint16_t cellAt(const Frame& frame, int32_t index) {
   return frame.moreCells[static_cast<size_t>(index - kFrameCells)];
 }
 
+// How many of the first 64 cells a frame may have written. Every cell after them is zero
+// in a frame emptied by clearFrame and filled by the assembler, which writes cells in
+// order; so emptying or copying a frame only has to touch these.
+inline int32_t cellsTouched(const Frame& frame) {
+  const int32_t reach = frame.stored > frame.count ? frame.stored : frame.count;
+  return reach < 0 ? 0 : reach > kFrameCells ? kFrameCells : reach;
+}
+
 // Empties a frame for reuse, keeping the storage of its further cells.
 inline void clearFrame(Frame& frame) {
-  std::vector<uint16_t> keep = std::move(frame.moreCells);
-  keep.clear();
-  frame = Frame{};
-  frame.moreCells = std::move(keep);
+  std::fill_n(frame.cells, cellsTouched(frame), uint16_t{0});
+  frame.direction = DirectionNone;
+  frame.endStatus = FrameEndStatus::Open;
+  frame.firstWord = nullptr;
+  frame.lastDataWord = nullptr;
+  frame.stampWord = 0;
+  frame.count = 0;
+  frame.stored = 0;
+  frame.overflow = 0;
+  frame.moreCells.clear();
+}
+
+// Makes to a copy of from, as frame assignment would, writing only the cells either of
+// them touched.
+inline void copyFrame(Frame& to, const Frame& from) {
+  const int32_t cells = std::max(cellsTouched(to), cellsTouched(from));
+  std::copy_n(from.cells, cells, to.cells);
+  to.direction = from.direction;
+  to.endStatus = from.endStatus;
+  to.firstWord = from.firstWord;
+  to.lastDataWord = from.lastDataWord;
+  to.stampWord = from.stampWord;
+  to.count = from.count;
+  to.stored = from.stored;
+  to.overflow = from.overflow;
+  to.moreCells.assign(from.moreCells.begin(), from.moreCells.end());
 }
 
 // The two-character FC mark of an end status; two blanks outside the table.

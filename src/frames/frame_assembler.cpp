@@ -46,6 +46,9 @@ void FrameAssembler::setSpeed(int speed) {
 // detaches the frame its lane was filling.
 void FrameAssembler::handleControlWord(uint32_t word, const uint8_t* position,
                                        bool stampDelimited) {
+  // The state a search's cursor takes from the word as it steps over it.
+  if (isLineStateWord(word)) trail_.after.lineState = lineStateAfter(word);
+  if (isSpeedWord(word)) trail_.after.speedCode = speedCodeAfter(word);
   switch (recordKind(word)) {
     case KindClockStamp:
       if (!stampDelimited) break;
@@ -93,14 +96,27 @@ void FrameAssembler::handleInBandWord(const uint8_t* position, bool& skip) {
     return;
   }
   const CellClass sd = classifyCell(mode_, sdCell(word));
+  const CellClass rd = classifyCell(mode_, rdCell(word));
+  if (sd.opens || rd.opens) noteOpening(position, sd.opens && rd.opens);
   if (sd.opens) {
     if (!skip) openInBand(sdLane_, position);
     skip = false;
   }
   applyCellEvent(sdLane_, sd.event, position, sdCell(word));
-  const CellClass rd = classifyCell(mode_, rdCell(word));
   if (rd.opens) openInBand(rdLane_, position);
   applyCellEvent(rdLane_, rd.event, position, rdCell(word));
+}
+
+// The search from the walk's cursor stops at the first word with an opening cell, and
+// at once when both its cells open (unless the cursor stands for the second of them);
+// otherwise it goes on to the next word with one.
+void FrameAssembler::noteOpening(const uint8_t* position, bool bothLanes) {
+  if (trail_.firstOpening != nullptr) {
+    trail_.otherOpening = true;
+    return;
+  }
+  trail_.firstOpening = position;
+  if (bothLanes && trail_.from.pairPending == 0) trail_.otherOpening = true;
 }
 
 // ---- the walk ----
@@ -121,6 +137,54 @@ bool FrameAssembler::assembleWithin(FrameFamily family, const RecordCursor& curs
   return walk(family, cursor, &frame, 1, wordBudget, wordsWalked);
 }
 
+namespace {
+
+// An open frame's counters held in locals during a run of plain words, written back
+// when the run ends: stores into the frame's cells cannot then be taken by the compiler
+// for changes of its counters.
+class PlainFill {
+ public:
+  PlainFill(Frame* frame, int32_t capacity) : frame_(frame), capacity_(capacity) {
+    if (frame_ == nullptr) return;
+    count_ = frame_->count;
+    stored_ = frame_->stored;
+    overflow_ = frame_->overflow;
+  }
+  bool open() const { return frame_ != nullptr; }
+  // storeCell on the local counters.
+  void add(const uint8_t* word, uint16_t cell) {
+    last_ = word;
+    if (count_ < 0 || count_ >= capacity_) {
+      ++overflow_;
+    } else if (count_ < kFrameCells) {
+      frame_->cells[count_++] = cell;
+      ++stored_;
+    } else {
+      writeBack();
+      storeFurtherCell(*frame_, cell, capacity_);
+      count_ = frame_->count;
+      stored_ = frame_->stored;
+    }
+  }
+  void writeBack() const {
+    if (frame_ == nullptr) return;
+    frame_->count = count_;
+    frame_->stored = stored_;
+    frame_->overflow = overflow_;
+    if (last_ != nullptr) frame_->lastDataWord = last_;
+  }
+
+ private:
+  Frame* frame_;
+  int32_t capacity_;
+  int32_t count_ = 0;
+  int32_t stored_ = 0;
+  int32_t overflow_ = 0;
+  const uint8_t* last_ = nullptr;
+};
+
+}  // namespace
+
 // Handles the words from position on, up to (not including) stop, while each is a data
 // word whose two cells neither open nor end a frame and bring at most a character stored
 // as it is: such words change nothing but the open frames' cells, so they need no lane
@@ -135,24 +199,20 @@ size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop
   const uint8_t ruleBits =
       stampDelimited ? cell_rules::kEventBits : cell_rules::kEventBits | cell_rules::kOpensBit;
   constexpr auto kLastPlain = static_cast<uint8_t>(LaneEvent::EscAppend);
-  Frame* sdFrame = sdLane_.openFrame;
-  Frame* rdFrame = rdLane_.openFrame;
+  PlainFill sd(sdLane_.openFrame, sdLane_.cellCapacity);
+  PlainFill rd(rdLane_.openFrame, rdLane_.cellCapacity);
   const uint8_t* p = position;
   for (; p != stop; p += MonitorRing::kWordBytes) {
     const uint32_t word = CaptureFile::wordAt(p);
     if (!isDataWord(word)) break;
-    const uint8_t sd = table[cellKey(sdCell(word))] & ruleBits;
-    const uint8_t rd = table[cellKey(rdCell(word))] & ruleBits;
-    if (sd > kLastPlain || rd > kLastPlain) break;
-    if (sd != 0 && sdFrame != nullptr) {
-      sdFrame->lastDataWord = p;
-      storeCell(*sdFrame, sdCell(word), sdLane_.cellCapacity);
-    }
-    if (rd != 0 && rdFrame != nullptr) {
-      rdFrame->lastDataWord = p;
-      storeCell(*rdFrame, rdCell(word), rdLane_.cellCapacity);
-    }
+    const uint8_t sdRule = table[cellKey(sdCell(word))] & ruleBits;
+    const uint8_t rdRule = table[cellKey(rdCell(word))] & ruleBits;
+    if (sdRule > kLastPlain || rdRule > kLastPlain) break;
+    if (sdRule != 0 && sd.open()) sd.add(p, sdCell(word));
+    if (rdRule != 0 && rd.open()) rd.add(p, rdCell(word));
   }
+  sd.writeBack();
+  rd.writeBack();
   return static_cast<size_t>(p - position) / MonitorRing::kWordBytes;
 }
 
@@ -173,6 +233,14 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
   if (family == FrameFamily::Irda) setSpeed(static_cast<int8_t>(cursor.speedCode));
   const bool stampDelimited = isStampDelimited(family);
   bool skip = !stampDelimited && cursor.pairPending != 0;
+  trail_ = WalkTrail{};
+  trail_.from = cursor;
+  trail_.family = family;
+  trail_.after.lineState = cursor.lineState;
+  trail_.after.speedCode = cursor.speedCode;
+  // The walk stops where the searches stop only when the end is a word of the ring.
+  trail_.tracked = !stampDelimited && family != FrameFamily::Irda && family != FrameFamily::Async &&
+                   ring.holds(endPosition);
 
   // The walk never handles more words than the ring holds, whatever endPosition says.
   for (size_t left = ring.wordCount(); left > 0; --left) {
@@ -184,7 +252,11 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
       handleInBandWord(position, skip);
     position = ring.next(position);
     if (position == endPosition) break;
-    if (nextSlot_ == nullptr && !anyLaneOpen()) break;
+    if (nextSlot_ == nullptr && !anyLaneOpen()) {
+      trail_.usable = trail_.tracked && trail_.firstOpening != nullptr && !trail_.otherOpening;
+      trail_.after.position = position;
+      break;
+    }
     // Plain words up to the last word of the straight run, whose step may wrap or meet
     // the end, within the words and the budget left.
     const uint8_t* limit =
@@ -201,6 +273,21 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
 }
 
 // ---- next-frame steps ----
+
+bool FrameAssembler::trailFits(FrameFamily family, const RecordCursor& cursor) const {
+  const RecordCursor& from = trail_.from;
+  return trail_.usable && trail_.family == family && from.position == cursor.position &&
+         from.pairPending == cursor.pairPending && from.lineState == cursor.lineState &&
+         from.speedCode == cursor.speedCode;
+}
+
+bool FrameAssembler::nextFrameAfterWalk(FrameFamily family, RecordCursor& cursor) const {
+  if (!trailFits(family, cursor)) return nextFrame(family, cursor);
+  RecordCursor next = trail_.after;
+  if (!capture_.continueBoundarySearch(framingModeOf(family, -1), next)) return false;
+  cursor = next;
+  return true;
+}
 
 bool FrameAssembler::nextFrame(FrameFamily family, RecordCursor& cursor) const {
   if (isStampDelimited(family)) return capture_.nextStampDelimited(cursor);

@@ -31,6 +31,15 @@ class FrameAssembler {
   // (the cursor is then unchanged).
   bool nextFrame(FrameFamily family, RecordCursor& cursor) const;
 
+  // The same step right after a walk from the cursor: when that walk ended its frame
+  // and met no opening besides the frame's own, the step goes on from the word after the
+  // frame instead of reading the frame's words once more. Otherwise as nextFrame.
+  bool nextFrameAfterWalk(FrameFamily family, RecordCursor& cursor) const;
+  // Whether nextFrameAfterWalk would go on from the last walk's frame end.
+  bool continuesAfterWalk(FrameFamily family, const RecordCursor& cursor) const {
+    return trailFits(family, cursor);
+  }
+
   // True when the family's frames are delimited by time stamp words under the
   // capture's conditions; otherwise they are opened by cells inside the data.
   bool isStampDelimited(FrameFamily family) const;
@@ -53,6 +62,9 @@ class FrameAssembler {
   void handleInBandWord(const uint8_t* position, bool& skip);
   void openInBand(LaneState& lane, const uint8_t* position);
 
+  void noteOpening(const uint8_t* position, bool bothLanes);
+  bool trailFits(FrameFamily family, const RecordCursor& cursor) const;
+
   LaneState& laneOfStamp(uint32_t stampWord) { return isRdStamp(stampWord) ? rdLane_ : sdLane_; }
   bool anyLaneOpen() const { return sdLane_.openFrame != nullptr || rdLane_.openFrame != nullptr; }
 
@@ -64,6 +76,18 @@ class FrameAssembler {
   FrameFamily family_ = FrameFamily::Hdlc;
   FramingMode mode_ = FramingMode::Hdlc;  // the cell rules in force during the walk
   int32_t cellCapacity_ = kFrameCells;
+
+  // What the last walk saw that the next-frame step can start from.
+  struct WalkTrail {
+    RecordCursor from;  // the cursor walked from
+    FrameFamily family = FrameFamily::Hdlc;
+    bool tracked = false;  // in-band framing whose search the walk can stand in for
+    bool usable = false;   // the walk ended its frame with no other opening on the way
+    const uint8_t* firstOpening = nullptr;
+    bool otherOpening = false;
+    RecordCursor after;  // the word after the frame, with the state in force there
+  };
+  WalkTrail trail_;
 };
 
 }  // namespace qv

@@ -53,7 +53,7 @@ FrameIdentity FrameStream::identify() {
 
 void FrameStream::assemble(Frame& frame) {
   if (walked_) {
-    frame = frame_;
+    copyFrame(frame, frame_);
     return;
   }
   if (sweep_.assemble(frame)) return;
@@ -63,7 +63,7 @@ void FrameStream::assemble(Frame& frame) {
 
 bool FrameStream::advance() {
   const uint8_t* before = cursor_.position;
-  if (!assembler_.nextFrame(family_, cursor_)) return false;
+  if (!assembler_.nextFrameAfterWalk(family_, cursor_)) return false;
   if (method_ == Method::Adaptive && sweepAvailable_) {
     const uint64_t moved = capture_.ring().distance(before, cursor_.position);
     credit_ = std::min(kCreditLimit, credit_ + kCreditPerWord * moved);

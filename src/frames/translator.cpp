@@ -32,11 +32,6 @@ void WholeFrameTranslator::parseHeader(void* header, const Frame& frame) {
 
 // ---- formatting helpers ----
 
-char* fillChars(char* position, int n, char ch) {
-  for (int i = 0; i < n; ++i) position[i] = ch;
-  return n > 0 ? position + n : position;
-}
-
 char* fixedText(char* position, int width, const char* text) {
   if (width < 0) width = 0;
   int i = 0;
@@ -92,9 +87,8 @@ void writeDataBytes(FrameTranslator& translator, const Frame& frame, int start, 
   const int lastColumn = std::min<int>(translator.lineWidth, kLineBufferSize - 1);
   const int room = (lastColumn - static_cast<int>(position - translator.lineBuffer)) / 2;
   const int shown = std::min({count, room, kFrameCells - start});
-  for (int i = 0; i < shown; ++i) {
-    position = hexDigits(position, 2, frameByte(frame, start + i)) + 2;
-  }
+  for (int i = 0; i < shown; ++i) position = putHexByte(position, frameByte(frame, start + i));
+  if (shown > 0) *position = '\0';
   translator.writePos = position;
 }
 

@@ -79,10 +79,16 @@ class WholeFrameTranslator : public FrameTranslator {
   void parseHeader(void* header, const Frame& frame) override;
 };
 
+// n copies of ch (no terminating zero); in line, as most fields are a few characters
+// wide, too short for a call to pay.
+inline char* fillChars(char* position, int n, char ch) {
+  for (int i = 0; i < n; ++i) position[i] = ch;
+  return n > 0 ? position + n : position;
+}
+
 // Formatting helpers: each writes exactly the given width at position and a
 // terminating zero right after it; they return the position after the field. Hex
 // fields are written with the report's hexDigits.
-char* fillChars(char* position, int n, char ch);
 char* fixedText(char* position, int width, const char* text);
 char* decimalZeros(char* position, int width, uint32_t value);
 char* decimalBlanks(char* position, int width, uint32_t value);

@@ -239,6 +239,69 @@ TEST(FrameStreamTest, RandomCapturesGiveTheWalkedFrames) {
     compareRandomCaptures(run.mix, run.seed, run.capturesPerFamily, run.maxWords);
 }
 
+// ---- the next-frame step after a walk ----
+
+std::string describe(const RecordCursor& c, const uint8_t* base) {
+  return "word " + std::to_string((c.position - base) / 4) + " pair " +
+         std::to_string(c.pairPending) + " line state " + std::to_string(c.lineState) + " speed " +
+         std::to_string(c.speedCode);
+}
+
+// Walks every frame of one capture from its cursor and takes the step both ways; returns
+// how many steps went on from the frame's end, or -1 after a difference.
+int compareSteps(const CaptureFile& capture, FrameFamily family, const std::string& label) {
+  FrameAssembler assembler(capture);
+  RecordCursor cursor = capture.startCursor();
+  Frame frame;
+  int continued = 0;
+  for (size_t step = 0; step <= capture.ring().wordCount() * 2; ++step) {
+    assembler.assemble(family, cursor, &frame, 1);
+    if (assembler.continuesAfterWalk(family, cursor)) ++continued;
+    RecordCursor searched = cursor;
+    RecordCursor afterWalk = cursor;
+    const bool found = assembler.nextFrame(family, searched);
+    const bool foundAfterWalk = assembler.nextFrameAfterWalk(family, afterWalk);
+    const uint8_t* base = capture.chunkStart();
+    if (found != foundAfterWalk || describe(searched, base) != describe(afterWalk, base)) {
+      ADD_FAILURE() << label << " step " << step << " from " << describe(cursor, base)
+                    << ": search " << found << " " << describe(searched, base)
+                    << ", after the walk " << foundAfterWalk << " " << describe(afterWalk, base);
+      return -1;
+    }
+    if (!found) break;
+    cursor = searched;
+  }
+  return continued;
+}
+
+TEST(FrameStreamTest, StepAfterAWalkLandsWhereTheSearchFromTheOpeningLands) {
+  Random r(21);
+  const Mix mixes[] = {
+      Mix{},
+      Mix{.dataPercent = 85, .emptyCellPercent = 90},  // sparse openings: most steps go on
+      Mix{.dataPercent = 70, .emptyCellPercent = 85, .escapePercent = 60},
+  };
+  int continued = 0;
+  for (const Mix& mix : mixes) {
+    for (const Family& family : kFamilies) {
+      for (int i = 0; i < 300; ++i) {
+        const size_t count = 1 + r.below(200);
+        const std::vector<uint8_t> image =
+            captureImage(randomWords(r, mix, count), family.protocol, r);
+        CaptureFile capture;
+        ASSERT_EQ(1, capture.loadImage(image));
+        if (r.oneIn(4)) capture.seek(static_cast<int>(r.below(static_cast<uint32_t>(count))));
+        const int steps = compareSteps(
+            capture, family.family,
+            "protocol " + std::to_string(family.protocol) + " capture " + std::to_string(i));
+        ASSERT_GE(steps, 0);
+        continued += steps;
+      }
+    }
+  }
+  EXPECT_GT(continued, 1500);  // the step after a walk was really taken
+}
+
 // ---- hostile captures ----
 
 // Frames that hold more than 64 characters and then end in every way a lane can end.
