@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "capture/bytes.h"
-#include "capture/cell_rules.h"
 #include "capture/conditions.h"
 #include "capture/monitor_ring.h"
 #include "capture/record_word.h"
@@ -38,6 +37,11 @@ struct CutShort {
   uint32_t monitorPresent = 0;   // bytes of the ring's MOND data in the file
   uint32_t monitorDeclared = 0;  // bytes its chunk head declares
 };
+
+// Which cells the in-band boundary searches stop at: those opening a frame under the
+// family's framing (IrDA: under either of its framings); the character search stops at
+// any data word.
+enum class BoundaryKind : uint8_t { Hdlc, Ppp, Irda, I2c, Character, Spi };
 
 class CaptureFile {
  public:
@@ -115,12 +119,11 @@ class CaptureFile {
   bool nextI2cBoundary(RecordCursor& cursor) const;
   bool nextCharacterBoundary(RecordCursor& cursor) const;
   bool nextSpiBoundary(RecordCursor& cursor) const;
-  // The second half of the in-band searches of the HDLC, PPP, I2C and SPI framing: from a
-  // cursor (with the state in force there) past the current frame's opening word, with
-  // no boundary between that word and the cursor, moves to the next boundary as the
-  // search from the opening would. False, cursor unchanged, when there is none (or for
-  // the other framing modes).
-  bool continueBoundarySearch(FramingMode mode, RecordCursor& cursor) const;
+  // The second half of an in-band search (not the character search): from a cursor
+  // (with the state in force there) past the current frame's opening word, with no
+  // boundary between that word and the cursor, moves to the next boundary as the search
+  // from the opening would. False, cursor unchanged, when there is none.
+  bool continueBoundarySearch(BoundaryKind kind, RecordCursor& cursor) const;
 
  private:
   int finishLoad(std::ostream& console, const LoadOptions& options);

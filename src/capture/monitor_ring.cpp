@@ -57,7 +57,7 @@ bool keepsSnapshot(uint32_t w) { return isLineStateWord(w) || isKind30Word(w); }
 // Which cells mark a frame boundary for one protocol family: the cells that open a
 // frame under its framing mode (IrDA: under either of its modes). The character search
 // starts at any data word.
-enum class Boundary : uint8_t { Hdlc, Ppp, Irda, I2c, Character, Spi };
+using Boundary = BoundaryKind;
 
 template <Boundary kind>
 constexpr bool isBoundaryByRules(uint16_t cell) {
@@ -275,14 +275,14 @@ bool continueSearch(const CaptureFile& file, RecordCursor& cursor) {
 
 }  // namespace
 
-bool CaptureFile::continueBoundarySearch(FramingMode mode, RecordCursor& cursor) const {
-  switch (mode) {
-    case FramingMode::Hdlc: return continueSearch<Boundary::Hdlc>(*this, cursor);
-    case FramingMode::Ppp: return continueSearch<Boundary::Ppp>(*this, cursor);
-    case FramingMode::I2c: return continueSearch<Boundary::I2c>(*this, cursor);
-    case FramingMode::Spi: return continueSearch<Boundary::Spi>(*this, cursor);
-    case FramingMode::Sir:
-    case FramingMode::Char: return false;
+bool CaptureFile::continueBoundarySearch(BoundaryKind kind, RecordCursor& cursor) const {
+  switch (kind) {
+    case Boundary::Hdlc: return continueSearch<Boundary::Hdlc>(*this, cursor);
+    case Boundary::Ppp: return continueSearch<Boundary::Ppp>(*this, cursor);
+    case Boundary::Irda: return continueSearch<Boundary::Irda>(*this, cursor);
+    case Boundary::I2c: return continueSearch<Boundary::I2c>(*this, cursor);
+    case Boundary::Spi: return continueSearch<Boundary::Spi>(*this, cursor);
+    case Boundary::Character: return false;
   }
   return false;
 }

@@ -97,7 +97,11 @@ void FrameAssembler::handleInBandWord(const uint8_t* position, bool& skip) {
   }
   const CellClass sd = classifyCell(mode_, sdCell(word));
   const CellClass rd = classifyCell(mode_, rdCell(word));
-  if (sd.opens || rd.opens) noteOpening(position, sd.opens && rd.opens);
+  // IrDA searches stop at the openings of both of its framings.
+  const bool irda = family_ == FrameFamily::Irda;
+  const bool sdBoundary = irda ? sd.irdaBoundary : sd.opens;
+  const bool rdBoundary = irda ? rd.irdaBoundary : rd.opens;
+  if (sdBoundary || rdBoundary) noteOpening(position, sdBoundary && rdBoundary);
   if (sd.opens) {
     if (!skip) openInBand(sdLane_, position);
     skip = false;
@@ -195,9 +199,11 @@ size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop
   // A pending escape changes the next character: that word takes the full rules.
   if (sdLane_.escapePending || rdLane_.escapePending) return 0;
   const uint8_t* table = cell_rules::kClassTable.packed[static_cast<int>(mode_)];
-  // Stamp-delimited framing ignores the opening cells inside the data.
-  const uint8_t ruleBits =
-      stampDelimited ? cell_rules::kEventBits : cell_rules::kEventBits | cell_rules::kOpensBit;
+  // Stamp-delimited framing ignores the opening cells inside the data; an IrDA walk
+  // notes the openings of its other framing too, for the next-frame step.
+  uint8_t ruleBits = cell_rules::kEventBits;
+  if (!stampDelimited) ruleBits |= cell_rules::kOpensBit;
+  if (!stampDelimited && family_ == FrameFamily::Irda) ruleBits |= cell_rules::kIrdaBoundaryBit;
   constexpr auto kLastPlain = static_cast<uint8_t>(LaneEvent::EscAppend);
   PlainFill sd(sdLane_.openFrame, sdLane_.cellCapacity);
   PlainFill rd(rdLane_.openFrame, rdLane_.cellCapacity);
@@ -238,9 +244,10 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
   trail_.family = family;
   trail_.after.lineState = cursor.lineState;
   trail_.after.speedCode = cursor.speedCode;
-  // The walk stops where the searches stop only when the end is a word of the ring.
-  trail_.tracked = !stampDelimited && family != FrameFamily::Irda && family != FrameFamily::Async &&
-                   ring.holds(endPosition);
+  trail_.tracked = !stampDelimited && family != FrameFamily::Async;
+  // The searches stop before the end word, or before the first word when the end is no
+  // word of the ring; a walk may go on over that word, a search may not.
+  const uint8_t* searchEnd = ring.wordOrFirst(endPosition);
 
   // The walk never handles more words than the ring holds, whatever endPosition says.
   for (size_t left = ring.wordCount(); left > 0; --left) {
@@ -252,6 +259,7 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
       handleInBandWord(position, skip);
     position = ring.next(position);
     if (position == endPosition) break;
+    if (position == searchEnd) trail_.tracked = false;
     if (nextSlot_ == nullptr && !anyLaneOpen()) {
       trail_.usable = trail_.tracked && trail_.firstOpening != nullptr && !trail_.otherOpening;
       trail_.after.position = position;
@@ -284,7 +292,7 @@ bool FrameAssembler::trailFits(FrameFamily family, const RecordCursor& cursor) c
 bool FrameAssembler::nextFrameAfterWalk(FrameFamily family, RecordCursor& cursor) const {
   if (!trailFits(family, cursor)) return nextFrame(family, cursor);
   RecordCursor next = trail_.after;
-  if (!capture_.continueBoundarySearch(framingModeOf(family, -1), next)) return false;
+  if (!capture_.continueBoundarySearch(boundaryKindOf(family), next)) return false;
   cursor = next;
   return true;
 }

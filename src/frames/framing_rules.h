@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "capture/capture_file.h"
 #include "capture/cell_rules.h"
 #include "capture/monitor_ring.h"
 #include "frames/frame.h"
@@ -47,6 +48,19 @@ constexpr FramingMode framingModeOf(FrameFamily family, int speed) {
     case FrameFamily::Spi: return FramingMode::Spi;
   }
   return FramingMode::Hdlc;
+}
+
+// The cells the family's in-band next-frame step stops at.
+constexpr BoundaryKind boundaryKindOf(FrameFamily family) {
+  switch (family) {
+    case FrameFamily::Hdlc: return BoundaryKind::Hdlc;
+    case FrameFamily::Ppp: return BoundaryKind::Ppp;
+    case FrameFamily::Irda: return BoundaryKind::Irda;
+    case FrameFamily::I2c: return BoundaryKind::I2c;
+    case FrameFamily::Async: return BoundaryKind::Character;
+    case FrameFamily::Spi: return BoundaryKind::Spi;
+  }
+  return BoundaryKind::Hdlc;
 }
 
 // ASYNC and SPI frames are delimited by clock stamps only; their lanes are detached by
