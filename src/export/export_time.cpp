@@ -1,5 +1,7 @@
 #include "export/export_time.h"
 
+#include <algorithm>
+
 #include <charconv>
 
 namespace qv {
@@ -86,15 +88,22 @@ uint64_t OpeningStamps::offsetOf(const uint8_t* word) const {
 uint32_t OpeningStamps::latestBefore(const uint8_t* word) {
   if (chunkStart_ == nullptr || word == nullptr || ringBytes_ < 4) return 0;
   const uint64_t target = offsetOf(word);
-  while (scanned_ < target && scanned_ < ringBytes_) {
+  const uint64_t limit = std::min(target, ringBytes_);
+  // The words up to the target in at most two pieces that are plain neighbours in memory:
+  // up to the wrap point, then from the chunk start.
+  while (scanned_ < limit) {
     uint64_t at = startOffset_ + scanned_;
     if (at >= ringBytes_) at -= ringBytes_;
-    const uint32_t w = readLe32(chunkStart_ + at);
-    if (isTimeStampWord(w)) {
-      history_[seen_ % kHistory] = Seen{scanned_, w & ~0x8000u};
+    const uint64_t piece = std::min(limit - scanned_, ringBytes_ - at) / 4 * 4;
+    if (piece == 0) break;
+    const uint8_t* first = chunkStart_ + at;
+    for (uint64_t i = 0; i < piece; i += 4) {
+      const uint32_t w = readLe32(first + i);
+      if (!isTimeStampWord(w)) continue;
+      history_[seen_ % kHistory] = Seen{scanned_ + i, w & ~0x8000u};
       ++seen_;
     }
-    scanned_ += 4;
+    scanned_ += piece;
   }
   const int kept = seen_ < kHistory ? seen_ : kHistory;
   for (int back = 1; back <= kept; ++back) {

@@ -43,8 +43,13 @@ uint32_t frameOriginalLength(const Frame& frame) {
 void appendFrameBytes(const Frame& frame, std::vector<uint8_t>& out) {
   const int32_t count = static_cast<int32_t>(
       std::min<int64_t>(frameOriginalLength(frame), std::max(frame.stored, 0)));
-  out.reserve(out.size() + static_cast<size_t>(count));
-  for (int32_t i = 0; i < count; ++i) out.push_back(cellByte(cellAt(frame, i)));
+  const size_t from = out.size();
+  out.resize(from + static_cast<size_t>(std::max(count, 0)));
+  uint8_t* bytes = out.data() + from;
+  const int32_t first = std::min(count, kFrameCells);
+  for (int32_t i = 0; i < first; ++i) bytes[i] = cellByte(frame.cells[i]);
+  for (int32_t i = first; i < count; ++i)
+    bytes[i] = cellByte(frame.moreCells[static_cast<size_t>(i - kFrameCells)]);
 }
 
 // Exported-PDU tags: text values padded with zeros inside their stated length.

@@ -164,11 +164,19 @@ class PlainFill {
       frame_->cells[count_++] = cell;
       ++stored_;
     } else {
-      writeBack();
-      storeFurtherCell(*frame_, cell, capacity_);
-      count_ = frame_->count;
-      stored_ = frame_->stored;
+      storeFurther(cell);
     }
+  }
+  // storeFurtherCell: an emptied frame's further cells are appended in order.
+  void storeFurther(uint16_t cell) {
+    const auto extra = static_cast<size_t>(count_ - kFrameCells);
+    std::vector<uint16_t>& more = frame_->moreCells;
+    if (extra < more.size())
+      more[extra] = cell;
+    else
+      more.push_back(cell);
+    ++count_;
+    ++stored_;
   }
   void writeBack() const {
     if (frame_ == nullptr) return;
