@@ -91,7 +91,7 @@ void adviseLargePages(const uint8_t* data, size_t length) {
 // Allocates the capture buffer; false when memory is short.
 // A buffer allocated whole, at its final size, is advised to take large pages; one that
 // grows step by step keeps the vector's own growth.
-bool allocate(std::vector<uint8_t>& buffer, size_t length, bool whole = false) {
+bool allocate(CaptureBuffer& buffer, size_t length, bool whole = false) {
   try {
     if (whole) {
       buffer.reserve(length);
@@ -139,7 +139,7 @@ int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console,
     writeLine(console, "Data file error.");
     return 0;
   }
-  std::vector<uint8_t>().swap(buffer_);
+  CaptureBuffer().swap(buffer_);
   if (!allocate(buffer_, static_cast<size_t>(length), true)) {
     writeLine(console, "Not enough memory.");
     return 0;
@@ -161,7 +161,7 @@ int CaptureFile::loadCaptureStream(int descriptor, std::ostream& console,
                                    const LoadOptions& options) {
   cutShort_ = CutShort{};
   loadedFromFile_ = false;
-  std::vector<uint8_t>().swap(buffer_);
+  CaptureBuffer().swap(buffer_);
   bool failed = false;
   size_t length = 0;
   for (;;) {
@@ -224,7 +224,7 @@ std::string CaptureFile::cutShortMessage() const {
 int CaptureFile::loadImage(std::vector<uint8_t> bytes, const LoadOptions& options) {
   loadedFromFile_ = false;
   if (bytes.size() > kLargestCaptureImage) return 0;
-  buffer_ = std::move(bytes);
+  buffer_.assign(bytes.begin(), bytes.end());
   return parseCaptureImage(buffer_.data(), static_cast<int32_t>(buffer_.size()), options);
 }
 
@@ -292,7 +292,7 @@ void CaptureFile::freeBuffer() {
   conditions_.endPosition = nullptr;
   conditions_.startCursor = RecordCursor{};
   conditions_.savedStartCursor = RecordCursor{};
-  std::vector<uint8_t>().swap(buffer_);
+  CaptureBuffer().swap(buffer_);
 }
 
 }  // namespace qv

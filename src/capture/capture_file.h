@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "capture/bytes.h"
@@ -42,6 +43,26 @@ struct CutShort {
 // family's framing (IrDA: under either of its framings); the character search stops at
 // any data word.
 enum class BoundaryKind : uint8_t { Hdlc, Ppp, Irda, I2c, Character, Spi };
+
+// The capture buffer's bytes are not zeroed when it is sized: every load fills or cuts
+// away each byte it keeps, and zeroing a large capture first costs about as much as
+// reading it.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using CaptureBuffer = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
 class CaptureFile {
  public:
@@ -130,7 +151,7 @@ class CaptureFile {
   void rememberLoadedFile(int descriptor);
 
   MeasureConditions conditions_;
-  std::vector<uint8_t> buffer_;
+  CaptureBuffer buffer_;
   CutShort cutShort_;
   bool loadedFromFile_ = false;
   uint64_t loadedDevice_ = 0;

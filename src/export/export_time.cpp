@@ -1,7 +1,6 @@
 #include "export/export_time.h"
 
 #include <algorithm>
-
 #include <charconv>
 
 namespace qv {
