@@ -21,9 +21,23 @@ FrameIdentity identityOf(const Frame& frame) {
 
 FrameStream::FrameStream(const CaptureFile& capture, FrameAssembler& assembler, FrameFamily family,
                          const RecordCursor& start, Method method)
-    : capture_(capture), assembler_(assembler), family_(family), method_(method), cursor_(start) {
-  if (method_ != Method::Walk) sweepAvailable_ = sweep_.start(capture, assembler, family, start);
+    : capture_(capture),
+      assembler_(assembler),
+      family_(family),
+      method_(method),
+      start_(start),
+      cursor_(start) {
+  sweepState_ = method_ == Method::Walk ? SweepState::Unavailable : SweepState::NotStarted;
   credit_ = method_ == Method::Adaptive ? kStartCredit : 0;
+}
+
+// The sweep is started from the run's start the first time a frame needs it: runs whose
+// walks stay short never pay for it.
+bool FrameStream::sweepReady() {
+  if (sweepState_ == SweepState::NotStarted)
+    sweepState_ = sweep_.start(capture_, assembler_, family_, start_) ? SweepState::Available
+                                                                      : SweepState::Unavailable;
+  return sweepState_ == SweepState::Available;
 }
 
 FrameIdentity FrameStream::walkAll() {
@@ -34,7 +48,7 @@ FrameIdentity FrameStream::walkAll() {
 
 FrameIdentity FrameStream::identify() {
   walked_ = false;
-  if (!sweepAvailable_) return walkAll();
+  if (sweepState_ == SweepState::Unavailable) return walkAll();
   if (credit_ > 0) {
     uint64_t spent = 0;
     const bool whole = assembler_.assembleWithin(family_, cursor_, frame_, credit_, spent);
@@ -45,6 +59,7 @@ FrameIdentity FrameStream::identify() {
       return identityOf(frame_);
     }
   }
+  if (!sweepReady()) return walkAll();
   FrameIdentity identity;
   if (sweep_.identify(cursor_, identity)) return identity;
   ++refusals_;
@@ -64,7 +79,7 @@ void FrameStream::assemble(Frame& frame) {
 bool FrameStream::advance() {
   const uint8_t* before = cursor_.position;
   if (!assembler_.nextFrameAfterWalk(family_, cursor_)) return false;
-  if (method_ == Method::Adaptive && sweepAvailable_) {
+  if (method_ == Method::Adaptive && sweepState_ != SweepState::Unavailable) {
     const uint64_t moved = capture_.ring().distance(before, cursor_.position);
     credit_ = std::min(kCreditLimit, credit_ + kCreditPerWord * moved);
   }

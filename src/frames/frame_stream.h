@@ -40,14 +40,17 @@ class FrameStream {
 
  private:
   FrameIdentity walkAll();
+  bool sweepReady();
 
   const CaptureFile& capture_;
   FrameAssembler& assembler_;
   FrameFamily family_;
   Method method_;
+  RecordCursor start_;
   RecordCursor cursor_;
   FrameSweep sweep_;
-  bool sweepAvailable_ = false;
+  enum class SweepState : uint8_t { NotStarted, Available, Unavailable };
+  SweepState sweepState_ = SweepState::NotStarted;
   bool walked_ = false;  // frame_ holds the frame identified last
   Frame frame_;
   uint64_t credit_ = 0;
