@@ -197,6 +197,25 @@ constexpr CellClass classifyCell(FramingMode mode, uint16_t cell) {
           (packed & cell_rules::kOpensBit) != 0, (packed & cell_rules::kIrdaBoundaryBit) != 0};
 }
 
+// ---- plain cells ----
+//
+// The walks take runs of plain words in a tight loop: words whose two cells neither open
+// nor end a frame and bring at most a character stored as it is. A plain cell's event is
+// None or a character append, and it brings a character exactly when it holds one. What
+// counts as an opening depends on the walk: a stamp-delimited walk ignores the opening
+// cells, an IrDA walk also stops at the openings of its other framing.
+enum class PlainView : uint8_t { InBand, InBandBothFramings, StampDelimited };
+constexpr int kPlainViews = 3;
+
+constexpr bool isPlainCell(FramingMode mode, PlainView view, uint16_t cell) {
+  const CellClass c = classifyCell(mode, cell);
+  if (view == PlainView::InBand && c.opens) return false;
+  if (view == PlainView::InBandBothFramings && (c.opens || c.irdaBoundary)) return false;
+  if (c.event != LaneEvent::None && c.event != LaneEvent::Append && c.event != LaneEvent::EscAppend)
+    return false;
+  return (c.event != LaneEvent::None) == holdsCharacter(cell);
+}
+
 constexpr bool opensFrame(FramingMode mode, uint16_t cell) {
   return classifyCell(mode, cell).opens;
 }

@@ -201,29 +201,37 @@ class PlainFill {
 // word whose two cells neither open nor end a frame and bring at most a character stored
 // as it is: such words change nothing but the open frames' cells, so they need no lane
 // bookkeeping. Returns how many words were handled.
+PlainCells::PlainCells(FramingMode mode, PlainView view) {
+  for (uint32_t cell = 0; cell < 65536; ++cell)
+    if (isPlainCell(mode, view, static_cast<uint16_t>(cell)))
+      bits_[cell >> 6] |= uint64_t{1} << (cell & 63);
+}
+
+const PlainCells& FrameAssembler::plainCells(PlainView view) {
+  std::unique_ptr<PlainCells>& cells = plainCells_[static_cast<int>(mode_)][static_cast<int>(view)];
+  if (cells == nullptr) cells = std::make_unique<PlainCells>(mode_, view);
+  return *cells;
+}
+
 size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop,
                                     bool stampDelimited) {
-  using cell_rules::cellKey;
   // A pending escape changes the next character: that word takes the full rules.
   if (sdLane_.escapePending || rdLane_.escapePending) return 0;
-  const uint8_t* table = cell_rules::kClassTable.packed[static_cast<int>(mode_)];
-  // Stamp-delimited framing ignores the opening cells inside the data; an IrDA walk
-  // notes the openings of its other framing too, for the next-frame step.
-  uint8_t ruleBits = cell_rules::kEventBits;
-  if (!stampDelimited) ruleBits |= cell_rules::kOpensBit;
-  if (!stampDelimited && family_ == FrameFamily::Irda) ruleBits |= cell_rules::kIrdaBoundaryBit;
-  constexpr auto kLastPlain = static_cast<uint8_t>(LaneEvent::EscAppend);
+  const PlainView view = stampDelimited                 ? PlainView::StampDelimited
+                         : family_ == FrameFamily::Irda ? PlainView::InBandBothFramings
+                                                        : PlainView::InBand;
+  const PlainCells& cells = plainCells(view);
   PlainFill sd(sdLane_.openFrame, sdLane_.cellCapacity);
   PlainFill rd(rdLane_.openFrame, rdLane_.cellCapacity);
   const uint8_t* p = position;
   for (; p != stop; p += MonitorRing::kWordBytes) {
     const uint32_t word = CaptureFile::wordAt(p);
     if (!isDataWord(word)) break;
-    const uint8_t sdRule = table[cellKey(sdCell(word))] & ruleBits;
-    const uint8_t rdRule = table[cellKey(rdCell(word))] & ruleBits;
-    if (sdRule > kLastPlain || rdRule > kLastPlain) break;
-    if (sdRule != 0 && sd.open()) sd.add(p, sdCell(word));
-    if (rdRule != 0 && rd.open()) rd.add(p, rdCell(word));
+    const uint16_t sdc = sdCell(word);
+    const uint16_t rdc = rdCell(word);
+    if (!cells.plain(sdc) || !cells.plain(rdc)) break;
+    if (holdsCharacter(sdc) && sd.open()) sd.add(p, sdc);
+    if (holdsCharacter(rdc) && rd.open()) rd.add(p, rdc);
   }
   sd.writeBack();
   rd.writeBack();

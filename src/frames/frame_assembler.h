@@ -7,12 +7,24 @@
 // slot it delivers the first frame opened at or after the cursor. The next-frame steps
 // move the cursor to the following frame boundary.
 #include <cstdint>
+#include <memory>
 
 #include "capture/capture_file.h"
 #include "frames/frame.h"
 #include "frames/framing_rules.h"
 
 namespace qv {
+
+// isPlainCell of one framing mode and walk for every cell, one bit each: the walk's tight
+// loop tests a cell with one load from these 8 KiB.
+class PlainCells {
+ public:
+  PlainCells(FramingMode mode, PlainView view);
+  bool plain(uint16_t cell) const { return (bits_[cell >> 6] >> (cell & 63) & 1) != 0; }
+
+ private:
+  uint64_t bits_[65536 / 64] = {};
+};
 
 class FrameAssembler {
  public:
@@ -68,7 +80,11 @@ class FrameAssembler {
   LaneState& laneOfStamp(uint32_t stampWord) { return isRdStamp(stampWord) ? rdLane_ : sdLane_; }
   bool anyLaneOpen() const { return sdLane_.openFrame != nullptr || rdLane_.openFrame != nullptr; }
 
+  const PlainCells& plainCells(PlainView view);
+
   const CaptureFile& capture_;
+  // Built the first time a walk needs them.
+  std::unique_ptr<PlainCells> plainCells_[cell_rules::kFramingModes][kPlainViews];
   LaneState sdLane_{DirectionSd, false, 0, nullptr};
   LaneState rdLane_{DirectionRd, false, 0, nullptr};
   Frame* nextSlot_ = nullptr;
