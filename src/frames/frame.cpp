@@ -32,12 +32,7 @@ void storeFurtherCell(Frame& frame, uint16_t cell, int32_t capacity) {
     return;
   }
   ++frame.stored;
-  const auto extra = static_cast<size_t>(frame.count++ - kFrameCells);
-  if (extra < frame.moreCells.size()) {
-    frame.moreCells[extra] = cell;
-  } else {
-    frame.moreCells.push_back(cell);
-  }
+  putFurtherCell(frame, frame.count++, cell);
 }
 
 const char* endMark(FrameEndStatus endStatus) {

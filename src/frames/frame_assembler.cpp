@@ -164,19 +164,9 @@ class PlainFill {
       frame_->cells[count_++] = cell;
       ++stored_;
     } else {
-      storeFurther(cell);
+      putFurtherCell(*frame_, count_++, cell);
+      ++stored_;
     }
-  }
-  // storeFurtherCell: an emptied frame's further cells are appended in order.
-  void storeFurther(uint16_t cell) {
-    const auto extra = static_cast<size_t>(count_ - kFrameCells);
-    std::vector<uint16_t>& more = frame_->moreCells;
-    if (extra < more.size())
-      more[extra] = cell;
-    else
-      more.push_back(cell);
-    ++count_;
-    ++stored_;
   }
   void writeBack() const {
     if (frame_ == nullptr) return;
@@ -197,10 +187,6 @@ class PlainFill {
 
 }  // namespace
 
-// Handles the words from position on, up to (not including) stop, while each is a data
-// word whose two cells neither open nor end a frame and bring at most a character stored
-// as it is: such words change nothing but the open frames' cells, so they need no lane
-// bookkeeping. Returns how many words were handled.
 PlainCells::PlainCells(FramingMode mode, PlainView view) {
   for (uint32_t cell = 0; cell < 65536; ++cell)
     if (isPlainCell(mode, view, static_cast<uint16_t>(cell)))
@@ -213,6 +199,10 @@ const PlainCells& FrameAssembler::plainCells(PlainView view) {
   return *cells;
 }
 
+// Handles the words from position on, up to (not including) stop, while each is a data
+// word whose two cells neither open nor end a frame and bring at most a character stored
+// as it is: such words change nothing but the open frames' cells, so they need no lane
+// bookkeeping. Returns how many words were handled.
 size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop,
                                     bool stampDelimited) {
   // A pending escape changes the next character: that word takes the full rules.
