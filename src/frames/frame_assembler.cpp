@@ -34,6 +34,7 @@ void FrameAssembler::openFrameAt(LaneState& lane, const uint8_t* word, uint32_t 
 
 void FrameAssembler::setSpeed(int speed) {
   mode_ = framingModeOf(family_, speed);
+  plain_ = &plainCells(mode_, plainView_);
   sdLane_.checkLength = irdaCheckLength(speed);
   rdLane_.checkLength = irdaCheckLength(speed);
 }
@@ -193,24 +194,49 @@ PlainCells::PlainCells(FramingMode mode, PlainView view) {
       bits_[cell >> 6] |= uint64_t{1} << (cell & 63);
 }
 
-const PlainCells& FrameAssembler::plainCells(PlainView view) {
-  std::unique_ptr<PlainCells>& cells = plainCells_[static_cast<int>(mode_)][static_cast<int>(view)];
-  if (cells == nullptr) cells = std::make_unique<PlainCells>(mode_, view);
-  return *cells;
+namespace {
+
+// Each table is built the first time a walk of its mode and view needs it, and then
+// shared by every assembler of the process.
+template <FramingMode mode, PlainView view>
+const PlainCells& sharedPlainCells() {
+  static const PlainCells cells(mode, view);
+  return cells;
+}
+
+template <FramingMode mode>
+const PlainCells& sharedPlainCells(PlainView view) {
+  switch (view) {
+    case PlainView::InBand: return sharedPlainCells<mode, PlainView::InBand>();
+    case PlainView::InBandBothFramings:
+      return sharedPlainCells<mode, PlainView::InBandBothFramings>();
+    case PlainView::StampDelimited: return sharedPlainCells<mode, PlainView::StampDelimited>();
+  }
+  return sharedPlainCells<mode, PlainView::InBand>();
+}
+
+}  // namespace
+
+const PlainCells& plainCells(FramingMode mode, PlainView view) {
+  switch (mode) {
+    case FramingMode::Hdlc: return sharedPlainCells<FramingMode::Hdlc>(view);
+    case FramingMode::Ppp: return sharedPlainCells<FramingMode::Ppp>(view);
+    case FramingMode::Sir: return sharedPlainCells<FramingMode::Sir>(view);
+    case FramingMode::I2c: return sharedPlainCells<FramingMode::I2c>(view);
+    case FramingMode::Char: return sharedPlainCells<FramingMode::Char>(view);
+    case FramingMode::Spi: return sharedPlainCells<FramingMode::Spi>(view);
+  }
+  return sharedPlainCells<FramingMode::Hdlc>(view);
 }
 
 // Handles the words from position on, up to (not including) stop, while each is a data
 // word whose two cells neither open nor end a frame and bring at most a character stored
 // as it is: such words change nothing but the open frames' cells, so they need no lane
 // bookkeeping. Returns how many words were handled.
-size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop,
-                                    bool stampDelimited) {
+size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop) {
   // A pending escape changes the next character: that word takes the full rules.
   if (sdLane_.escapePending || rdLane_.escapePending) return 0;
-  const PlainView view = stampDelimited                 ? PlainView::StampDelimited
-                         : family_ == FrameFamily::Irda ? PlainView::InBandBothFramings
-                                                        : PlainView::InBand;
-  const PlainCells& cells = plainCells(view);
+  const PlainCells& cells = *plain_;
   PlainFill sd(sdLane_.openFrame, sdLane_.cellCapacity);
   PlainFill rd(rdLane_.openFrame, rdLane_.cellCapacity);
   const uint8_t* p = position;
@@ -233,6 +259,11 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
   wordsWalked = 0;
   family_ = family;
   mode_ = framingModeOf(family, -1);
+  const bool stampDelimited = isStampDelimited(family);
+  plainView_ = stampDelimited                ? PlainView::StampDelimited
+               : family == FrameFamily::Irda ? PlainView::InBandBothFramings
+                                             : PlainView::InBand;
+  plain_ = &plainCells(mode_, plainView_);
   resetSlots(slots, slotCount, fixedCheckLength(family, capture_.conditions().checkKind()));
 
   const MonitorRing ring = capture_.ring();
@@ -243,7 +274,6 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
 
   // The cursor's speed code is read as a signed byte (0xFF: unknown).
   if (family == FrameFamily::Irda) setSpeed(static_cast<int8_t>(cursor.speedCode));
-  const bool stampDelimited = isStampDelimited(family);
   bool skip = !stampDelimited && cursor.pairPending != 0;
   trail_ = WalkTrail{};
   trail_.from = cursor;
@@ -272,13 +302,13 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
       break;
     }
     // Plain words up to the last word of the straight run, whose step may wrap or meet
-    // the end, within the words and the budget left.
+    // the end, within the words and the budget left. Only data words can be plain.
+    if (!isDataWord(CaptureFile::wordAt(position))) continue;
     const uint8_t* limit =
         endPosition > position && endPosition < ring.wrapPoint() ? endPosition : ring.wrapPoint();
     size_t room = static_cast<size_t>(limit - position) / MonitorRing::kWordBytes - 1;
     room = std::min<uint64_t>({room, left - 1, wordBudget - wordsWalked});
-    const size_t plain =
-        walkPlainRun(position, position + room * MonitorRing::kWordBytes, stampDelimited);
+    const size_t plain = walkPlainRun(position, position + room * MonitorRing::kWordBytes);
     position += plain * MonitorRing::kWordBytes;
     wordsWalked += plain;
     left -= plain;

@@ -7,7 +7,6 @@
 // slot it delivers the first frame opened at or after the cursor. The next-frame steps
 // move the cursor to the following frame boundary.
 #include <cstdint>
-#include <memory>
 
 #include "capture/capture_file.h"
 #include "frames/frame.h"
@@ -25,6 +24,9 @@ class PlainCells {
  private:
   uint64_t bits_[65536 / 64] = {};
 };
+
+// The table of a framing mode and walk, built when first asked for.
+const PlainCells& plainCells(FramingMode mode, PlainView view);
 
 class FrameAssembler {
  public:
@@ -64,7 +66,7 @@ class FrameAssembler {
  private:
   bool walk(FrameFamily family, const RecordCursor& cursor, Frame* slots, int32_t slotCount,
             uint64_t wordBudget, uint64_t& wordsWalked);
-  size_t walkPlainRun(const uint8_t* position, const uint8_t* stop, bool stampDelimited);
+  size_t walkPlainRun(const uint8_t* position, const uint8_t* stop);
   void resetSlots(Frame* slots, int32_t slotCount, int32_t checkLength);
   void openFrameAt(LaneState& lane, const uint8_t* word, uint32_t stamp);
   void setSpeed(int speed);
@@ -80,11 +82,9 @@ class FrameAssembler {
   LaneState& laneOfStamp(uint32_t stampWord) { return isRdStamp(stampWord) ? rdLane_ : sdLane_; }
   bool anyLaneOpen() const { return sdLane_.openFrame != nullptr || rdLane_.openFrame != nullptr; }
 
-  const PlainCells& plainCells(PlainView view);
-
   const CaptureFile& capture_;
-  // Built the first time a walk needs them.
-  std::unique_ptr<PlainCells> plainCells_[cell_rules::kFramingModes][kPlainViews];
+  PlainView plainView_ = PlainView::InBand;  // the walk's, with mode_ choosing plain_
+  const PlainCells* plain_ = nullptr;
   LaneState sdLane_{DirectionSd, false, 0, nullptr};
   LaneState rdLane_{DirectionRd, false, 0, nullptr};
   Frame* nextSlot_ = nullptr;
