@@ -66,11 +66,20 @@ inline void put2(char* out, char a, char b) {
   out[1] = b;
 }
 
-// The last decimal digit of a value.
-inline char digit(uint32_t value) { return static_cast<char>('0' + value % 10); }
+// "00" to "99".
+constexpr std::array<char, 200> kTwoDigits = [] {
+  std::array<char, 200> digits{};
+  for (size_t n = 0; n < 100; ++n) {
+    digits[2 * n] = static_cast<char>('0' + n / 10);
+    digits[2 * n + 1] = static_cast<char>('0' + n % 10);
+  }
+  return digits;
+}();
 
 // The last two decimal digits of a value.
-inline void putTwoDigits(char* out, uint32_t value) { put2(out, digit(value / 10), digit(value)); }
+inline void putTwoDigits(char* out, uint32_t value) {
+  std::memcpy(out, &kTwoDigits[2 * (value % 100)], 2);
+}
 
 constexpr uint32_t kIdleOverflow = 10000;
 constexpr uint32_t kCounterDigitsLimit = 1000000;

@@ -223,12 +223,13 @@ void NormalListingConverter::collectBlock() {
     if (isDataWord(word)) {
       if ((word & dataStatusMask_) != 0) {
         putDataCells(&rowCells_[0][2 * count], word, cells_.pairs());
-        block_.records[count++] = {word, at.lineState};
+        if constexpr (kKeepsRecords) block_.records[count] = {word, at.lineState};
+        ++count;
       }
     } else if (collectsControl(word)) {
       const int columnsLeft = hasDisplayColumns(word) ? kDisplayColumns - at.column : 1;
       const int columns = std::min(columnsLeft, capacity - count);
-      putControlColumns(count, word, at.column, columns, at.lineState);
+      putControlColumns<kKeepsRecords>(count, word, at.column, columns, at.lineState);
       count += columns;
       if (columns < columnsLeft) {
         // The block is full inside the record: the next block goes on from this column.
@@ -255,29 +256,31 @@ void NormalListingConverter::collectBlock() {
 }
 
 // Data words fill one column and change no state: the common case, in a tight loop up to
-// the last word of the straight run (whose step may wrap or end the ring). Returns the
-// count after the words taken.
+// the last word of the straight run (whose step may wrap or end the ring). One bound serves
+// both the run and the block: it stops early when unlisted words leave cells free, and the
+// caller comes back. Returns the count after the words taken.
 template <bool kKeepsRecords>
 int NormalListingConverter::collectDataWords(RecordCursor& at, size_t& runLeft, int count) {
-  const uint8_t* position = at.position;
-  const uint8_t* const lastOfRun = position + (runLeft - 1) * MonitorRing::kWordBytes;
   const char* const pairs = cells_.pairs();
   const uint32_t listedStatus = dataStatusMask_;
   const uint16_t lineState = at.lineState;
-  char* cells = &rowCells_[0][2 * count];
-  char* const cellsEnd = &rowCells_[0][2 * block_.capacity];
-  for (; position < lastOfRun && cells < cellsEnd; position += MonitorRing::kWordBytes) {
+  char* const firstCell = &rowCells_[0][2 * count];
+  char* cells = firstCell;
+  const size_t steps = std::min(runLeft - 1, static_cast<size_t>(block_.capacity - count));
+  const uint8_t* position = at.position;
+  const uint8_t* const stop = position + steps * MonitorRing::kWordBytes;
+  for (; position != stop; position += MonitorRing::kWordBytes) {
     const uint32_t word = CaptureFile::wordAt(position);
     if (!isDataWord(word)) break;
     if ((word & listedStatus) == 0) continue;
     putDataCells(cells, word, pairs);
-    if constexpr (kKeepsRecords) block_.records[count] = {word, lineState};
+    if constexpr (kKeepsRecords)
+      block_.records[count + (cells - firstCell) / 2] = {word, lineState};
     cells += 2;
-    ++count;
   }
   runLeft -= static_cast<size_t>(position - at.position) / MonitorRing::kWordBytes;
   at.position = position;
-  return count;
+  return count + static_cast<int>((cells - firstCell) / 2);
 }
 
 // A data word's cells in all four rows a block can show (SD hex, SD characters, RD hex,
@@ -296,34 +299,36 @@ void NormalListingConverter::putDataCells(char* cells, uint32_t word, const char
 // Columns [column, column + columns) of a control record, at block index `index` on. Eight
 // characters go into each row whatever the count: the padding behind the rows and behind
 // the texts holds what lies past the record.
+template <bool kKeepsRecords>
 void NormalListingConverter::putControlColumns(int index, uint32_t word, unsigned column,
                                                int columns, uint16_t lineState) {
   const ControlTexts texts = controlTextsOf(word);
   for (int row = 0; row < kCellRows; ++row)
     std::memcpy(&rowCells_[row][2 * index], &texts.byMode[textModeOf_[row]][2 * column], 8);
-  // A four-column record is stored with its column added to the kind; a one-column record
-  // is always at column 0, so it is stored as it is.
-  for (int k = 0; k < columns; ++k)
-    block_.records[index + k] = {word + column + static_cast<unsigned>(k), lineState};
+  if constexpr (kKeepsRecords) {
+    // A four-column record is stored with its column added to the kind; a one-column
+    // record is always at column 0, so it is stored as it is.
+    for (int k = 0; k < columns; ++k)
+      block_.records[index + k] = {word + column + static_cast<unsigned>(k), lineState};
+  }
 }
 
 int NormalListingConverter::formatDataRow(char* text, int row) const {
   const RowPlan& plan = rowPlan_[row];
+  const char* const cells = rowCells_[plan.selector];
+  // Trimmed where the cells were collected rather than in the text just written: reading
+  // back fresh stores of another width stalls.
+  const size_t length = withoutTrailingBlanks(cells, 2 * static_cast<size_t>(block_.count));
   char* out = text;
   if (plan.prefix != nullptr) {
     std::memcpy(out, plan.prefix, 3);
-    out += 3;
+    out += length != 0 ? 3 : withoutTrailingBlanks(plan.prefix, 3);
   }
   static_assert(3 + sizeof rowCells_[0] <= kRowTextSize);
-  // The whole row array in one copy of constant size; what lies past the block's cells is
-  // cut off again.
-  // The cells in copies of sixteen characters; what lies past the block's cells is cut
-  // off again.
-  const char* const cells = rowCells_[plan.selector];
-  const size_t length = 2 * static_cast<size_t>(block_.count);
+  // The cells in copies of sixteen characters; what lies past the trimmed cells is cut off
+  // again.
   for (size_t i = 0; i < length; i += 16) std::memcpy(out + i, cells + i, 16);
   out += length;
-  out = text + withoutTrailingBlanks(text, static_cast<size_t>(out - text));
   *out = '\0';
   return static_cast<int>(out - text);
 }

@@ -22,6 +22,7 @@ class NormalListingConverter : public Converter {
   template <bool kKeepsRecords>
   int collectDataWords(RecordCursor& at, size_t& runLeft, int count);
   void putDataCells(char* cells, uint32_t word, const char* pairs);
+  template <bool kKeepsRecords>
   void putControlColumns(int index, uint32_t word, unsigned column, int columns,
                          uint16_t lineState);
   Flow writeBlock(int rows);
