@@ -9,9 +9,10 @@ namespace qv {
 namespace {
 
 // Bytes collected before they are handed to the stream in one write. Large blocks keep
-// the listing fast; the stream itself is left unbuffered so that a failing device shows
-// up on the block write that hit it rather than somewhere inside the C library.
-constexpr size_t kBlockSize = 64 * 1024;
+// the listing fast: a report of a hundred megabytes costs the system a hundred writes
+// rather than thousands. The stream itself is left unbuffered so that a failing device
+// shows up on the block write that hit it rather than somewhere inside the C library.
+constexpr size_t kBlockSize = 1024 * 1024;
 static_assert(PrintFile::kMaxReserve <= kBlockSize);
 
 constexpr int kLinesPerPage = 66;
