@@ -155,30 +155,43 @@ void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeC
   }
 }
 
-ControlTexts controlTextsOf(uint32_t word) {
-  ControlTexts texts;
-  std::memset(texts.byMode, ' ', sizeof texts.byMode);
+namespace {
+
+// The control texts that do not depend on the record's value.
+const char* fixedControlText(uint32_t word, ControlTextMode mode) {
   const unsigned kind = recordKind(word);
-  char* const label = texts.byMode[kLabels];
   if (kind == KindMarker) {
+    if (mode != kLabels) return "||      ";
     const unsigned subKind = markerSubKind(word);
-    if (subKind <= 1) std::memcpy(label, subKind == 0 ? "OE" : "LD", 2);
-    std::memcpy(texts.byMode[kValues], "||", 2);
-    std::memcpy(texts.byMode[kBlanks], "||", 2);
-  } else if (kind < kFourColumnKinds) {
-    std::memcpy(label, kind < KindClockStamp ? "[ IDLE ]" : "[ TMSP ]", 8);
-    putFourColumnValues(texts.byMode[kValues], word);
+    return subKind == 0 ? "OE      " : subKind == 1 ? "LD      " : "        ";
   }
-  return texts;
+  if (kind < kFourColumnKinds && mode == kLabels)
+    return kind < KindClockStamp ? "[ IDLE ]" : "[ TMSP ]";
+  return "        ";
+}
+
+}  // namespace
+
+void putControlTexts(uint32_t word, char* const* places, const uint8_t* modes, int count) {
+  const bool fourColumns = recordKind(word) < kFourColumnKinds;
+  for (int i = 0; i < count; ++i) {
+    const auto mode = static_cast<ControlTextMode>(modes[i]);
+    if (fourColumns && mode == kValues)
+      putFourColumnValues(places[i], word);
+    else
+      std::memcpy(places[i], fixedControlText(word, mode), 8);
+  }
 }
 
 void putControlCell(char* out, uint32_t word, int labelMode) {
   // A stored four-column word carries its column in the kind's low two bits.
   const unsigned kind = recordKind(word);
   const unsigned column = kind < kFourColumnKinds ? kind & 3 : 0;
-  const ControlTexts texts = controlTextsOf(word - column);
-  const int mode = labelMode == 0 ? kLabels : labelMode == 1 ? kValues : kBlanks;
-  std::memcpy(out, &texts.byMode[mode][2 * column], 2);
+  const uint8_t mode = labelMode == 0 ? kLabels : labelMode == 1 ? kValues : kBlanks;
+  char text[8];
+  char* const place = text;
+  putControlTexts(word - column, &place, &mode, 1);
+  std::memcpy(out, &text[2 * column], 2);
 }
 
 void CellTable::build(const StatusForms& hexForms, const StatusForms& charForms,

@@ -120,17 +120,13 @@ void putControlCell(char* out, uint32_t word, int labelMode);
 
 // Record kinds below this one (idle counts and time stamps) fill four columns.
 constexpr unsigned kFourColumnKinds = 12;
-// The texts of a control record under each label mode (see putControlCell), indexed by
-// kLabels, kValues and kBlanks: column c of a four-column record shows characters 2c and
-// 2c + 1, a one-column record the first two. Blank-padded to 16 characters, so that eight
-// of them can be copied from any column at once.
-enum ControlTextMode { kLabels, kValues, kBlanks, kControlTextModes };
-struct ControlTexts {
-  static constexpr size_t kLength = 16;
-  char byMode[kControlTextModes][kLength];
-};
-// The texts of a control record word as the capture holds it (column 0).
-ControlTexts controlTextsOf(uint32_t word);
+// The label modes of putControlCell.
+enum ControlTextMode : uint8_t { kLabels, kValues, kBlanks };
+// Writes the eight characters a control record shows under a label mode at each of
+// `places[i]` with `modes[i]`: column c of a four-column record is characters 2c and
+// 2c + 1, a one-column record fills the first two and blanks the rest. `word` is the
+// record as the capture holds it (column 0).
+void putControlTexts(uint32_t word, char* const* places, const uint8_t* modes, int count);
 
 // Idle counts and time stamps fill four columns: a listing stores the record word plus
 // the cursor's column, so that the stored word's low five bits name the column shown.

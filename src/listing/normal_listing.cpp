@@ -222,7 +222,7 @@ void NormalListingConverter::collectBlock() {
     const uint32_t word = CaptureFile::wordAt(at.position);
     if (isDataWord(word)) {
       if ((word & dataStatusMask_) != 0) {
-        putDataCells(&rowCells_[0][2 * count], word, cells_.pairs());
+        putDataCells(cellRow(0) + 2 * count, word, cells_.pairs());
         if constexpr (kKeepsRecords) block_.records[count] = {word, at.lineState};
         ++count;
       }
@@ -264,7 +264,7 @@ int NormalListingConverter::collectDataWords(RecordCursor& at, size_t& runLeft, 
   const char* const pairs = cells_.pairs();
   const uint32_t listedStatus = dataStatusMask_;
   const uint16_t lineState = at.lineState;
-  char* const firstCell = &rowCells_[0][2 * count];
+  char* const firstCell = cellRow(0) + 2 * count;
   char* cells = firstCell;
   const size_t steps = std::min(runLeft - 1, static_cast<size_t>(block_.capacity - count));
   const uint8_t* position = at.position;
@@ -287,24 +287,27 @@ int NormalListingConverter::collectDataWords(RecordCursor& at, size_t& runLeft, 
 // RD characters), `cells` being its place in the first: one lookup per direction in the
 // cell table.
 void NormalListingConverter::putDataCells(char* cells, uint32_t word, const char* pairs) {
-  constexpr size_t kRow = sizeof rowCells_[0];
-  const char* sd = pairs + 4 * size_t{sdCell(word)};
-  const char* rd = pairs + 4 * size_t{rdCell(word)};
+  constexpr size_t kRow = kCellRowStride;
+  // Each direction's four characters in one load, then split.
+  char sd[4], rd[4];
+  std::memcpy(sd, pairs + 4 * size_t{sdCell(word)}, 4);
+  std::memcpy(rd, pairs + 4 * size_t{rdCell(word)}, 4);
   std::memcpy(cells + kSdHex * kRow, sd, 2);
   std::memcpy(cells + kSdChars * kRow, sd + 2, 2);
   std::memcpy(cells + kRdHex * kRow, rd, 2);
   std::memcpy(cells + kRdChars * kRow, rd + 2, 2);
 }
 
-// Columns [column, column + columns) of a control record, at block index `index` on. Eight
-// characters go into each row whatever the count: the padding behind the rows and behind
-// the texts holds what lies past the record.
+// Columns [column, column + columns) of a control record, at block index `index` on: its
+// whole text goes into each row, starting `column` cells before `index` (only a record
+// the last block could not finish starts past column 0, and then at index 0).
 template <bool kKeepsRecords>
 void NormalListingConverter::putControlColumns(int index, uint32_t word, unsigned column,
                                                int columns, uint16_t lineState) {
-  const ControlTexts texts = controlTextsOf(word);
+  char* places[kCellRows];
   for (int row = 0; row < kCellRows; ++row)
-    std::memcpy(&rowCells_[row][2 * index], &texts.byMode[textModeOf_[row]][2 * column], 8);
+    places[row] = cellRow(row) + 2 * (index - static_cast<int>(column));
+  putControlTexts(word, places, textModeOf_, kCellRows);
   if constexpr (kKeepsRecords) {
     // A four-column record is stored with its column added to the kind; a one-column
     // record is always at column 0, so it is stored as it is.
@@ -315,7 +318,7 @@ void NormalListingConverter::putControlColumns(int index, uint32_t word, unsigne
 
 int NormalListingConverter::formatDataRow(char* text, int row) const {
   const RowPlan& plan = rowPlan_[row];
-  const char* const cells = rowCells_[plan.selector];
+  const char* const cells = cellRow(plan.selector);
   // Trimmed where the cells were collected rather than in the text just written: reading
   // back fresh stores of another width stalls.
   const size_t length = withoutTrailingBlanks(cells, 2 * static_cast<size_t>(block_.count));
@@ -324,7 +327,7 @@ int NormalListingConverter::formatDataRow(char* text, int row) const {
     std::memcpy(out, plan.prefix, 3);
     out += length != 0 ? 3 : withoutTrailingBlanks(plan.prefix, 3);
   }
-  static_assert(3 + sizeof rowCells_[0] <= kRowTextSize);
+  static_assert(3 + kCellRowStride <= kRowTextSize);
   // The cells in copies of sixteen characters; what lies past the trimmed cells is cut off
   // again.
   for (size_t i = 0; i < length; i += 16) std::memcpy(out + i, cells + i, 16);

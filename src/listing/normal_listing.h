@@ -42,8 +42,6 @@ class NormalListingConverter : public Converter {
     const char* prefix = nullptr;  // 3 characters, or nullptr when the guide is skipped
     int selector = kSdHex;
   };
-  // Room behind a row's cells: a control record's cells go in as eight characters at once.
-  static constexpr int kCellRowPadding = 8;
   // The rows of one block: four data rows, two blank lines and twelve line rows at most.
   static constexpr size_t kBlockTextSize = 18 * kRowTextSize;
 
@@ -58,7 +56,17 @@ class NormalListingConverter : public Converter {
   RowPlan rowPlan_[kCellRows];
   // The control text (ControlTextMode) each cell row shows.
   uint8_t textModeOf_[kCellRows] = {kBlanks, kBlanks, kBlanks, kBlanks};
-  char rowCells_[kCellRows][2 * kMaxBlockRecords + kCellRowPadding] = {};
+  // The cells of the four rows, one row after the other, each with room for eight
+  // characters more than a block's cells, and the first row with eight characters before
+  // it: a control record's text goes in whole, from before the block's first cell (a
+  // record the last block could not finish) or past its last one.
+  static constexpr size_t kCellRowPadding = 8;
+  static constexpr size_t kCellRowStride = 2 * kMaxBlockRecords + kCellRowPadding;
+  char cellRows_[kCellRowPadding + kCellRows * kCellRowStride] = {};
+  char* cellRow(int row) { return &cellRows_[kCellRowPadding + size_t(row) * kCellRowStride]; }
+  const char* cellRow(int row) const {
+    return &cellRows_[kCellRowPadding + size_t(row) * kCellRowStride];
+  }
   char rowText_[kRowTextSize] = {};
 };
 
