@@ -89,6 +89,8 @@ int NormalListingConverter::run(int32_t limit) {
   block_.capacity = blockCapacityFor(options.printColumns);
   const int rows = rowsPerBlock();
   planRows(rows);
+  // Every block writes as many lines: counted once, for the page limit's test before a
+  // block is written.
   linesPerBlock_ = 0;
   forEachRow(rows, [&](auto) { return ++linesPerBlock_ > 0; });
   runLeft_ = captureFile->straightRun(cursor);
@@ -258,7 +260,8 @@ void NormalListingConverter::collectBlock() {
 // Data words fill one column and change no state: the common case, in a tight loop up to
 // the last word of the straight run (whose step may wrap or end the ring). One bound serves
 // both the run and the block: it stops early when unlisted words leave cells free, and the
-// caller comes back. Returns the count after the words taken.
+// caller comes back. The cursor is on a word of the run (runLeft is at least 1). Returns
+// the count after the words taken.
 template <bool kKeepsRecords>
 int NormalListingConverter::collectDataWords(RecordCursor& at, size_t& runLeft, int count) {
   const char* const pairs = cells_.pairs();

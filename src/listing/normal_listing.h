@@ -63,9 +63,11 @@ class NormalListingConverter : public Converter {
   static constexpr size_t kCellRowPadding = 8;
   static constexpr size_t kCellRowStride = 2 * kMaxBlockRecords + kCellRowPadding;
   char cellRows_[kCellRowPadding + kCellRows * kCellRowStride] = {};
-  char* cellRow(int row) { return &cellRows_[kCellRowPadding + size_t(row) * kCellRowStride]; }
+  char* cellRow(int row) {
+    return &cellRows_[kCellRowPadding + static_cast<size_t>(row) * kCellRowStride];
+  }
   const char* cellRow(int row) const {
-    return &cellRows_[kCellRowPadding + size_t(row) * kCellRowStride];
+    return &cellRows_[kCellRowPadding + static_cast<size_t>(row) * kCellRowStride];
   }
   char rowText_[kRowTextSize] = {};
 };
