@@ -66,58 +66,53 @@ inline void put2(char* out, char a, char b) {
   out[1] = b;
 }
 
-// The last decimal digit of a value.
-inline char digit(uint32_t value) { return static_cast<char>('0' + value % 10); }
+// "00" to "99".
+constexpr std::array<char, 200> kTwoDigits = [] {
+  std::array<char, 200> digits{};
+  for (size_t n = 0; n < 100; ++n) {
+    digits[2 * n] = static_cast<char>('0' + n / 10);
+    digits[2 * n + 1] = static_cast<char>('0' + n % 10);
+  }
+  return digits;
+}();
 
-inline CellText cellText(char first, char second) { return CellText::of(first, second); }
-
-// Labels of the four-column records, by display kind 0-11.
-constexpr char kControlLabels[12][3] = {
-    "[ ", "ID", "LE", " ]",  // idle count
-    "[ ", "TM", "SP", " ]",  // clock time stamp
-    "[ ", "TM", "SP", " ]",  // counter time stamp
-};
+// The last two decimal digits of a value.
+inline void putTwoDigits(char* out, uint32_t value) {
+  std::memcpy(out, &kTwoDigits[2 * (value % 100)], 2);
+}
 
 constexpr uint32_t kIdleOverflow = 10000;
+constexpr uint32_t kCounterDigitsLimit = 1000000;
 
-// The values of a four-column record read as one framed text of eight characters:
-// "[ 0012 ]" or "[ OVER ]" for an idle count, "[dddddd]" for a time stamp (the three
-// fields of a clock stamp, two digits each, or the six digits of a counter stamp's
-// count). Column c shows characters 2c and 2c + 1 of that text; only those two are
-// worked out, with constant divisors, as every column of every such record is listed.
-CellText valueCell(uint32_t word) {
+// The values of a four-column record as one framed text: "[ 0012 ]" or "[ OVER ]" for an
+// idle count, "[dddddd]" for a time stamp (the three fields of a clock stamp, two digits
+// each, or the six digits of a counter stamp's count).
+void putFourColumnValues(char* out, uint32_t word) {
   const unsigned kind = recordKind(word);
-  const unsigned column = kind & 3;
   if (kind < KindClockStamp) {
     const uint32_t count = idleCount(word);
     if (count >= kIdleOverflow) {
-      const char* over = &"[ OVER ]"[2 * column];
-      return cellText(over[0], over[1]);
+      std::memcpy(out, "[ OVER ]", 8);
+      return;
     }
-    switch (column) {
-      case 0: return cellText('[', ' ');
-      case 1: return cellText(digit(count / 1000), digit(count / 100));
-      case 2: return cellText(digit(count / 10), digit(count));
-      default: return cellText(' ', ']');
-    }
+    std::memcpy(out, "[ ", 2);
+    putTwoDigits(out + 2, count / 100);
+    putTwoDigits(out + 4, count);
+    std::memcpy(out + 6, " ]", 2);
+    return;
   }
+  out[0] = '[';
   if (kind < KindCounterStamp) {
-    const uint32_t first = clockFirstField(word), second = clockSecondField(word);
-    const uint32_t third = clockThirdField(word);
-    switch (column) {
-      case 0: return cellText('[', digit(first / 10));
-      case 1: return cellText(digit(first), digit(second / 10));
-      case 2: return cellText(digit(second), digit(third / 10));
-      default: return cellText(digit(third), ']');
-    }
+    putTwoDigits(out + 1, clockFirstField(word));
+    putTwoDigits(out + 3, clockSecondField(word));
+    putTwoDigits(out + 5, clockThirdField(word));
+  } else {
+    const uint32_t count = counterStampValue(word) % kCounterDigitsLimit;
+    putTwoDigits(out + 1, count / 10000);
+    putTwoDigits(out + 3, count / 100);
+    putTwoDigits(out + 5, count);
   }
-  const uint32_t count = counterStampValue(word) % 1000000;
-  switch (column) {
-    case 0: return cellText('[', digit(count / 100000));
-    case 1: return cellText(digit(count / 10000), digit(count / 1000));
-    case 2: return cellText(digit(count / 100), digit(count / 10));
-    default: return cellText(digit(count), ']');
-  }
+  out[7] = ']';
 }
 
 }  // namespace
@@ -162,43 +157,41 @@ void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeC
 
 namespace {
 
-// The cells of a stored control word under label modes 0, 1 and 2.
-struct ControlCells {
-  CellText label;
-  CellText value;
-  CellText blank;
-
-  CellText forMode(int labelMode) const {
-    return labelMode == 0 ? label : labelMode == 1 ? value : blank;
-  }
-};
-
-inline ControlCells controlCellsOf(uint32_t word) {
+// The control texts that do not depend on the record's value.
+const char* fixedControlText(uint32_t word, ControlTextMode mode) {
   const unsigned kind = recordKind(word);
   if (kind == KindMarker) {
+    if (mode != kLabels) return "||      ";
     const unsigned subKind = markerSubKind(word);
-    const CellText label = subKind == 0   ? cellText('O', 'E')
-                           : subKind == 1 ? cellText('L', 'D')
-                                          : cellText(' ', ' ');
-    return {label, cellText('|', '|'), cellText('|', '|')};
+    return subKind == 0 ? "OE      " : subKind == 1 ? "LD      " : "        ";
   }
-  const CellText blank = cellText(' ', ' ');
-  if (kind >= 12) return {blank, blank, blank};
-  const char* label = kControlLabels[kind];
-  return {cellText(label[0], label[1]), valueCell(word), blank};
+  if (kind < kFourColumnKinds && mode == kLabels)
+    return kind < KindClockStamp ? "[ IDLE ]" : "[ TMSP ]";
+  return "        ";
 }
 
 }  // namespace
 
-void putControlCell(char* out, uint32_t word, int labelMode) {
-  controlCellsOf(word).forMode(labelMode).writeTo(out);
+void putControlTexts(uint32_t word, char* const* places, const uint8_t* modes, int count) {
+  const bool fourColumns = recordKind(word) < kFourColumnKinds;
+  for (int i = 0; i < count; ++i) {
+    const auto mode = static_cast<ControlTextMode>(modes[i]);
+    if (fourColumns && mode == kValues)
+      putFourColumnValues(places[i], word);
+    else
+      std::memcpy(places[i], fixedControlText(word, mode), 8);
+  }
 }
 
-void putControlCells(uint32_t word, char* const* cells, const int8_t* labelModes, int rowCount) {
-  const ControlCells control = controlCellsOf(word);
-  for (int row = 0; row < rowCount; ++row) {
-    if (labelModes[row] >= 0) control.forMode(labelModes[row]).writeTo(cells[row]);
-  }
+void putControlCell(char* out, uint32_t word, int labelMode) {
+  // A stored four-column word carries its column in the kind's low two bits.
+  const unsigned kind = recordKind(word);
+  const unsigned column = kind < kFourColumnKinds ? kind & 3 : 0;
+  const uint8_t mode = labelMode == 0 ? kLabels : labelMode == 1 ? kValues : kBlanks;
+  char text[8];
+  char* const place = text;
+  putControlTexts(word - column, &place, &mode, 1);
+  std::memcpy(out, &text[2 * column], 2);
 }
 
 void CellTable::build(const StatusForms& hexForms, const StatusForms& charForms,

@@ -96,6 +96,8 @@ class CellTable {
   void build(const StatusForms& hexForms, const StatusForms& charForms, const CodeCells& code);
   const char* hex(uint16_t cell) const { return &cells_[4 * size_t{cell}]; }
   const char* chars(uint16_t cell) const { return &cells_[4 * size_t{cell} + 2]; }
+  // The whole table: the four characters of cell c start at pairs() + 4 * c.
+  const char* pairs() const { return cells_.get(); }
   // True when no cell holds a NUL, newline or form feed, the characters the report
   // writer does not copy as they are.
   bool plain() const { return plain_; }
@@ -115,22 +117,16 @@ class CellTable {
 // marker 19). labelMode 0 shows the labels ("[ IDLE ]", "[ TMSP ]", "OE"/"LD"),
 // 1 the values ("[ 0012 ]", "[123456]", "||"), 2 and more blanks ("||" for markers).
 void putControlCell(char* out, uint32_t word, int labelMode);
-// Two characters of a row as one small value: the bytes of `packed` in memory order.
-struct CellText {
-  uint16_t packed;
 
-  static CellText of(char first, char second) {
-    const char two[2] = {first, second};
-    CellText cell;
-    std::memcpy(&cell.packed, two, 2);
-    return cell;
-  }
-  void writeTo(char* out) const { std::memcpy(out, &packed, 2); }
-};
-// Writes a stored control word's cells into several rows at once: cells[r] is where its
-// cell goes in row r, shown with labelModes[r] (see putControlCell); a row whose mode is
-// negative is left alone.
-void putControlCells(uint32_t word, char* const* cells, const int8_t* labelModes, int rowCount);
+// Record kinds below this one (idle counts and time stamps) fill four columns.
+constexpr unsigned kFourColumnKinds = 12;
+// The label modes of putControlCell.
+enum ControlTextMode : uint8_t { kLabels, kValues, kBlanks };
+// Writes the eight characters a control record shows under a label mode at each of
+// `places[i]` with `modes[i]`: column c of a four-column record is characters 2c and
+// 2c + 1, a one-column record fills the first two and blanks the rest. `word` is the
+// record as the capture holds it (column 0).
+void putControlTexts(uint32_t word, char* const* places, const uint8_t* modes, int count);
 
 // Idle counts and time stamps fill four columns: a listing stores the record word plus
 // the cursor's column, so that the stored word's low five bits name the column shown.

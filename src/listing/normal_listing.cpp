@@ -1,5 +1,7 @@
 #include "listing/normal_listing.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "report/header.h"
@@ -45,12 +47,21 @@ RowChoice chooseRow(const ConvertOptions& o, int row) {
   return {selector, k == 0 ? "SD:" : k == 2 ? "RD:" : continuation};
 }
 
-// Rows of mostly one direction end in long runs of blanks: eight at a time first.
+// The blanks that end eight characters read as one word, from the bits in which the
+// characters differ from blanks (not all zero): the last character in memory is the
+// word's most significant byte on a little-endian machine, its least on a big-endian one.
+inline size_t blanksEnding(uint64_t differing) {
+  const int sameBits = std::endian::native == std::endian::little ? std::countl_zero(differing)
+                                                                  : std::countr_zero(differing);
+  return static_cast<size_t>(sameBits) / 8;
+}
+
+// Rows of mostly one direction end in long runs of blanks: eight at a time.
 size_t withoutTrailingBlanks(const char* text, size_t length) {
   constexpr uint64_t kEightBlanks = 0x2020202020202020;
   for (uint64_t eight; length >= 8; length -= 8) {
     std::memcpy(&eight, text + length - 8, 8);
-    if (eight != kEightBlanks) break;
+    if (eight != kEightBlanks) return length - blanksEnding(eight ^ kEightBlanks);
   }
   while (length > 0 && text[length - 1] == ' ') --length;
   return length;
@@ -78,15 +89,22 @@ int NormalListingConverter::run(int32_t limit) {
   block_.capacity = blockCapacityFor(options.printColumns);
   const int rows = rowsPerBlock();
   planRows(rows);
+  // Every block writes as many lines: counted once, for the page limit's test before a
+  // block is written.
+  linesPerBlock_ = 0;
+  forEachRow(rows, [&](auto) { return ++linesPerBlock_ > 0; });
+  runLeft_ = captureFile->straightRun(cursor);
   // A data word is listed when a cell of a listed direction holds something.
   constexpr uint32_t kSdStatus = 0x1F, kRdStatus = 0x1F0000;
   dataStatusMask_ = options.dataLine == DataLineSd   ? kSdStatus
                     : options.dataLine == DataLineRd ? kRdStatus
                                                      : kSdStatus | kRdStatus;
   for (;;) {
-    collectBlock();
+    if (options.lineStateFormat)
+      collectBlock<true>();
+    else
+      collectBlock<false>();
     if (block_.count == 0) break;
-    formatControlCells();
     if (writeBlock(rows) == Flow::Stop) break;
   }
   return finishRun();
@@ -111,12 +129,16 @@ int NormalListingConverter::rowsPerBlock() const {
 }
 
 void NormalListingConverter::planRows(int rows) {
-  for (int8_t& mode : labelModeOf_) mode = kUnusedRow;
+  for (uint8_t& mode : textModeOf_) mode = kBlanks;
   for (int row = 0; row < rows; ++row) {
     const RowChoice choice = chooseRow(options, row);
     rowPlan_[row] = {options.skipGuide ? nullptr : choice.prefix, choice.selector};
     // A block of one row shows the values of control records, never their labels.
-    labelModeOf_[choice.selector] = static_cast<int8_t>(rows == 1 ? 1 : row < 2 ? row : 2);
+    const ControlTextMode mode = rows == 1  ? kValues
+                                 : row == 0 ? kLabels
+                                 : row == 1 ? kValues
+                                            : kBlanks;
+    textModeOf_[choice.selector] = static_cast<uint8_t>(mode);
   }
 }
 
@@ -126,14 +148,23 @@ Flow NormalListingConverter::writeRow(const char* text) {
 }
 
 // Writes the data rows and, in the Line state format, the selected line rows of the
-// current block; Stop when the run must stop. The rows go to the report as one piece
-// unless the page limit may fall inside the block or a cell could hold a character the
-// writer gives a meaning to: then they go line by line, each followed by endLine.
+// current block; Stop when the run must stop. The rows are formatted straight into the
+// report's buffer unless the page limit may fall inside the block or a cell could hold a
+// character the writer gives a meaning to: then they go line by line, each followed by
+// endLine.
 Flow NormalListingConverter::writeBlock(int rows) {
-  const int lines = formatBlock(rows);
-  if (!plainCells_ || printFile.linesBeforePage(runLimit) <= lines) return writeBlockByLine(rows);
-  printFile.putLines(blockText_, blockLength_, lines);
-  return printFile.isFailed() ? Flow::Stop : Flow::Continue;
+  if (!plainCells_ || printFile.linesBeforePage(runLimit) <= linesPerBlock_)
+    return writeBlockByLine(rows);
+  static_assert(kBlockTextSize <= PrintFile::kMaxReserve);
+  char* out = printFile.reserve(kBlockTextSize);
+  if (out == nullptr) return Flow::Stop;
+  forEachRow(rows, [&](auto format) {
+    out += format(out);
+    *out++ = '\n';
+    return true;
+  });
+  printFile.commitLines(out, linesPerBlock_);
+  return Flow::Continue;
 }
 
 // Hands each row of the current block to emit, in order: the data rows, a blank line,
@@ -158,20 +189,6 @@ bool NormalListingConverter::forEachRow(int rows, Emit emit) const {
   return options.skipGuide || emit(blank);
 }
 
-// The rows of writeBlock as one text, each ended by a newline; returns the line count.
-int NormalListingConverter::formatBlock(int rows) {
-  char* out = blockText_;
-  int lines = 0;
-  forEachRow(rows, [&](auto format) {
-    out += format(out);
-    *out++ = '\n';
-    ++lines;
-    return true;
-  });
-  blockLength_ = static_cast<size_t>(out - blockText_);
-  return lines;
-}
-
 Flow NormalListingConverter::writeBlockByLine(int rows) {
   const bool whole = forEachRow(rows, [&](auto format) {
     format(rowText_);
@@ -180,57 +197,47 @@ Flow NormalListingConverter::writeBlockByLine(int rows) {
   return whole ? Flow::Continue : Flow::Stop;
 }
 
-// Whether the listing shows the word under the cursor (at display column `column`), and
-// the word it stores.
-bool NormalListingConverter::collects(uint32_t word, unsigned column, uint32_t& stored) const {
-  stored = word;
-  if (isDataWord(word)) return (word & dataStatusMask_) != 0;
-  if (isIdleOrStamp(word)) {
-    stored = word + column;
-    return listsIdleOrStamp(word, options);
-  }
+// Whether the listing shows a control word (any of its columns).
+bool NormalListingConverter::collectsControl(uint32_t word) const {
+  if (isIdleOrStamp(word)) return listsIdleOrStamp(word, options);
   if (recordKind(word) == KindLineStateListed) return options.lineStateFormat != 0;
   return isListedMarker(word);
 }
 
-// Steps as advanceColumn does: a four-column record is visited once per column. Inside a
-// straight run of the ring the steps need no ring test; advance takes the last step of
-// each run. The cursor and the count live in locals so that they stay in registers.
+// Steps as advanceColumn does, a four-column record once per column, but takes as many
+// columns of a record at once as the block has room for. Inside a straight run of the
+// ring the steps need no ring test; advance takes the last step of each run. The cursor
+// and the count live in locals so that they stay in registers. Only the line rows read
+// the block's records: without them, data words store none.
+template <bool kKeepsRecords>
 void NormalListingConverter::collectBlock() {
   block_.clear();
-  controlCount_ = 0;
   if (runState) return;
   RecordCursor at = cursor;
+  size_t runLeft = runLeft_;
+  const int capacity = block_.capacity;
   int count = 0;
-  size_t runLeft = captureFile->straightRun(cursor);
   bool more = runLeft != 0;
-  while (more) {
-    // Data words fill one column and change no state: the common case in a tight loop.
-    while (runLeft > 1 && count < block_.capacity) {
-      const uint32_t word = CaptureFile::wordAt(at.position);
-      if (!isDataWord(word)) break;
-      if ((word & dataStatusMask_) != 0) {
-        putDataCells(count, word);
-        block_.records[count++] = {word, at.lineState};
-      }
-      at.position += 4;
-      --runLeft;
-    }
-    if (count >= block_.capacity) break;
+  while (more && count < capacity) {
+    count = collectDataWords<kKeepsRecords>(at, runLeft, count);
+    if (count >= capacity) break;
     const uint32_t word = CaptureFile::wordAt(at.position);
-    uint32_t stored = 0;
-    if (collects(word, at.column, stored)) {
-      if (isDataWord(word)) {
-        putDataCells(count, word);
-      } else {
-        controlRecords_[controlCount_++] = static_cast<int8_t>(count);
+    if (isDataWord(word)) {
+      if ((word & dataStatusMask_) != 0) {
+        putDataCells(cellRow(0) + 2 * count, word, cells_.pairs());
+        if constexpr (kKeepsRecords) block_.records[count] = {word, at.lineState};
+        ++count;
       }
-      block_.records[count++] = {stored, at.lineState};
-    }
-    const bool full = count >= block_.capacity;
-    if ((word & 0x70) == 0 && ++at.column < 4) {
-      if (full) break;
-      continue;
+    } else if (collectsControl(word)) {
+      const int columnsLeft = hasDisplayColumns(word) ? kDisplayColumns - at.column : 1;
+      const int columns = std::min(columnsLeft, capacity - count);
+      putControlColumns<kKeepsRecords>(count, word, at.column, columns, at.lineState);
+      count += columns;
+      if (columns < columnsLeft) {
+        // The block is full inside the record: the next block goes on from this column.
+        at.column = static_cast<uint8_t>(at.column + columns);
+        break;
+      }
     }
     at.column = 0;
     if (runLeft > 1) {
@@ -243,46 +250,91 @@ void NormalListingConverter::collectBlock() {
       runLeft = more ? captureFile->straightRun(stepped) : 0;
       at = stepped;
     }
-    if (full) break;
   }
   cursor = at;
+  runLeft_ = runLeft;
   block_.count = count;
   if (!more) runState = 1;
 }
 
-// A data word's cells in all four rows a block can show (SD hex, SD characters, RD hex,
-// RD characters): one lookup per direction.
-void NormalListingConverter::putDataCells(int index, uint32_t word) {
-  const int column = 2 * index;
-  const char* sd = cells_.hex(sdCell(word));
-  const char* rd = cells_.hex(rdCell(word));
-  std::memcpy(&rowCells_[kSdHex][column], sd, 2);
-  std::memcpy(&rowCells_[kSdChars][column], sd + 2, 2);
-  std::memcpy(&rowCells_[kRdHex][column], rd, 2);
-  std::memcpy(&rowCells_[kRdChars][column], rd + 2, 2);
+// Data words fill one column and change no state: the common case, in a tight loop up to
+// the last word of the straight run (whose step may wrap or end the ring). One bound serves
+// both the run and the block: it stops early when unlisted words leave cells free, and the
+// caller comes back. The cursor is on a word of the run (runLeft is at least 1). Returns
+// the count after the words taken.
+template <bool kKeepsRecords>
+int NormalListingConverter::collectDataWords(RecordCursor& at, size_t& runLeft, int count) {
+  const char* const pairs = cells_.pairs();
+  const uint32_t listedStatus = dataStatusMask_;
+  const uint16_t lineState = at.lineState;
+  char* const firstCell = cellRow(0) + 2 * count;
+  char* cells = firstCell;
+  const size_t steps = std::min(runLeft - 1, static_cast<size_t>(block_.capacity - count));
+  const uint8_t* position = at.position;
+  const uint8_t* const stop = position + steps * MonitorRing::kWordBytes;
+  for (; position != stop; position += MonitorRing::kWordBytes) {
+    const uint32_t word = CaptureFile::wordAt(position);
+    if (!isDataWord(word)) break;
+    if ((word & listedStatus) == 0) continue;
+    putDataCells(cells, word, pairs);
+    if constexpr (kKeepsRecords)
+      block_.records[count + (cells - firstCell) / 2] = {word, lineState};
+    cells += 2;
+  }
+  runLeft -= static_cast<size_t>(position - at.position) / MonitorRing::kWordBytes;
+  at.position = position;
+  return count + static_cast<int>((cells - firstCell) / 2);
 }
 
-void NormalListingConverter::formatControlCells() {
-  for (int k = 0; k < controlCount_; ++k) {
-    const int i = controlRecords_[k];
-    const uint32_t word = block_.records[i].word;
-    char* const cells[kCellRows] = {&rowCells_[kSdHex][2 * i], &rowCells_[kSdChars][2 * i],
-                                    &rowCells_[kRdHex][2 * i], &rowCells_[kRdChars][2 * i]};
-    putControlCells(word, cells, labelModeOf_, kCellRows);
+// A data word's cells in all four rows a block can show (SD hex, SD characters, RD hex,
+// RD characters), `cells` being its place in the first: one lookup per direction in the
+// cell table.
+void NormalListingConverter::putDataCells(char* cells, uint32_t word, const char* pairs) {
+  constexpr size_t kRow = kCellRowStride;
+  // Each direction's four characters in one load, then split.
+  char sd[4], rd[4];
+  std::memcpy(sd, pairs + 4 * size_t{sdCell(word)}, 4);
+  std::memcpy(rd, pairs + 4 * size_t{rdCell(word)}, 4);
+  std::memcpy(cells + kSdHex * kRow, sd, 2);
+  std::memcpy(cells + kSdChars * kRow, sd + 2, 2);
+  std::memcpy(cells + kRdHex * kRow, rd, 2);
+  std::memcpy(cells + kRdChars * kRow, rd + 2, 2);
+}
+
+// Columns [column, column + columns) of a control record, at block index `index` on: its
+// whole text goes into each row, starting `column` cells before `index` (only a record
+// the last block could not finish starts past column 0, and then at index 0).
+template <bool kKeepsRecords>
+void NormalListingConverter::putControlColumns(int index, uint32_t word, unsigned column,
+                                               int columns, uint16_t lineState) {
+  char* places[kCellRows];
+  for (int row = 0; row < kCellRows; ++row)
+    places[row] = cellRow(row) + 2 * (index - static_cast<int>(column));
+  putControlTexts(word, places, textModeOf_, kCellRows);
+  if constexpr (kKeepsRecords) {
+    // A four-column record is stored with its column added to the kind; a one-column
+    // record is always at column 0, so it is stored as it is.
+    for (int k = 0; k < columns; ++k)
+      block_.records[index + k] = {word + column + static_cast<unsigned>(k), lineState};
   }
 }
 
 int NormalListingConverter::formatDataRow(char* text, int row) const {
   const RowPlan& plan = rowPlan_[row];
+  const char* const cells = cellRow(plan.selector);
+  // Trimmed where the cells were collected rather than in the text just written: reading
+  // back fresh stores of another width stalls.
+  const size_t length = withoutTrailingBlanks(cells, 2 * static_cast<size_t>(block_.count));
   char* out = text;
   if (plan.prefix != nullptr) {
     std::memcpy(out, plan.prefix, 3);
-    out += 3;
+    out += length != 0 ? 3 : withoutTrailingBlanks(plan.prefix, 3);
   }
-  const size_t length = 2 * static_cast<size_t>(block_.count);
-  std::memcpy(out, rowCells_[plan.selector], length);
+  static_assert(3 + kCellRowStride <= kRowTextSize);
+  // The cells in copies of sixteen characters; what lies past the trimmed cells is cut off
+  // again.
+  for (size_t i = 0; i < length; i += 16) std::memcpy(out + i, cells + i, 16);
   out += length;
-  out = text + withoutTrailingBlanks(text, static_cast<size_t>(out - text));
   *out = '\0';
   return static_cast<int>(out - text);
 }

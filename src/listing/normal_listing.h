@@ -10,56 +10,66 @@ class NormalListingConverter : public Converter {
   using Converter::Converter;
   int run(int32_t limit) override;
 
-  // The steps of a run; they work on the cursor, options and tables a run has set up.
-  // Fills the block from the cursor, and the data cells of its rows; an empty block
-  // means the listing is finished.
-  void collectBlock();
-  // Adds the cells of the block's control records; formatDataRow reads the rows.
-  void formatControlCells();
-  // Each writes one row of the current block into text (kRowTextSize bytes), trailing
-  // blanks removed, and returns its length.
-  int formatDataRow(char* text, int row) const;
-  int formatLineStateRow(char* text, int line) const;
-
  private:
   Flow writeGuide();
   int rowsPerBlock() const;
-  Flow writeRow(const char* text);
+  void planRows(int rows);
+  // Fills the block from the cursor, with the cells of its rows; an empty block means the
+  // listing is finished.
+  template <bool kKeepsRecords>
+  void collectBlock();
+  bool collectsControl(uint32_t word) const;
+  template <bool kKeepsRecords>
+  int collectDataWords(RecordCursor& at, size_t& runLeft, int count);
+  void putDataCells(char* cells, uint32_t word, const char* pairs);
+  template <bool kKeepsRecords>
+  void putControlColumns(int index, uint32_t word, unsigned column, int columns,
+                         uint16_t lineState);
   Flow writeBlock(int rows);
-  int formatBlock(int rows);
   Flow writeBlockByLine(int rows);
+  Flow writeRow(const char* text);
   template <typename Emit>
   bool forEachRow(int rows, Emit emit) const;
-  bool collects(uint32_t word, unsigned column, uint32_t& stored) const;
-  void planRows(int rows);
-  void putDataCells(int index, uint32_t word);
+  // Each writes one row of the current block into text, trailing blanks removed and a
+  // terminator after them, and returns its length. text needs kRowTextSize bytes.
+  int formatDataRow(char* text, int row) const;
+  int formatLineStateRow(char* text, int line) const;
 
   // The four rows a block can show, by row selector: bit 0 the character row (else the
   // hex row), bit 1 the RD cell (else the SD cell).
   enum CellRow { kSdHex, kSdChars, kRdHex, kRdChars, kCellRows };
-  static constexpr int8_t kUnusedRow = -1;
   struct RowPlan {
     const char* prefix = nullptr;  // 3 characters, or nullptr when the guide is skipped
     int selector = kSdHex;
   };
+  // The rows of one block: four data rows, two blank lines and twelve line rows at most.
+  static constexpr size_t kBlockTextSize = 18 * kRowTextSize;
 
   RecordBlock block_;
   CodeCells code_;
   CellTable cells_;
   bool plainCells_ = false;
   uint32_t dataStatusMask_ = 0;
+  // The words left in the straight run of the ring that starts at the cursor.
+  size_t runLeft_ = 0;
+  int linesPerBlock_ = 0;
   RowPlan rowPlan_[kCellRows];
-  // The label mode (see putControlCell) of the block row showing each cell row, or
-  // kUnusedRow.
-  int8_t labelModeOf_[kCellRows] = {kUnusedRow, kUnusedRow, kUnusedRow, kUnusedRow};
-  char rowCells_[kCellRows][2 * kMaxBlockRecords] = {};
-  // Where the block's control records are, for formatControlCells.
-  int8_t controlRecords_[kMaxBlockRecords] = {};
-  int controlCount_ = 0;
+  // The control text (ControlTextMode) each cell row shows.
+  uint8_t textModeOf_[kCellRows] = {kBlanks, kBlanks, kBlanks, kBlanks};
+  // The cells of the four rows, one row after the other, each with room for eight
+  // characters more than a block's cells, and the first row with eight characters before
+  // it: a control record's text goes in whole, from before the block's first cell (a
+  // record the last block could not finish) or past its last one.
+  static constexpr size_t kCellRowPadding = 8;
+  static constexpr size_t kCellRowStride = 2 * kMaxBlockRecords + kCellRowPadding;
+  char cellRows_[kCellRowPadding + kCellRows * kCellRowStride] = {};
+  char* cellRow(int row) {
+    return &cellRows_[kCellRowPadding + static_cast<size_t>(row) * kCellRowStride];
+  }
+  const char* cellRow(int row) const {
+    return &cellRows_[kCellRowPadding + static_cast<size_t>(row) * kCellRowStride];
+  }
   char rowText_[kRowTextSize] = {};
-  // The rows of one block: four data rows, two blank lines and twelve line rows at most.
-  char blockText_[18 * kRowTextSize] = {};
-  size_t blockLength_ = 0;
 };
 
 }  // namespace qv

@@ -9,9 +9,11 @@ namespace qv {
 namespace {
 
 // Bytes collected before they are handed to the stream in one write. Large blocks keep
-// the listing fast; the stream itself is left unbuffered so that a failing device shows
-// up on the block write that hit it rather than somewhere inside the C library.
-constexpr size_t kBlockSize = 64 * 1024;
+// the listing fast: a report of a hundred megabytes costs the system a hundred writes
+// rather than thousands. The stream itself is left unbuffered so that a failing device
+// shows up on the block write that hit it rather than somewhere inside the C library.
+constexpr size_t kBlockSize = 1024 * 1024;
+static_assert(PrintFile::kMaxReserve <= kBlockSize);
 
 constexpr int kLinesPerPage = 66;
 constexpr int kPageBreakLines = 6;
@@ -25,7 +27,8 @@ const char* find(const char* from, const char* to, int ch) {
 
 }  // namespace
 
-PrintFile::PrintFile(std::ostream& console) : console_(console) { pending_.reserve(kBlockSize); }
+PrintFile::PrintFile(std::ostream& console)
+    : console_(console), pending_(std::make_unique_for_overwrite<char[]>(kBlockSize)) {}
 
 PrintFile::~PrintFile() { close(); }
 
@@ -35,7 +38,7 @@ int PrintFile::open() {
   failed_ = 1;
   lineOnPage_ = 0;
   pageCount_ = 0;
-  pending_.clear();
+  pendingSize_ = 0;
   failureReported_ = false;
   stream_ = directStream_ != nullptr ? directStream_ : output_.open(savePath_);
   if (stream_ == nullptr) {
@@ -115,6 +118,17 @@ void PrintFile::putLines(const char* text, size_t length, int lineCount) {
   countLines(lineCount);
 }
 
+char* PrintFile::reserve(size_t length) {
+  if (failed_) return nullptr;
+  if (pendingSize_ + length > kBlockSize && !flushBuffer()) return nullptr;
+  return &pending_[pendingSize_];
+}
+
+void PrintFile::commitLines(const char* end, int lineCount) {
+  pendingSize_ = static_cast<size_t>(end - pending_.get());
+  countLines(lineCount);
+}
+
 void PrintFile::newLine() {
   if (!failed_) writeByte('\n');
   if (++lineOnPage_ >= kLinesPerPage) {
@@ -149,23 +163,29 @@ void PrintFile::resetCounters() {
 
 void PrintFile::writeRun(const char* text, size_t length) {
   if (failed_) return;
-  if (pending_.size() + length > kBlockSize && !flushBuffer()) return;
-  pending_.append(text, length);
+  if (pendingSize_ + length > kBlockSize && !flushBuffer()) return;
+  if (length > kBlockSize) {
+    send(text, length);
+    return;
+  }
+  std::memcpy(&pending_[pendingSize_], text, length);
+  pendingSize_ += length;
 }
 
 void PrintFile::writeByte(char ch) {
-  if (pending_.size() >= kBlockSize && !flushBuffer()) return;
-  pending_.push_back(ch);
+  if (pendingSize_ >= kBlockSize && !flushBuffer()) return;
+  pending_[pendingSize_++] = ch;
 }
 
 bool PrintFile::flushBuffer() {
-  if (pending_.empty() || stream_ == nullptr) {
-    pending_.clear();
-    return stream_ != nullptr;
-  }
-  const size_t written = std::fwrite(pending_.data(), 1, pending_.size(), stream_);
-  const bool complete = written == pending_.size();
-  pending_.clear();
+  const size_t size = pendingSize_;
+  pendingSize_ = 0;
+  if (stream_ == nullptr) return false;
+  return size == 0 || send(pending_.get(), size);
+}
+
+bool PrintFile::send(const char* bytes, size_t length) {
+  const bool complete = std::fwrite(bytes, 1, length, stream_) == length;
   if (!complete) reportWriteFailure();
   return complete;
 }

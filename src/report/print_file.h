@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 #include "report/report_output.h"
@@ -44,6 +45,13 @@ class PrintFile {
   // as newLine does: a listing hands over a block of rows at once. The bytes are written
   // as they are, so the text must hold no form feed and no NUL.
   void putLines(const char* text, size_t length, int lineCount);
+  // The largest reserve.
+  static constexpr size_t kMaxReserve = 16 * 1024;
+  // Room for up to `length` (at most kMaxReserve) bytes inside the writer's own buffer, so
+  // that a listing formats its rows where they are sent from; nullptr once the report has
+  // failed. commitLines then takes what was written, as putLines would.
+  char* reserve(size_t length);
+  void commitLines(const char* end, int lineCount);
   void newLine();
   void newPage();
   void resetCounters();
@@ -59,6 +67,8 @@ class PrintFile {
   void writeByte(char ch);
   void writeRun(const char* text, size_t length);
   bool flushBuffer();
+  // Hands bytes to the stream; false (and the failure told) when they did not all go.
+  bool send(const char* bytes, size_t length);
   void reportWriteFailure();
 
   std::ostream& console_;
@@ -70,7 +80,8 @@ class PrintFile {
   bool failureReported_ = false;
   int lineOnPage_ = 0;
   int pageCount_ = 0;
-  std::string pending_;  // bytes not yet handed to the stream
+  std::unique_ptr<char[]> pending_;  // bytes not yet handed to the stream
+  size_t pendingSize_ = 0;
 };
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -277,6 +278,179 @@ TEST(CellTable, WholeCellLookupAgreesWithTheFormsForEveryCell) {
         << std::hex << cell;
     ASSERT_EQ(std::string(table.chars(static_cast<uint16_t>(cell)), 2), std::string(chars, 2))
         << std::hex << cell;
+  }
+}
+
+// ---- The listing against a column-by-column model ----
+//
+// The listing collects a block's cells in bulk (runs of data words, the columns of a
+// four-column record at once) and trims rows eight characters at a time. The model works
+// every column out on its own from the per-cell functions, cuts blocks at the width's
+// capacity and trims each row character by character.
+
+// Mixed records: runs of data words with any status and byte in either lane, idle counts
+// (some past the overflow), both kinds of time stamp, markers, and control words that are
+// never listed or list only one column (a kind with bit 6 set has no display columns).
+std::vector<uint32_t> mixedRecords(uint32_t seed, size_t count) {
+  std::mt19937 random(seed);
+  const auto pick = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  const auto anyCell = [&] {
+    return pick(4) == 0 ? uint16_t{0} : build::cell(pick(32), static_cast<uint8_t>(pick(256)));
+  };
+  std::vector<uint32_t> words;
+  while (words.size() < count) {
+    switch (pick(9)) {
+      case 0: words.push_back(idleWord(pick(12000))); break;
+      case 1: words.push_back(clockStamp(pick(128), pick(256), pick(256), pick(2) != 0)); break;
+      case 2: words.push_back(counterStamp(pick(524288))); break;
+      case 3: words.push_back(markerWord(pick(3))); break;
+      case 4: {
+        constexpr uint32_t kOddKinds[] = {1, 6, 16, 17, 30, 0x40, 0x44, 0x48, 0x51};
+        words.push_back(kOddKinds[pick(9)] | pick(1 << 24) << 8);
+        break;
+      }
+      default:
+        for (uint32_t n = 1 + pick(60); n > 0; --n)
+          words.push_back(build::dataWord(anyCell(), anyCell()));
+    }
+  }
+  return words;
+}
+
+// How a block row shows its columns.
+struct ModelRow {
+  const char* prefix;
+  int lane;       // 0 SD, 1 RD
+  bool chars;     // the character form, else hex
+  int labelMode;  // see putControlCell
+};
+
+// The rows of a block by data line (both, SD, RD) and code display (both, char, hex).
+std::vector<ModelRow> modelRows(uint8_t dataLine, uint8_t codeDisplay) {
+  if (dataLine == DataLineBoth) {
+    if (codeDisplay == ShowChar) return {{"SD:", 0, true, 0}, {"RD:", 1, true, 1}};
+    if (codeDisplay == ShowHex) return {{"SD:", 0, false, 0}, {"RD:", 1, false, 1}};
+    return {{"SD:", 0, false, 0}, {"   ", 0, true, 1}, {"RD:", 1, false, 2}, {"   ", 1, true, 2}};
+  }
+  const int lane = dataLine == DataLineRd ? 1 : 0;
+  const char* prefix = lane == 0 ? "SD:" : "RD:";
+  if (codeDisplay == ShowChar) return {{prefix, lane, true, 1}};
+  if (codeDisplay == ShowHex) return {{prefix, lane, false, 1}};
+  return {{prefix, lane, false, 0}, {"   ", lane, true, 1}};
+}
+
+// A column of the listing: the word it shows (a four-column record's word plus the
+// column) and the line states before and after it.
+struct ModelColumn {
+  uint32_t word;
+  uint16_t before;
+  uint16_t after;
+};
+
+// The columns the listing shows: a listed data word, every column of a four-column
+// record, a listed marker, and in the Line state format a listed line-state change. The
+// line state in force starts as the first change's state before it and follows every
+// change.
+std::vector<ModelColumn> modelColumns(const std::vector<uint32_t>& words, const ConvertOptions& o) {
+  const uint32_t listed = o.dataLine == DataLineSd   ? 0x1Fu
+                          : o.dataLine == DataLineRd ? 0x1F0000u
+                                                     : 0x1F001Fu;
+  const auto isChange = [](uint32_t word) { return (word & 0x7E) == 16; };
+  const auto firstChange = std::find_if(words.begin(), words.end(), isChange);
+  uint16_t state = firstChange == words.end() ? 0 : lineStateBefore(*firstChange);
+  std::vector<ModelColumn> columns;
+  for (const uint32_t word : words) {
+    const unsigned kind = word & 0x1F;
+    if ((word & 0x20) != 0) {
+      if ((word & listed) != 0) columns.push_back({word, state, state});
+    } else if (kind == 0 || kind == 4 || kind == 8) {
+      if (kind == 0 ? o.skipIdle : o.skipTimeStamp) continue;
+      const unsigned shown = (word & 0x70) == 0 ? 4 : 1;
+      for (unsigned column = 0; column < shown; ++column)
+        columns.push_back({word + column, state, state});
+    } else if (kind == 19 && ((word >> 8) & 0xFF) <= 1) {
+      columns.push_back({word, state, state});
+    } else if (kind == 17 && o.lineStateFormat) {
+      columns.push_back({word, lineStateBefore(word), lineStateAfter(word)});
+    }
+    if (isChange(word)) state = lineStateAfter(word);
+  }
+  return columns;
+}
+
+std::string modelDataRow(const std::vector<ModelColumn>& columns, const ModelRow& row,
+                         const CodeCells& code, const ConvertOptions& o) {
+  std::string line = o.skipGuide ? "" : row.prefix;
+  for (const ModelColumn& column : columns) {
+    char cell[2];
+    if ((column.word & 0x20) != 0)
+      putDataCell(cell, laneCell(row.lane, column.word),
+                  row.chars ? charRowForms(0) : hexRowForms(), code);
+    else
+      putControlCell(cell, column.word, row.labelMode);
+    line.append(cell, 2);
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line + "\n";
+}
+
+// An active line (its bit set) is listed as "0".
+std::string modelLineRow(const std::vector<ModelColumn>& columns, int line,
+                         const ConvertOptions& o) {
+  static const char* const kNames[] = {"RS:", "CS:", "DR:", "CD:", "ER:", "SQ:", "CI:", "EX:"};
+  std::string row = o.skipGuide ? "" : line < 8 ? kNames[line] : "  :";
+  for (const ModelColumn& column : columns) {
+    row += (column.before >> line & 1) != 0 ? '0' : '1';
+    row += (column.after >> line & 1) != 0 ? '0' : '1';
+  }
+  return row + "\n";
+}
+
+std::string modelListing(const std::vector<uint32_t>& words, const ConvertOptions& o) {
+  CodeCells code;
+  code.load(o.printCode);
+  const std::vector<ModelColumn> columns = modelColumns(words, o);
+  const size_t capacity = o.printColumns < 80 ? 14 : o.printColumns < 136 ? 28 : 56;
+  const std::string blank = o.skipGuide ? "" : "\n";
+  std::string text;
+  for (size_t first = 0; first < columns.size(); first += capacity) {
+    const std::vector<ModelColumn> block(
+        columns.begin() + static_cast<std::ptrdiff_t>(first),
+        columns.begin() + static_cast<std::ptrdiff_t>(std::min(columns.size(), first + capacity)));
+    for (const ModelRow& row : modelRows(o.dataLine, o.codeDisplay))
+      text += modelDataRow(block, row, code, o);
+    text += blank;
+    if (!o.lineStateFormat) continue;
+    for (const int8_t line : o.lineStateSelection)
+      if (line >= 0) text += modelLineRow(block, line, o);
+    text += blank;
+  }
+  return text;
+}
+
+TEST(NormalListing, AgreesWithAColumnByColumnModel) {
+  for (const uint32_t seed : {1u, 2u, 3u, 4u}) {
+    const std::vector<uint32_t> words = mixedRecords(seed, 400);
+    for (const uint8_t dataLine : {DataLineBoth, DataLineSd, DataLineRd}) {
+      for (const uint8_t display : {ShowCharAndHex, ShowChar, ShowHex}) {
+        for (const int32_t width : {40, 80, 136}) {
+          for (const int skips : {0, 1, 2, 3}) {
+            ConvertOptions o = seed == 4 ? lineStateOptions({1, -1, 0, 7, 11}) : ConvertOptions{};
+            o.dataLine = dataLine;
+            o.codeDisplay = display;
+            o.printColumns = width;
+            o.printCode = seed == 3 ? CodeBaudot : CodeAscii;
+            o.skipIdle = static_cast<uint8_t>(skips & 1);
+            o.skipTimeStamp = static_cast<uint8_t>(skips >> 1);
+            o.skipGuide = seed % 2;
+            const std::string report = runListing(words, o, kLineStatesRecorded).report;
+            ASSERT_EQ(o.skipGuide ? report : bodyOf(report), modelListing(words, o))
+                << "seed " << seed << " line " << int{dataLine} << " display " << int{display}
+                << " width " << width << " skips " << skips;
+          }
+        }
+      }
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -161,6 +162,41 @@ TEST_F(PrintFileTest, LinesHandedOverAtOnceCountAsSingleLines) {
   EXPECT_EQ(report(), block + block + "end\n");
 }
 
+// Rows formatted in the writer's own buffer arrive in order with the other writes,
+// wherever the buffer's end falls among them, and a piece longer than the whole buffer
+// goes out whole; once closed, the writer lends no room.
+TEST_F(PrintFileTest, ReservedRowsAndLongPiecesArriveInOrder) {
+  ASSERT_EQ(file.open(), 1);
+  std::string expected;
+  int lines = 0;
+  for (int i = 0; i < 40000; ++i) {
+    char row[80];
+    const int length =
+        std::snprintf(row, sizeof row, "row %05d %.*s\n", i, i % 61,
+                      "..............................................................");
+    char* room = file.reserve(PrintFile::kMaxReserve);
+    ASSERT_NE(room, nullptr);
+    std::memcpy(room, row, static_cast<size_t>(length));
+    file.commitLines(room + length, 1);
+    expected += row;
+    ++lines;
+    if (i % 997 == 0) {
+      file.putString("between\n");
+      expected += "between\n";
+      ++lines;
+    }
+  }
+  const std::string longPiece(3 << 20, 'y');
+  file.putString(longPiece.c_str());
+  file.putChar('\n');
+  expected += longPiece + "\n";
+  ++lines;
+  EXPECT_EQ(file.pageCount() * 66 + file.lineOnPage(), lines);
+  EXPECT_EQ(file.close(), 0);
+  EXPECT_EQ(file.reserve(1), nullptr);
+  EXPECT_EQ(report(), expected);
+}
+
 TEST_F(PrintFileTest, LargeOutputArrivesWholeAndInOrder) {
   ASSERT_EQ(file.open(), 1);
   std::string expected;
@@ -179,7 +215,7 @@ TEST_F(PrintFileTest, WriteFailureOnAFullDeviceIsReportedOnceAndStopsWriting) {
   file.setSavePath("/dev/full");
   ASSERT_EQ(file.open(), 1);
   const std::string line(79, 'x');
-  for (int i = 0; i < 2000 && !file.isFailed(); ++i) {
+  for (int i = 0; i < 40000 && !file.isFailed(); ++i) {
     file.putString(line.c_str());
     file.putChar('\n');
   }
