@@ -302,8 +302,9 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
       break;
     }
     // Plain words up to the last word of the straight run, whose step may wrap or meet
-    // the end, within the words and the budget left. Only data words can be plain.
-    if (!isDataWord(CaptureFile::wordAt(position))) continue;
+    // the end, within the words and the budget left. The first word is tried here, so
+    // that captures where few words are plain pay next to nothing for the runs.
+    if (!isPlainWord(CaptureFile::wordAt(position))) continue;
     const uint8_t* limit =
         endPosition > position && endPosition < ring.wrapPoint() ? endPosition : ring.wrapPoint();
     size_t room = static_cast<size_t>(limit - position) / MonitorRing::kWordBytes - 1;
