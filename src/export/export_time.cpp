@@ -84,6 +84,24 @@ uint64_t OpeningStamps::offsetOf(const uint8_t* word) const {
   return at >= startOffset_ ? at - startOffset_ : at + ringBytes_ - startOffset_;
 }
 
+namespace {
+
+// Stamps are few among the words: a block without one is passed with a single test, in a
+// loop of fixed length that the compiler runs on several words at once.
+constexpr uint64_t kStampBlockBytes = 64 * 4;
+
+bool blockHoldsStamp(const uint8_t* words) {
+  uint32_t found = 0;
+  for (uint64_t i = 0; i < kStampBlockBytes; i += 4) {
+    const uint32_t kind = readLe32(words + i) & 0x7Cu;
+    found |= static_cast<uint32_t>(kind == KindClockStamp) |
+             static_cast<uint32_t>(kind == KindCounterStamp);
+  }
+  return found != 0;
+}
+
+}  // namespace
+
 uint32_t OpeningStamps::latestBefore(const uint8_t* word) {
   if (chunkStart_ == nullptr || word == nullptr || ringBytes_ < 4) return 0;
   const uint64_t target = offsetOf(word);
@@ -97,6 +115,11 @@ uint32_t OpeningStamps::latestBefore(const uint8_t* word) {
     if (piece == 0) break;
     const uint8_t* first = chunkStart_ + at;
     for (uint64_t i = 0; i < piece; i += 4) {
+      if (i % kStampBlockBytes == 0 && piece - i >= kStampBlockBytes &&
+          !blockHoldsStamp(first + i)) {
+        i += kStampBlockBytes - 4;
+        continue;
+      }
       const uint32_t w = readLe32(first + i);
       if (!isTimeStampWord(w)) continue;
       history_[seen_ % kHistory] = Seen{scanned_ + i, w & ~0x8000u};
