@@ -27,6 +27,8 @@ ReadBack readAll(pcap_t* handle, const char* error) {
   while ((status = pcap_next_ex(handle, &header, &data)) == 1) {
     ReadPacket packet;
     packet.capturedLength = header->caplen;
+    packet.microseconds = static_cast<uint64_t>(header->ts.tv_sec) * 1000000u +
+                          static_cast<uint64_t>(header->ts.tv_usec);
     packet.originalLength = header->len;
     packet.data.assign(data, data + header->caplen);
     result.packets.push_back(std::move(packet));

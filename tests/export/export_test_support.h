@@ -12,6 +12,7 @@ namespace qv::test {
 struct ReadPacket {
   uint32_t capturedLength = 0;
   uint32_t originalLength = 0;
+  uint64_t microseconds = 0;  // as libpcap gives the time
   std::vector<uint8_t> data;
 };
 

@@ -254,6 +254,30 @@ TEST(PacketTimes, FollowTheStampsAndTheTimeOptions) {
   }
 }
 
+// Frames opened in-band take the latest stamp before their opening, however far back
+// it lies among the idle words and wherever it falls in the export's scan.
+TEST(PacketTimes, InBandFramesTakeTheLatestStampBeforeThem) {
+  std::string text = "conditions\nprotocol hdlc\ncheck fcs16\nframe-protocol sdlc\n\nrecords\n";
+  std::vector<uint64_t> expected;
+  uint64_t latest = 0;
+  for (unsigned i = 0; i < 300; ++i) {
+    if (i % 7 == 0 || i % 11 == 3) {
+      const unsigned first = i % 100, second = i * 3 % 100, third = i * 7 % 100;
+      text += "clock " + std::to_string(first) + " " + std::to_string(second) + " " +
+              std::to_string(third) + "\n";
+      latest = first * 10000u + second * 100u + third;
+    }
+    const unsigned idle = i * 37 % 211;
+    for (unsigned k = 0; k < idle; ++k) text += k % 16 == 0 ? "\nsd 00/0" : " 00/0";
+    text += "\n";
+    text += "sd 7E/4 C1 93 AA BB/16 7E/5\n";
+    expected.push_back(latest);
+  }
+  std::vector<uint64_t> times;
+  for (const ReadPacket& packet : exportAndRead(text).packets) times.push_back(packet.microseconds);
+  EXPECT_EQ(times, expected);
+}
+
 TEST(PacketComments, NameTheCheckMarkAndFlagBadChecks) {
   QV_REQUIRE_TSHARK();
   int status = -1;
