@@ -42,6 +42,9 @@ class Converter {
   void writeConditionsBox();
   // resetCounters and close; returns the close result.
   int finishRun();
+  // The page at which endLine next stops to check the limit and tell the progress: a
+  // runner that hands over many lines at once goes line by line before it.
+  int32_t pageCheckpoint() const { return pageCheckpoint_; }
 
   PrintFile& printFile;
   uint8_t runState = 0;

@@ -149,11 +149,11 @@ Flow NormalListingConverter::writeRow(const char* text) {
 
 // Writes the data rows and, in the Line state format, the selected line rows of the
 // current block; Stop when the run must stop. The rows are formatted straight into the
-// report's buffer unless the page limit may fall inside the block or a cell could hold a
-// character the writer gives a meaning to: then they go line by line, each followed by
-// endLine.
+// report's buffer unless the page checkpoint (the page limit, or the next progress
+// report) may fall inside the block or a cell could hold a character the writer gives a
+// meaning to: then they go line by line, each followed by endLine.
 Flow NormalListingConverter::writeBlock(int rows) {
-  if (!plainCells_ || printFile.linesBeforePage(runLimit) <= linesPerBlock_)
+  if (!plainCells_ || printFile.linesBeforePage(pageCheckpoint()) <= linesPerBlock_)
     return writeBlockByLine(rows);
   static_assert(kBlockTextSize <= PrintFile::kMaxReserve);
   char* out = printFile.reserve(kBlockTextSize);

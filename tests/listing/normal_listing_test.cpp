@@ -11,6 +11,7 @@
 
 #include "capture/capture_file.h"
 #include "capture_builder.h"
+#include "convert/progress.h"
 #include "report/code_tables.h"
 #include "report/print_file.h"
 #include "report_text.h"
@@ -81,6 +82,33 @@ const build::Conditions kLineStatesRecorded{.lineStateRecorded = 1};
 std::string rowsOf(const std::vector<uint32_t>& words, const ConvertOptions& options,
                    const build::Conditions& conditions = {}) {
   return runListing(words, options, conditions).report;
+}
+
+// Whole blocks go to the report between the progress checkpoints, so a long listing
+// still tells its progress, and writes the same report as without it.
+TEST(NormalListing, TellsItsProgressAndWritesTheSameReport) {
+  struct Updates : ProgressSink {
+    std::vector<uint64_t> done;
+    void update(uint64_t bytes, uint64_t) override { done.push_back(bytes); }
+  };
+  std::vector<uint32_t> words;
+  for (uint32_t i = 0; i < 40000; ++i) words.push_back(sdChar(static_cast<uint8_t>('A' + i % 26)));
+  const std::vector<uint8_t> image = CaptureBuilder().dinf({}).mond(words).bytes();
+  const std::string plain = runImage(image, ConvertOptions{}).report;
+
+  CaptureFile capture;
+  ASSERT_EQ(capture.loadImage(image), 1);
+  std::ostringstream console;
+  PrintFile printFile(console);
+  const std::string path = test::tempPath("listing-progress.txt");
+  printFile.setSavePath(path);
+  NormalListingConverter converter(printFile, capture);
+  Updates updates;
+  converter.setProgressSink(&updates);
+  converter.run(kPageLimit);
+  EXPECT_EQ(test::readFile(path), plain);
+  EXPECT_GE(updates.done.size(), 10u);
+  EXPECT_TRUE(std::is_sorted(updates.done.begin(), updates.done.end()));
 }
 
 TEST(NormalListing, WorkedExampleWithHeader) {
