@@ -260,10 +260,7 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
   family_ = family;
   mode_ = framingModeOf(family, -1);
   const bool stampDelimited = isStampDelimited(family);
-  plainView_ = stampDelimited                ? PlainView::StampDelimited
-               : family == FrameFamily::Irda ? PlainView::InBandBothFramings
-                                             : PlainView::InBand;
-  plain_ = &plainCells(mode_, plainView_);
+  choosePlainCells(stampDelimited);
   resetSlots(slots, slotCount, fixedCheckLength(family, capture_.conditions().checkKind()));
 
   const MonitorRing ring = capture_.ring();
@@ -275,12 +272,7 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
   // The cursor's speed code is read as a signed byte (0xFF: unknown).
   if (family == FrameFamily::Irda) setSpeed(static_cast<int8_t>(cursor.speedCode));
   bool skip = !stampDelimited && cursor.pairPending != 0;
-  trail_ = WalkTrail{};
-  trail_.from = cursor;
-  trail_.family = family;
-  trail_.after.lineState = cursor.lineState;
-  trail_.after.speedCode = cursor.speedCode;
-  trail_.tracked = !stampDelimited && family != FrameFamily::Async;
+  startTrail(cursor, stampDelimited);
   // The searches stop before the end word, or before the first word when the end is no
   // word of the ring; a walk may go on over that word, a search may not.
   const uint8_t* searchEnd = ring.wordOrFirst(endPosition);
@@ -301,20 +293,46 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
       trail_.after.position = position;
       break;
     }
-    // Plain words up to the last word of the straight run, whose step may wrap or meet
-    // the end, within the words and the budget left. The first word is tried here, so
-    // that captures where few words are plain pay next to nothing for the runs.
+    // The first word of a plain run is tried here, so that captures where few words are
+    // plain pay next to nothing for the runs.
     if (!isPlainWord(CaptureFile::wordAt(position))) continue;
-    const uint8_t* limit =
-        endPosition > position && endPosition < ring.wrapPoint() ? endPosition : ring.wrapPoint();
-    size_t room = static_cast<size_t>(limit - position) / MonitorRing::kWordBytes - 1;
-    room = std::min<uint64_t>({room, left - 1, wordBudget - wordsWalked});
-    const size_t plain = walkPlainRun(position, position + room * MonitorRing::kWordBytes);
+    const size_t plain = walkPlainRun(
+        position,
+        plainRunStop(ring, position, std::min<uint64_t>(left - 1, wordBudget - wordsWalked)));
     position += plain * MonitorRing::kWordBytes;
     wordsWalked += plain;
     left -= plain;
   }
   return true;
+}
+
+// A plain run stops before the last word of the straight run from position, whose step
+// may wrap or meet the end, and after at most maxWords words.
+const uint8_t* FrameAssembler::plainRunStop(const MonitorRing& ring, const uint8_t* position,
+                                            uint64_t maxWords) const {
+  const uint8_t* endPosition = capture_.conditions().endPosition;
+  const uint8_t* limit =
+      endPosition > position && endPosition < ring.wrapPoint() ? endPosition : ring.wrapPoint();
+  const size_t room = static_cast<size_t>(limit - position) / MonitorRing::kWordBytes - 1;
+  return position + std::min<uint64_t>(room, maxWords) * MonitorRing::kWordBytes;
+}
+
+// Stamp-delimited walks ignore the opening cells; an IrDA walk notes the openings of both
+// of its framings for the next-frame step.
+void FrameAssembler::choosePlainCells(bool stampDelimited) {
+  plainView_ = stampDelimited                 ? PlainView::StampDelimited
+               : family_ == FrameFamily::Irda ? PlainView::InBandBothFramings
+                                              : PlainView::InBand;
+  plain_ = &plainCells(mode_, plainView_);
+}
+
+void FrameAssembler::startTrail(const RecordCursor& cursor, bool stampDelimited) {
+  trail_ = WalkTrail{};
+  trail_.from = cursor;
+  trail_.family = family_;
+  trail_.after.lineState = cursor.lineState;
+  trail_.after.speedCode = cursor.speedCode;
+  trail_.tracked = !stampDelimited && family_ != FrameFamily::Async;
 }
 
 // ---- next-frame steps ----

@@ -79,6 +79,10 @@ class FrameAssembler {
   void handleInBandWord(const uint8_t* position, bool& skip);
   void openInBand(LaneState& lane, const uint8_t* position);
 
+  const uint8_t* plainRunStop(const MonitorRing& ring, const uint8_t* position,
+                              uint64_t maxWords) const;
+  void choosePlainCells(bool stampDelimited);
+  void startTrail(const RecordCursor& cursor, bool stampDelimited);
   void noteOpening(const uint8_t* position, bool bothLanes);
   bool trailFits(FrameFamily family, const RecordCursor& cursor) const;
 
