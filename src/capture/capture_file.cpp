@@ -153,7 +153,7 @@ int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console,
     writeLine(console, "Data file read error.");
     return 0;
   }
-  rememberLoadedFile(file.get());
+  rememberSourceFile(file.get());
   return finishLoad(console, options);
 }
 
@@ -189,7 +189,7 @@ int CaptureFile::loadCaptureStream(int descriptor, std::ostream& console,
   }
   buffer_.resize(length);
   buffer_.shrink_to_fit();
-  rememberLoadedFile(descriptor);
+  rememberSourceFile(descriptor);
   return finishLoad(console, options);
 }
 
@@ -201,7 +201,7 @@ int CaptureFile::finishLoad(std::ostream& console, const LoadOptions& options) {
   return 1;
 }
 
-void CaptureFile::rememberLoadedFile(int descriptor) {
+void CaptureFile::rememberSourceFile(int descriptor) {
   struct stat status {};
   if (fstat(descriptor, &status) != 0) return;
   loadedFromFile_ = true;
@@ -221,10 +221,14 @@ std::string CaptureFile::cutShortMessage() const {
          std::to_string(cutShort_.monitorDeclared) + " bytes of monitor data present";
 }
 
-int CaptureFile::loadImage(std::vector<uint8_t> bytes, const LoadOptions& options) {
+int CaptureFile::loadImage(const std::vector<uint8_t>& bytes, const LoadOptions& options) {
+  return loadImage(CaptureBuffer(bytes.begin(), bytes.end()), options);
+}
+
+int CaptureFile::loadImage(CaptureBuffer bytes, const LoadOptions& options) {
   loadedFromFile_ = false;
   if (bytes.size() > kLargestCaptureImage) return 0;
-  buffer_.assign(bytes.begin(), bytes.end());
+  buffer_ = std::move(bytes);
   return parseCaptureImage(buffer_.data(), static_cast<int32_t>(buffer_.size()), options);
 }
 

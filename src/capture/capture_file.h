@@ -82,7 +82,13 @@ class CaptureFile {
   using FileReader = size_t (*)(int descriptor, uint8_t* into, size_t length);
   void setFileReader(FileReader reader) { fileReader_ = reader; }
   // Takes an in-memory image as the capture buffer and parses it (tests, fuzzing).
-  int loadImage(std::vector<uint8_t> bytes, const LoadOptions& options = {});
+  int loadImage(const std::vector<uint8_t>& bytes, const LoadOptions& options = {});
+  // The same without a copy, for a capture read into a buffer of the loader's kind.
+  int loadImage(CaptureBuffer bytes, const LoadOptions& options = {});
+  // Takes the file behind an open descriptor as the one the capture came from, as the
+  // loads from a file do: a capture read from standard input and handed over by
+  // loadImage is then also known to isSameFile.
+  void rememberSourceFile(int descriptor);
   // Parses an image that stays owned by the caller and must outlive this object's use.
   int parseCaptureImage(const uint8_t* bytes, int32_t length, const LoadOptions& options = {});
   // Set by every load: whether the capture was cut short, and how much is present.
@@ -148,7 +154,6 @@ class CaptureFile {
 
  private:
   int finishLoad(std::ostream& console, const LoadOptions& options);
-  void rememberLoadedFile(int descriptor);
 
   MeasureConditions conditions_;
   CaptureBuffer buffer_;

@@ -5,7 +5,6 @@
 #include <limits>
 #include <new>
 #include <sstream>
-#include <vector>
 
 namespace qv {
 
@@ -19,10 +18,10 @@ std::string withoutNewline(std::string text) {
   return text;
 }
 
-LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture,
+LoadedCapture loadStandardInput(std::istream& in, int descriptor, CaptureFile& capture,
                                 const LoadOptions& options) {
   LoadedCapture result;
-  std::vector<uint8_t> bytes;
+  CaptureBuffer bytes;
   try {
     for (;;) {
       const size_t have = bytes.size();
@@ -54,15 +53,19 @@ LoadedCapture loadStandardInput(std::istream& in, CaptureFile& capture,
     result.message = "Data file error.";
     return result;
   }
+  // A capture redirected from a file is known by that file, so that no report is
+  // written over it.
+  if (descriptor >= 0) capture.rememberSourceFile(descriptor);
   result.loaded = true;
   return result;
 }
 
 }  // namespace
 
-LoadedCapture loadCapture(const std::string& name, std::istream& standardInput,
+LoadedCapture loadCapture(const std::string& name, const StandardInput& standardInput,
                           CaptureFile& capture, const LoadOptions& options) {
-  if (name == kStandardStream) return loadStandardInput(standardInput, capture, options);
+  if (name == kStandardStream)
+    return loadStandardInput(standardInput.stream, standardInput.descriptor, capture, options);
   LoadedCapture result;
   std::ostringstream console;
   result.loaded = capture.loadCaptureFile(name, console, options) != 0;

@@ -18,9 +18,16 @@ struct LoadedCapture {
   std::string message;  // the loader's message line, without its newline, when not loaded
 };
 
+// The stream "-" reads, and the descriptor behind it when there is one (the program's
+// standard input; -1 for a stream in memory).
+struct StandardInput {
+  std::istream& stream;
+  int descriptor = -1;
+};
+
 // Standard input is read whole into memory first; it gets the loader's size limit and
 // messages.
-LoadedCapture loadCapture(const std::string& name, std::istream& standardInput,
+LoadedCapture loadCapture(const std::string& name, const StandardInput& standardInput,
                           CaptureFile& capture, const LoadOptions& options = {});
 
 // "standard input" for "-", else the name itself.

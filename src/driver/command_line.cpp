@@ -729,8 +729,8 @@ int convert(const CommandLine& line, const Terminal& terminal) {
   // The program object holds every runner and translator: too large for the stack.
   auto program = std::make_unique<Program>(terminal.in, console);
   const std::string& name = line.captures.front();
-  const LoadedCapture load =
-      loadCapture(name, terminal.in, program->capture, LoadOptions{.salvage = line.salvage});
+  const LoadedCapture load = loadCapture(name, {terminal.in, terminal.inDescriptor},
+                                         program->capture, LoadOptions{.salvage = line.salvage});
   if (!load.loaded) {
     writeLoadFailure(terminal.err, name, load, program->capture, line.salvage);
     return ExitFailed;
@@ -768,7 +768,7 @@ int summarize(const CommandLine& line, const Terminal& terminal) {
   std::vector<CaptureSummary> summaries;
   for (const std::string& name : line.captures) {
     CaptureFile capture;
-    const LoadedCapture load = loadCapture(name, terminal.in, capture);
+    const LoadedCapture load = loadCapture(name, {terminal.in, terminal.inDescriptor}, capture);
     if (!load.loaded) {
       writeLoadFailure(terminal.err, name, load, capture, false);
       status = ExitFailed;

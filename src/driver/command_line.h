@@ -18,6 +18,7 @@ struct Terminal {
   std::ostream& out;
   std::ostream& err;
   bool errIsTerminal = false;
+  int inDescriptor = -1;  // the descriptor behind in, when it is the program's own
 };
 
 // Runs the arguments (without the program's name); returns the exit status.

@@ -9,7 +9,8 @@
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   if (argc > 1) {
-    const qv::Terminal terminal{std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+    const qv::Terminal terminal{std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) == 1,
+                                STDIN_FILENO};
     return qv::runCommandLine(std::vector<std::string>(argv + 1, argv + argc), terminal);
   }
   qv::Program program(std::cin, std::cout);

@@ -59,6 +59,21 @@ TEST_F(CommandLineBinary, ReportAndCaptureOnTheStandardStreams) {
   }
 }
 
+// A capture redirected from a file is that file: a report or an export naming it is
+// refused, and the capture stays as it was.
+TEST_F(CommandLineBinary, CaptureOnStandardInputIsNotWrittenOver) {
+  const std::string capture = test::tempPath("cli-binary-stdin.cap");
+  std::filesystem::copy_file(QV_SOURCE_DIR "/samples/ppp.cap", capture,
+                             std::filesystem::copy_options::overwrite_existing);
+  const std::string bytes = test::readFile(capture);
+  for (const char* option : {"-o", "-w"}) {
+    const ShellRun run = shell(std::string(option) + " '" + capture + "' - < '" + capture + "'");
+    EXPECT_EQ(run.status, 2) << option;
+    EXPECT_EQ(run.err, "qvconv: " + capture + ": Save file is the data file.\n") << option;
+    EXPECT_EQ(test::readFile(capture), bytes) << option;
+  }
+}
+
 TEST_F(CommandLineBinary, FailuresWriteNothingToStandardOutput) {
   ShellRun run = shell("samples/no-such.cap");
   EXPECT_EQ(run.status, 1);
