@@ -13,15 +13,36 @@ namespace qv::test {
 
 namespace {
 
-// One directory per test process, so that parallel test runs never share files.
+// One directory per test process, so that parallel test runs never share files. A
+// directory of the same name was left by an earlier process with the same process id
+// that did not end normally, so it is emptied first: its files (a FIFO, say) would
+// otherwise fail the tests that make them anew. The process removes its directory when
+// it ends (a forked child, which shares the id's directory, does not).
+class ProcessDirectory {
+ public:
+  ProcessDirectory()
+      : owner_(::getpid()),
+        path_(std::filesystem::path("/tmp") / ("qvconv-test-" + std::to_string(owner_))) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::create_directories(path_);
+  }
+  ProcessDirectory(const ProcessDirectory&) = delete;
+  ProcessDirectory& operator=(const ProcessDirectory&) = delete;
+  ~ProcessDirectory() {
+    std::error_code ignored;
+    if (::getpid() == owner_) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  pid_t owner_;
+  std::filesystem::path path_;
+};
+
 const std::filesystem::path& processDirectory() {
-  static const std::filesystem::path directory = [] {
-    std::filesystem::path dir =
-        std::filesystem::path("/tmp") / ("qvconv-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-  }();
-  return directory;
+  static const ProcessDirectory directory;
+  return directory.path();
 }
 
 }  // namespace
