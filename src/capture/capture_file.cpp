@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 #include <ostream>
+#include <utility>
 
 namespace qv {
 

@@ -8,7 +8,6 @@
 #include <limits>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "capture/bytes.h"
@@ -49,17 +48,11 @@ enum class BoundaryKind : uint8_t { Hdlc, Ppp, Irda, I2c, Character, Spi };
 // reading it.
 template <typename T>
 struct UninitializedAllocator : std::allocator<T> {
-  template <typename U>
-  struct rebind {
-    using other = UninitializedAllocator<U>;
-  };
+  // Value construction without arguments, which resize asks for, leaves the bytes as they
+  // are; construction from a value goes on as usual.
   template <typename U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;
-  }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
   }
 };
 using CaptureBuffer = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
@@ -140,12 +133,8 @@ class CaptureFile {
   // Boundary searches: move the cursor to the next frame boundary and return true,
   // or return false and leave the cursor unchanged.
   bool nextStampDelimited(RecordCursor& cursor) const;
-  bool nextHdlcBoundary(RecordCursor& cursor) const;
-  bool nextPppBoundary(RecordCursor& cursor) const;
-  bool nextIrdaBoundary(RecordCursor& cursor) const;
-  bool nextI2cBoundary(RecordCursor& cursor) const;
-  bool nextCharacterBoundary(RecordCursor& cursor) const;
-  bool nextSpiBoundary(RecordCursor& cursor) const;
+  // The in-band search of one kind of boundary cell.
+  bool nextBoundary(BoundaryKind kind, RecordCursor& cursor) const;
   // The second half of an in-band search (not the character search): from a cursor
   // (with the state in force there) past the current frame's opening word, with no
   // boundary between that word and the cursor, moves to the next boundary as the search

@@ -287,23 +287,16 @@ bool CaptureFile::continueBoundarySearch(BoundaryKind kind, RecordCursor& cursor
   return false;
 }
 
-bool CaptureFile::nextHdlcBoundary(RecordCursor& cursor) const {
-  return boundarySearch<Boundary::Hdlc>(*this, cursor);
-}
-bool CaptureFile::nextPppBoundary(RecordCursor& cursor) const {
-  return boundarySearch<Boundary::Ppp>(*this, cursor);
-}
-bool CaptureFile::nextIrdaBoundary(RecordCursor& cursor) const {
-  return boundarySearch<Boundary::Irda>(*this, cursor);
-}
-bool CaptureFile::nextI2cBoundary(RecordCursor& cursor) const {
-  return boundarySearch<Boundary::I2c>(*this, cursor);
-}
-bool CaptureFile::nextSpiBoundary(RecordCursor& cursor) const {
-  return boundarySearch<Boundary::Spi>(*this, cursor);
-}
-bool CaptureFile::nextCharacterBoundary(RecordCursor& cursor) const {
-  return boundarySearch<Boundary::Character>(*this, cursor);
+bool CaptureFile::nextBoundary(BoundaryKind kind, RecordCursor& cursor) const {
+  switch (kind) {
+    case Boundary::Hdlc: return boundarySearch<Boundary::Hdlc>(*this, cursor);
+    case Boundary::Ppp: return boundarySearch<Boundary::Ppp>(*this, cursor);
+    case Boundary::Irda: return boundarySearch<Boundary::Irda>(*this, cursor);
+    case Boundary::I2c: return boundarySearch<Boundary::I2c>(*this, cursor);
+    case Boundary::Character: return boundarySearch<Boundary::Character>(*this, cursor);
+    case Boundary::Spi: return boundarySearch<Boundary::Spi>(*this, cursor);
+  }
+  return false;
 }
 
 }  // namespace qv

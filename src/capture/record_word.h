@@ -57,9 +57,11 @@ constexpr bool usesAlternateTable(unsigned status) { return (status & 0x1C) == 0
 
 // ---- control words ----
 
-// Kinds 4-7 and 8-11: a time stamp with any display column.
+// Kinds 4-7 and 8-11: a time stamp with any display column. Both tests are made, without
+// a branch, so that a loop over many words can run on several at once.
 constexpr bool isTimeStampWord(uint32_t w) {
-  return (w & 0x7C) == KindClockStamp || (w & 0x7C) == KindCounterStamp;
+  return static_cast<bool>(static_cast<unsigned>((w & 0x7C) == KindClockStamp) |
+                           static_cast<unsigned>((w & 0x7C) == KindCounterStamp));
 }
 // Kinds 16 and 17.
 constexpr bool isLineStateWord(uint32_t w) { return (w & 0x7E) == KindLineState; }

@@ -91,12 +91,9 @@ namespace {
 constexpr uint64_t kStampBlockBytes = 64 * 4;
 
 bool blockHoldsStamp(const uint8_t* words) {
-  uint32_t found = 0;
-  for (uint64_t i = 0; i < kStampBlockBytes; i += 4) {
-    const uint32_t kind = readLe32(words + i) & 0x7Cu;
-    found |= static_cast<uint32_t>(kind == KindClockStamp) |
-             static_cast<uint32_t>(kind == KindCounterStamp);
-  }
+  unsigned found = 0;
+  for (uint64_t i = 0; i < kStampBlockBytes; i += 4)
+    found |= static_cast<unsigned>(isTimeStampWord(readLe32(words + i)));
   return found != 0;
 }
 

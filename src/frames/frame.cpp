@@ -21,20 +21,6 @@ constexpr int kEndMarkCount = sizeof(kEndMarks) / sizeof(kEndMarks[0]);
 
 }  // namespace
 
-void storeFurtherCell(Frame& frame, uint16_t cell, int32_t capacity) {
-  if (frame.count < 0 || frame.count >= capacity) {
-    ++frame.overflow;
-    return;
-  }
-  if (frame.count < kFrameCells) {
-    frame.cells[frame.count++] = cell;
-    ++frame.stored;
-    return;
-  }
-  ++frame.stored;
-  putFurtherCell(frame, frame.count++, cell);
-}
-
 const char* endMark(FrameEndStatus endStatus) {
   const int index = static_cast<int>(endStatus);
   if (index >= kEndMarkCount) return "  ";

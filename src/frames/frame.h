@@ -42,10 +42,6 @@ struct Frame {
   std::vector<uint16_t> moreCells;  // cells from kFrameCells on, when the capacity allows
 };
 
-// Stores a cell past the first 64 when the capacity leaves room, or counts it as overflow
-// when it does not, so that the frame's length before the cut stays known.
-void storeFurtherCell(Frame& frame, uint16_t cell, int32_t capacity);
-
 // Puts a cell at an index from 64 on among the further cells.
 inline void putFurtherCell(Frame& frame, int32_t index, uint16_t cell) {
   const auto extra = static_cast<size_t>(index - kFrameCells);

@@ -156,18 +156,20 @@ class PlainFill {
     overflow_ = frame_->overflow;
   }
   bool open() const { return frame_ != nullptr; }
-  // storeCell on the local counters.
+  // framing::storeCell on the local counters (through references to them, the counters
+  // would no longer stay in registers).
   void add(const uint8_t* word, uint16_t cell) {
     last_ = word;
     if (count_ < 0 || count_ >= capacity_) {
       ++overflow_;
-    } else if (count_ < kFrameCells) {
-      frame_->cells[count_++] = cell;
-      ++stored_;
-    } else {
-      putFurtherCell(*frame_, count_++, cell);
-      ++stored_;
+      return;
     }
+    if (count_ < kFrameCells)
+      frame_->cells[count_] = cell;
+    else
+      putFurtherCell(*frame_, count_, cell);
+    ++count_;
+    ++stored_;
   }
   void writeBack() const {
     if (frame_ == nullptr) return;
@@ -242,10 +244,9 @@ size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop
   const uint8_t* p = position;
   for (; p != stop; p += MonitorRing::kWordBytes) {
     const uint32_t word = CaptureFile::wordAt(p);
-    if (!isDataWord(word)) break;
+    if (!isPlainWord(cells, word)) break;
     const uint16_t sdc = sdCell(word);
     const uint16_t rdc = rdCell(word);
-    if (!cells.plain(sdc) || !cells.plain(rdc)) break;
     if (holdsCharacter(sdc) && sd.open()) sd.add(p, sdc);
     if (holdsCharacter(rdc) && rd.open()) rd.add(p, rdc);
   }
@@ -273,9 +274,8 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
   if (family == FrameFamily::Irda) setSpeed(static_cast<int8_t>(cursor.speedCode));
   bool skip = !stampDelimited && cursor.pairPending != 0;
   startTrail(cursor, stampDelimited);
-  // The searches stop before the end word, or before the first word when the end is no
-  // word of the ring; a walk may go on over that word, a search may not.
-  const uint8_t* searchEnd = ring.wordOrFirst(endPosition);
+  // The walk stops where the searches stop only when the end is a word of the ring.
+  if (!ring.holds(endPosition)) trail_.tracked = false;
 
   // The walk never handles more words than the ring holds, whatever endPosition says.
   for (size_t left = ring.wordCount(); left > 0; --left) {
@@ -287,7 +287,6 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
       handleInBandWord(position, skip);
     position = ring.next(position);
     if (position == endPosition) break;
-    if (position == searchEnd) trail_.tracked = false;
     if (nextSlot_ == nullptr && !anyLaneOpen()) {
       trail_.usable = trail_.tracked && trail_.firstOpening != nullptr && !trail_.otherOpening;
       trail_.after.position = position;
@@ -295,7 +294,7 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
     }
     // The first word of a plain run is tried here, so that captures where few words are
     // plain pay next to nothing for the runs.
-    if (!isPlainWord(CaptureFile::wordAt(position))) continue;
+    if (!isPlainWord(*plain_, CaptureFile::wordAt(position))) continue;
     const size_t plain = walkPlainRun(
         position,
         plainRunStop(ring, position, std::min<uint64_t>(left - 1, wordBudget - wordsWalked)));
@@ -354,15 +353,7 @@ bool FrameAssembler::nextFrameAfterWalk(FrameFamily family, RecordCursor& cursor
 
 bool FrameAssembler::nextFrame(FrameFamily family, RecordCursor& cursor) const {
   if (isStampDelimited(family)) return capture_.nextStampDelimited(cursor);
-  switch (family) {
-    case FrameFamily::Hdlc: return capture_.nextHdlcBoundary(cursor);
-    case FrameFamily::Ppp: return capture_.nextPppBoundary(cursor);
-    case FrameFamily::Irda: return capture_.nextIrdaBoundary(cursor);
-    case FrameFamily::I2c: return capture_.nextI2cBoundary(cursor);
-    case FrameFamily::Async: return capture_.nextCharacterBoundary(cursor);
-    case FrameFamily::Spi: return capture_.nextSpiBoundary(cursor);
-  }
-  return false;
+  return capture_.nextBoundary(boundaryKindOf(family), cursor);
 }
 
 }  // namespace qv

@@ -67,8 +67,8 @@ class FrameAssembler {
   bool walk(FrameFamily family, const RecordCursor& cursor, Frame* slots, int32_t slotCount,
             uint64_t wordBudget, uint64_t& wordsWalked);
   size_t walkPlainRun(const uint8_t* position, const uint8_t* stop);
-  bool isPlainWord(uint32_t word) const {
-    return isDataWord(word) && plain_->plain(sdCell(word)) && plain_->plain(rdCell(word));
+  static bool isPlainWord(const PlainCells& cells, uint32_t word) {
+    return isDataWord(word) && cells.plain(sdCell(word)) && cells.plain(rdCell(word));
   }
   void resetSlots(Frame* slots, int32_t slotCount, int32_t checkLength);
   void openFrameAt(LaneState& lane, const uint8_t* word, uint32_t stamp);

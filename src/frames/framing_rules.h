@@ -94,13 +94,12 @@ inline void storeCell(Frame& frame, uint16_t cell, int32_t capacity) {
     ++frame.overflow;
     return;
   }
-  // The report's frames never pass the first 64 cells: that case stays a plain store.
-  if (frame.count < kFrameCells) {
-    frame.cells[frame.count++] = cell;
-    ++frame.stored;
-    return;
-  }
-  storeFurtherCell(frame, cell, capacity);
+  if (frame.count < kFrameCells)
+    frame.cells[frame.count] = cell;
+  else
+    putFurtherCell(frame, frame.count, cell);
+  ++frame.count;
+  ++frame.stored;
 }
 
 // The last data word follows every character, stored or not, so that the check verdict

@@ -144,7 +144,7 @@ void putDataCell(char* out, uint16_t cell, const StatusForms& forms, const CodeC
   const uint8_t byte = cellByte(cell);
   const CellForm form = forms[cellStatus(cell)];
   switch (form) {
-    case CellForm::Hex: put2(out, kUpperHexDigits[byte >> 4], kUpperHexDigits[byte & 0xF]); return;
+    case CellForm::Hex: putHexByte(out, byte); return;
     case CellForm::Char: std::memcpy(out, code.primary(byte), 2); return;
     case CellForm::Alt: std::memcpy(out, code.alternate(byte), 2); return;
     case CellForm::End: std::memcpy(out, byte <= 1 ? ">>" : "^^", 2); return;

@@ -29,12 +29,23 @@ inline int wordIndex(const CaptureFile& file, const RecordCursor& cursor) {
   return static_cast<int>((cursor.position - file.chunkStart()) / 4);
 }
 
-using Search = bool (CaptureFile::*)(RecordCursor&) const;
+// One of the boundary searches: the stamp-delimited one, or the in-band one of a kind.
+struct Search {
+  bool stampDelimited = false;
+  BoundaryKind kind = BoundaryKind::Hdlc;
+  bool operator()(const CaptureFile& file, RecordCursor& cursor) const {
+    return stampDelimited ? file.nextStampDelimited(cursor) : file.nextBoundary(kind, cursor);
+  }
+};
+inline constexpr Search inBand(BoundaryKind kind) { return Search{false, kind}; }
 inline constexpr Search kAllSearches[] = {
-    &CaptureFile::nextStampDelimited, &CaptureFile::nextHdlcBoundary,
-    &CaptureFile::nextPppBoundary,    &CaptureFile::nextIrdaBoundary,
-    &CaptureFile::nextI2cBoundary,    &CaptureFile::nextCharacterBoundary,
-    &CaptureFile::nextSpiBoundary,
+    Search{true},
+    inBand(BoundaryKind::Hdlc),
+    inBand(BoundaryKind::Ppp),
+    inBand(BoundaryKind::Irda),
+    inBand(BoundaryKind::I2c),
+    inBand(BoundaryKind::Character),
+    inBand(BoundaryKind::Spi),
 };
 
 }  // namespace qv::test

@@ -59,13 +59,13 @@ TEST_P(ProtocolSearch, StepsFromBoundaryToBoundaryAndReturnsPairsTwice) {
   // (word index, pairPending) after each call; the walk then ends at word 14.
   const std::pair<int, int> expected[] = {{4, 0}, {8, 0}, {8, 1}, {10, 0}, {10, 1}, {12, 0}};
   for (const auto& [index, pair] : expected) {
-    ASSERT_TRUE((file.get()->*c.search)(cursor)) << "expected word " << index;
+    ASSERT_TRUE(c.search(*file, cursor)) << "expected word " << index;
     EXPECT_EQ(wordIndex(*file, cursor), index);
     EXPECT_EQ(cursor.pairPending, pair) << "at word " << index;
     EXPECT_EQ(cursor.column, 0);
   }
   const RecordCursor atEnd = cursor;
-  EXPECT_FALSE((file.get()->*c.search)(cursor));
+  EXPECT_FALSE(c.search(*file, cursor));
   EXPECT_EQ(cursor.position, atEnd.position);
   EXPECT_EQ(cursor.pairPending, atEnd.pairPending);
 }
@@ -76,30 +76,30 @@ TEST_P(ProtocolSearch, ResultCarriesTheLineStateOfItsWord) {
   const Conditions recorded = withLineStates();
   const auto file = loadRing(layout(c), recorded);
   RecordCursor cursor = file->startCursor();
-  ASSERT_TRUE((file.get()->*c.search)(cursor));  // word 4, ahead of its change
+  ASSERT_TRUE(c.search(*file, cursor));  // word 4, ahead of its change
   EXPECT_EQ(cursor.lineState, 0x001);
-  ASSERT_TRUE((file.get()->*c.search)(cursor));  // word 8, after it
+  ASSERT_TRUE(c.search(*file, cursor));  // word 8, after it
   EXPECT_EQ(cursor.lineState, 0x002);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Searches, ProtocolSearch,
-    testing::Values(SearchCase{"Hdlc", &CaptureFile::nextHdlcBoundary, cell(4, 0x7E), cell(8, 0x41),
-                               cell(5, 0x7E)},
-                    SearchCase{"Ppp", &CaptureFile::nextPppBoundary, cell(9, 0x7E), cell(8, 0x41),
+    testing::Values(SearchCase{"Hdlc", test::inBand(BoundaryKind::Hdlc), cell(4, 0x7E),
+                               cell(8, 0x41), cell(5, 0x7E)},
+                    SearchCase{"Ppp", test::inBand(BoundaryKind::Ppp), cell(9, 0x7E), cell(8, 0x41),
                                cell(1, 0x7E)},
-                    SearchCase{"PppWithBothFlags", &CaptureFile::nextPppBoundary, cell(31, 0x7E),
+                    SearchCase{"PppWithBothFlags", test::inBand(BoundaryKind::Ppp), cell(31, 0x7E),
                                cell(30, 0x41), cell(4, 0x7E)},
-                    SearchCase{"IrdaOpening", &CaptureFile::nextIrdaBoundary, cell(4, 0xC0),
+                    SearchCase{"IrdaOpening", test::inBand(BoundaryKind::Irda), cell(4, 0xC0),
                                cell(10, 0x41), cell(5, 0)},
-                    SearchCase{"IrdaFlagged", &CaptureFile::nextIrdaBoundary, cell(17, 0xC1),
+                    SearchCase{"IrdaFlagged", test::inBand(BoundaryKind::Irda), cell(17, 0xC1),
                                cell(16, 0x41), cell(3, 0)},
-                    SearchCase{"I2c", &CaptureFile::nextI2cBoundary, cell(4, 0), cell(4, 1),
+                    SearchCase{"I2c", test::inBand(BoundaryKind::I2c), cell(4, 0), cell(4, 1),
                                cell(8, 0)},
-                    SearchCase{"Character", &CaptureFile::nextCharacterBoundary, cell(8, 0x41),
+                    SearchCase{"Character", test::inBand(BoundaryKind::Character), cell(8, 0x41),
                                cell(1, 0x41), cell(7, 0)},
-                    SearchCase{"Spi", &CaptureFile::nextSpiBoundary, cell(10, 0x41), cell(9, 0x41),
-                               cell(2, 0)}),
+                    SearchCase{"Spi", test::inBand(BoundaryKind::Spi), cell(10, 0x41),
+                               cell(9, 0x41), cell(2, 0)}),
     [](const testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
 
 // Where a search stops, step after step from the start of a ring.
@@ -116,25 +116,25 @@ TEST(BoundarySearch, StopsOnlyWhereTheSearchesOwnTestHolds) {
       // nothing moves back before 'B'.
       {"the character search first leaves the data word it starts on, even an empty one",
        {dataWord(cell(1, 0), 0), idleWord(2), sdChar('A'), markerWord(0), rdChar('B')},
-       &CaptureFile::nextCharacterBoundary,
+       test::inBand(BoundaryKind::Character),
        {{2, 0}, {4, 0}}},
       {"a character pair needs characters in both cells",
        {dataWord(cell(8, 'A'), cell(1, 0)), dataWord(cell(8, 'B'), cell(8, 'C'))},
-       &CaptureFile::nextCharacterBoundary,
+       test::inBand(BoundaryKind::Character),
        {{1, 0}, {1, 1}}},
       // Each cell of a pair passes the search's test on its own.
       {"an IrDA pair may mix an opening cell with a flagged character",
        {sdChar(1), dataWord(cell(4, 0), cell(9, 0x41))},
-       &CaptureFile::nextIrdaBoundary,
+       test::inBand(BoundaryKind::Irda),
        {{1, 1}}},
       {"an I2C status-4 cell with byte 1 is no boundary",
        {dataWord(cell(4, 1), cell(4, 0)), dataWord(cell(4, 0), cell(4, 1))},
-       &CaptureFile::nextI2cBoundary,
+       test::inBand(BoundaryKind::I2c),
        {{1, 0}}},
       {"control words whose halves look like opening cells are never boundaries",
        {sdChar(0x7E, 4), markerWord(0), clockStamp(1, 2, 3), markerWord(0) | 0x00040000u,
         sdChar(0x7E, 4)},
-       &CaptureFile::nextHdlcBoundary,
+       test::inBand(BoundaryKind::Hdlc),
        {{4, 0}}},
   };
   for (const StopsCase& c : cases) {
@@ -142,7 +142,7 @@ TEST(BoundarySearch, StopsOnlyWhereTheSearchesOwnTestHolds) {
     const auto file = loadRing(c.words);
     RecordCursor cursor = file->startCursor();
     for (auto [index, pairPending] : c.stops) {
-      ASSERT_TRUE(((*file).*c.search)(cursor));
+      ASSERT_TRUE(c.search(*file, cursor));
       EXPECT_EQ(wordIndex(*file, cursor), index);
       EXPECT_EQ(cursor.pairPending, pairPending);
     }

@@ -177,7 +177,7 @@ TEST(MonitorRing, RingWithoutWholeWordsHasNoRecords) {
     EXPECT_EQ(file.lineStateAt(cursor.position), 0);
     EXPECT_EQ(file.speedCodeAt(cursor.position), -1);
     EXPECT_EQ(file.seek(0), -1);
-    for (auto search : test::kAllSearches) EXPECT_FALSE((file.*search)(cursor));
+    for (auto search : test::kAllSearches) EXPECT_FALSE(search(file, cursor));
   }
 }
 
@@ -186,7 +186,7 @@ TEST(MonitorRing, CursorOutsideTheRingIsRefused) {
   RecordCursor stray;  // never placed in the ring
   EXPECT_FALSE(file->advance(stray));
   EXPECT_FALSE(file->advanceColumn(stray));
-  for (auto search : test::kAllSearches) EXPECT_FALSE((file.get()->*search)(stray));
+  for (auto search : test::kAllSearches) EXPECT_FALSE(search(*file, stray));
   RecordCursor misaligned = file->startCursor();
   misaligned.position += 2;
   EXPECT_FALSE(file->advance(misaligned));
