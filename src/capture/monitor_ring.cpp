@@ -218,10 +218,26 @@ bool scanTo(const RingWalk& walk, RecordCursor& cursor, RecordCursor& snapshot,
   }
 }
 
+// The second half of a search: from a cursor past the frame's opening word to the next
+// word with a boundary cell, moved back before the line-state and kind-30 records just
+// ahead of it.
 template <Boundary kind>
-bool boundarySearch(const CaptureFile& file, RecordCursor& cursor) {
+bool searchOnFrom(const RingWalk& walk, RecordCursor work, RecordCursor& cursor) {
+  work.column = 0;
+  work.pairPending = 0;
+  RecordCursor snapshot = work;
+  if (!scanTo(walk, work, snapshot, [](uint32_t w) { return eitherCell<kind>(w); })) return false;
+  cursor = snapshot;
+  return true;
+}
+
+// pastOpening: the cursor lies past the current frame's opening word, with no boundary
+// between, so that only the second half is left.
+template <Boundary kind>
+bool boundarySearch(const CaptureFile& file, RecordCursor& cursor, bool pastOpening) {
   const RingWalk walk(file);
   if (file.byteLength() == 0 || !walk.ring.holds(cursor.position)) return false;
+  if (pastOpening) return searchOnFrom<kind>(walk, cursor, cursor);
   RecordCursor work = cursor;
   work.column = 0;
   RecordCursor snapshot = work;
@@ -234,11 +250,20 @@ bool boundarySearch(const CaptureFile& file, RecordCursor& cursor) {
     return true;
   }
   if (!stepCursor(walk, work)) return false;
-  work.pairPending = 0;
-  snapshot = work;
-  if (!scanTo(walk, work, snapshot, [](uint32_t w) { return eitherCell<kind>(w); })) return false;
-  cursor = snapshot;
-  return true;
+  return searchOnFrom<kind>(walk, work, cursor);
+}
+
+bool searchOfKind(const CaptureFile& file, BoundaryKind kind, RecordCursor& cursor,
+                  bool pastOpening) {
+  switch (kind) {
+    case Boundary::Hdlc: return boundarySearch<Boundary::Hdlc>(file, cursor, pastOpening);
+    case Boundary::Ppp: return boundarySearch<Boundary::Ppp>(file, cursor, pastOpening);
+    case Boundary::Irda: return boundarySearch<Boundary::Irda>(file, cursor, pastOpening);
+    case Boundary::I2c: return boundarySearch<Boundary::I2c>(file, cursor, pastOpening);
+    case Boundary::Character: return boundarySearch<Boundary::Character>(file, cursor, pastOpening);
+    case Boundary::Spi: return boundarySearch<Boundary::Spi>(file, cursor, pastOpening);
+  }
+  return false;
 }
 
 }  // namespace
@@ -258,45 +283,12 @@ bool CaptureFile::nextStampDelimited(RecordCursor& cursor) const {
   return true;
 }
 
-namespace {
-
-template <Boundary kind>
-bool continueSearch(const CaptureFile& file, RecordCursor& cursor) {
-  const RingWalk walk(file);
-  if (file.byteLength() == 0 || !walk.ring.holds(cursor.position)) return false;
-  RecordCursor work = cursor;
-  work.column = 0;
-  work.pairPending = 0;
-  RecordCursor snapshot = work;
-  if (!scanTo(walk, work, snapshot, [](uint32_t w) { return eitherCell<kind>(w); })) return false;
-  cursor = snapshot;
-  return true;
+bool CaptureFile::nextBoundary(BoundaryKind kind, RecordCursor& cursor) const {
+  return searchOfKind(*this, kind, cursor, false);
 }
-
-}  // namespace
 
 bool CaptureFile::continueBoundarySearch(BoundaryKind kind, RecordCursor& cursor) const {
-  switch (kind) {
-    case Boundary::Hdlc: return continueSearch<Boundary::Hdlc>(*this, cursor);
-    case Boundary::Ppp: return continueSearch<Boundary::Ppp>(*this, cursor);
-    case Boundary::Irda: return continueSearch<Boundary::Irda>(*this, cursor);
-    case Boundary::I2c: return continueSearch<Boundary::I2c>(*this, cursor);
-    case Boundary::Spi: return continueSearch<Boundary::Spi>(*this, cursor);
-    case Boundary::Character: return false;
-  }
-  return false;
-}
-
-bool CaptureFile::nextBoundary(BoundaryKind kind, RecordCursor& cursor) const {
-  switch (kind) {
-    case Boundary::Hdlc: return boundarySearch<Boundary::Hdlc>(*this, cursor);
-    case Boundary::Ppp: return boundarySearch<Boundary::Ppp>(*this, cursor);
-    case Boundary::Irda: return boundarySearch<Boundary::Irda>(*this, cursor);
-    case Boundary::I2c: return boundarySearch<Boundary::I2c>(*this, cursor);
-    case Boundary::Character: return boundarySearch<Boundary::Character>(*this, cursor);
-    case Boundary::Spi: return boundarySearch<Boundary::Spi>(*this, cursor);
-  }
-  return false;
+  return searchOfKind(*this, kind, cursor, true);
 }
 
 }  // namespace qv
