@@ -144,92 +144,88 @@ bool FrameAssembler::assembleWithin(FrameFamily family, const RecordCursor& curs
 
 namespace {
 
-// An open frame's counters held in locals during a run of plain words, written back
-// when the run ends: stores into the frame's cells cannot then be taken by the compiler
-// for changes of its counters.
-class PlainFill {
+// Puts the characters one lane's cells bring over a run of plain words into the lane's
+// open frame, as framing::storeCell would one at a time: stored while the capacity leaves
+// room, counted as overflow after that. The counters are kept in locals: stores into the
+// frame's cells could otherwise be taken by the compiler for changes of its counters.
+template <int lane>
+class RunFill {
  public:
-  PlainFill(Frame* frame, int32_t capacity) : frame_(frame), capacity_(capacity) {
-    if (frame_ == nullptr) return;
-    count_ = frame_->count;
-    stored_ = frame_->stored;
-    overflow_ = frame_->overflow;
-  }
-  bool open() const { return frame_ != nullptr; }
-  // framing::storeCell on the local counters (through references to them, the counters
-  // would no longer stay in registers).
-  void add(const uint8_t* word, uint16_t cell) {
-    last_ = word;
-    if (count_ < 0 || count_ >= capacity_) {
-      ++overflow_;
-      return;
-    }
-    if (count_ < kFrameCells)
-      frame_->cells[count_] = cell;
-    else
-      putFurtherCell(*frame_, count_, cell);
-    ++count_;
-    ++stored_;
-  }
-  void writeBack() const {
-    if (frame_ == nullptr) return;
-    frame_->count = count_;
-    frame_->stored = stored_;
-    frame_->overflow = overflow_;
-    if (last_ != nullptr) frame_->lastDataWord = last_;
+  RunFill(Frame& frame, int32_t capacity)
+      : frame_(frame),
+        capacity_(capacity),
+        count_(frame.count),
+        stored_(frame.stored),
+        overflow_(frame.overflow) {}
+
+  void add(const uint8_t* p, const uint8_t* end) {
+    p = storeFirstCells(p, end);
+    if (p != end) p = storeFurtherCells(p, end);
+    if (p != end) countOverflow(p, end);
+    frame_.count = count_;
+    frame_.stored = stored_;
+    frame_.overflow = overflow_;
+    if (last_ != nullptr) frame_.lastDataWord = last_;
   }
 
  private:
-  Frame* frame_;
-  int32_t capacity_;
-  int32_t count_ = 0;
-  int32_t stored_ = 0;
-  int32_t overflow_ = 0;
+  static uint16_t cellAt(const uint8_t* p) { return laneCell(lane, CaptureFile::wordAt(p)); }
+  bool hasRoom(int32_t limit) const { return count_ >= 0 && count_ < limit; }
+
+  // Into the frame's own 64 cells.
+  const uint8_t* storeFirstCells(const uint8_t* p, const uint8_t* end) {
+    const int32_t limit = std::min(capacity_, kFrameCells);
+    for (; p != end && hasRoom(limit); p += MonitorRing::kWordBytes) {
+      const uint16_t cell = cellAt(p);
+      if (!holdsCharacter(cell)) continue;
+      frame_.cells[count_++] = cell;
+      ++stored_;
+      last_ = p;
+    }
+    return p;
+  }
+
+  // Among the further cells, grown once for the run and cut back to what was stored.
+  const uint8_t* storeFurtherCells(const uint8_t* p, const uint8_t* end) {
+    if (count_ < kFrameCells || !hasRoom(capacity_)) return p;
+    std::vector<uint16_t>& more = frame_.moreCells;
+    const size_t heldBefore = more.size();
+    const auto words = static_cast<size_t>(end - p) / MonitorRing::kWordBytes;
+    const auto first = static_cast<size_t>(count_ - kFrameCells);
+    const size_t room = static_cast<size_t>(capacity_ - count_);
+    more.resize(std::max(heldBefore, first + std::min(words, room)));
+    for (; p != end && count_ < capacity_; p += MonitorRing::kWordBytes) {
+      const uint16_t cell = cellAt(p);
+      if (!holdsCharacter(cell)) continue;
+      more[static_cast<size_t>(count_++ - kFrameCells)] = cell;
+      ++stored_;
+      last_ = p;
+    }
+    more.resize(std::max(heldBefore, static_cast<size_t>(count_ - kFrameCells)));
+    return p;
+  }
+
+  // Past the capacity characters are only counted; the last one is still the frame's
+  // last data word, which its check verdict is read from.
+  void countOverflow(const uint8_t* p, const uint8_t* end) {
+    const int32_t characters = PlainCells::countCharacters(lane, p, end);
+    if (characters == 0) return;
+    overflow_ += characters;
+    const uint8_t* q = end;
+    do q -= MonitorRing::kWordBytes;
+    while (!holdsCharacter(cellAt(q)));
+    last_ = q;
+  }
+
+  Frame& frame_;
+  const int32_t capacity_;
+  int32_t count_;
+  int32_t stored_;
+  int32_t overflow_;
   const uint8_t* last_ = nullptr;
 };
 
 }  // namespace
-
-PlainCells::PlainCells(FramingMode mode, PlainView view) {
-  for (uint32_t cell = 0; cell < 65536; ++cell)
-    if (isPlainCell(mode, view, static_cast<uint16_t>(cell)))
-      bits_[cell >> 6] |= uint64_t{1} << (cell & 63);
-}
-
-namespace {
-
-// Each table is built the first time a walk of its mode and view needs it, and then
-// shared by every assembler of the process.
-template <FramingMode mode, PlainView view>
-const PlainCells& sharedPlainCells() {
-  static const PlainCells cells(mode, view);
-  return cells;
-}
-
-template <FramingMode mode>
-const PlainCells& sharedPlainCells(PlainView view) {
-  switch (view) {
-    case PlainView::InBand: return sharedPlainCells<mode, PlainView::InBand>();
-    case PlainView::InBandBothFramings:
-      return sharedPlainCells<mode, PlainView::InBandBothFramings>();
-    case PlainView::StampDelimited: return sharedPlainCells<mode, PlainView::StampDelimited>();
-  }
-  return sharedPlainCells<mode, PlainView::InBand>();
-}
-
-}  // namespace
-
-const PlainCells& plainCells(FramingMode mode, PlainView view) {
-  switch (mode) {
-    case FramingMode::Hdlc: return sharedPlainCells<FramingMode::Hdlc>(view);
-    case FramingMode::Ppp: return sharedPlainCells<FramingMode::Ppp>(view);
-    case FramingMode::Sir: return sharedPlainCells<FramingMode::Sir>(view);
-    case FramingMode::I2c: return sharedPlainCells<FramingMode::I2c>(view);
-    case FramingMode::Char: return sharedPlainCells<FramingMode::Char>(view);
-    case FramingMode::Spi: return sharedPlainCells<FramingMode::Spi>(view);
-  }
-  return sharedPlainCells<FramingMode::Hdlc>(view);
-}
 
 // Handles the words from position on, up to (not including) stop, while each is a data
 // word whose two cells neither open nor end a frame and bring at most a character stored
@@ -238,21 +234,12 @@ const PlainCells& plainCells(FramingMode mode, PlainView view) {
 size_t FrameAssembler::walkPlainRun(const uint8_t* position, const uint8_t* stop) {
   // A pending escape changes the next character: that word takes the full rules.
   if (sdLane_.escapePending || rdLane_.escapePending) return 0;
-  const PlainCells& cells = *plain_;
-  PlainFill sd(sdLane_.openFrame, sdLane_.cellCapacity);
-  PlainFill rd(rdLane_.openFrame, rdLane_.cellCapacity);
-  const uint8_t* p = position;
-  for (; p != stop; p += MonitorRing::kWordBytes) {
-    const uint32_t word = CaptureFile::wordAt(p);
-    if (!isPlainWord(cells, word)) break;
-    const uint16_t sdc = sdCell(word);
-    const uint16_t rdc = rdCell(word);
-    if (holdsCharacter(sdc) && sd.open()) sd.add(p, sdc);
-    if (holdsCharacter(rdc) && rd.open()) rd.add(p, rdc);
-  }
-  sd.writeBack();
-  rd.writeBack();
-  return static_cast<size_t>(p - position) / MonitorRing::kWordBytes;
+  const uint8_t* end = plain_->runEnd(position, stop);
+  if (sdLane_.openFrame != nullptr)
+    RunFill<0>(*sdLane_.openFrame, sdLane_.cellCapacity).add(position, end);
+  if (rdLane_.openFrame != nullptr)
+    RunFill<1>(*rdLane_.openFrame, rdLane_.cellCapacity).add(position, end);
+  return static_cast<size_t>(end - position) / MonitorRing::kWordBytes;
 }
 
 bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame* slots,
@@ -294,7 +281,7 @@ bool FrameAssembler::walk(FrameFamily family, const RecordCursor& cursor, Frame*
     }
     // The first word of a plain run is tried here, so that captures where few words are
     // plain pay next to nothing for the runs.
-    if (!isPlainWord(*plain_, CaptureFile::wordAt(position))) continue;
+    if (!plain_->plainWord(CaptureFile::wordAt(position))) continue;
     const size_t plain = walkPlainRun(
         position,
         plainRunStop(ring, position, std::min<uint64_t>(left - 1, wordBudget - wordsWalked)));

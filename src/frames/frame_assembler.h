@@ -11,22 +11,9 @@
 #include "capture/capture_file.h"
 #include "frames/frame.h"
 #include "frames/framing_rules.h"
+#include "frames/plain_run.h"
 
 namespace qv {
-
-// isPlainCell of one framing mode and walk for every cell, one bit each: the walk's tight
-// loop tests a cell with one load from these 8 KiB.
-class PlainCells {
- public:
-  PlainCells(FramingMode mode, PlainView view);
-  bool plain(uint16_t cell) const { return (bits_[cell >> 6] >> (cell & 63) & 1) != 0; }
-
- private:
-  uint64_t bits_[65536 / 64] = {};
-};
-
-// The table of a framing mode and walk, built when first asked for.
-const PlainCells& plainCells(FramingMode mode, PlainView view);
 
 class FrameAssembler {
  public:
@@ -67,9 +54,6 @@ class FrameAssembler {
   bool walk(FrameFamily family, const RecordCursor& cursor, Frame* slots, int32_t slotCount,
             uint64_t wordBudget, uint64_t& wordsWalked);
   size_t walkPlainRun(const uint8_t* position, const uint8_t* stop);
-  static bool isPlainWord(const PlainCells& cells, uint32_t word) {
-    return isDataWord(word) && cells.plain(sdCell(word)) && cells.plain(rdCell(word));
-  }
   void resetSlots(Frame* slots, int32_t slotCount, int32_t checkLength);
   void openFrameAt(LaneState& lane, const uint8_t* word, uint32_t stamp);
   void setSpeed(int speed);
