@@ -140,7 +140,13 @@ int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console,
     writeLine(console, "Data file error.");
     return 0;
   }
-  CaptureBuffer().swap(buffer_);
+  releaseImage();
+  // A file is read in place where the system can map it; tests that stand in a reader
+  // for read(2) take the buffer.
+  if (fileReader_ == nullptr && mapping_.map(file.get(), static_cast<size_t>(length))) {
+    rememberSourceFile(file.get());
+    return finishLoad(console, options, mapping_.data(), mapping_.size());
+  }
   if (!allocate(buffer_, static_cast<size_t>(length), true)) {
     writeLine(console, "Not enough memory.");
     return 0;
@@ -155,14 +161,14 @@ int CaptureFile::loadCaptureFile(const std::string& name, std::ostream& console,
     return 0;
   }
   rememberSourceFile(file.get());
-  return finishLoad(console, options);
+  return finishLoad(console, options, buffer_.data(), buffer_.size());
 }
 
 int CaptureFile::loadCaptureStream(int descriptor, std::ostream& console,
                                    const LoadOptions& options) {
   cutShort_ = CutShort{};
   loadedFromFile_ = false;
-  CaptureBuffer().swap(buffer_);
+  releaseImage();
   bool failed = false;
   size_t length = 0;
   for (;;) {
@@ -191,11 +197,12 @@ int CaptureFile::loadCaptureStream(int descriptor, std::ostream& console,
   buffer_.resize(length);
   buffer_.shrink_to_fit();
   rememberSourceFile(descriptor);
-  return finishLoad(console, options);
+  return finishLoad(console, options, buffer_.data(), buffer_.size());
 }
 
-int CaptureFile::finishLoad(std::ostream& console, const LoadOptions& options) {
-  if (!parseCaptureImage(buffer_.data(), static_cast<int32_t>(buffer_.size()), options)) {
+int CaptureFile::finishLoad(std::ostream& console, const LoadOptions& options, const uint8_t* bytes,
+                            size_t length) {
+  if (!parseCaptureImage(bytes, static_cast<int32_t>(length), options)) {
     writeLine(console, "Data file error.");
     return 0;
   }
@@ -229,6 +236,7 @@ int CaptureFile::loadImage(const std::vector<uint8_t>& bytes, const LoadOptions&
 int CaptureFile::loadImage(CaptureBuffer bytes, const LoadOptions& options) {
   loadedFromFile_ = false;
   if (bytes.size() > kLargestCaptureImage) return 0;
+  mapping_.unmap();
   buffer_ = std::move(bytes);
   return parseCaptureImage(buffer_.data(), static_cast<int32_t>(buffer_.size()), options);
 }
@@ -297,7 +305,12 @@ void CaptureFile::freeBuffer() {
   conditions_.endPosition = nullptr;
   conditions_.startCursor = RecordCursor{};
   conditions_.savedStartCursor = RecordCursor{};
+  releaseImage();
+}
+
+void CaptureFile::releaseImage() {
   CaptureBuffer().swap(buffer_);
+  mapping_.unmap();
 }
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 
 #include "capture/bytes.h"
 #include "capture/conditions.h"
+#include "capture/mapped_file.h"
 #include "capture/monitor_ring.h"
 #include "capture/record_word.h"
 
@@ -93,6 +94,10 @@ class CaptureFile {
   bool isSameFile(const std::string& path) const;
   // Whether bytes read so far start with the capture magic (false while fewer than 16).
   static bool startsWithMagic(const uint8_t* head, size_t length);
+  // False when the capture was read in place from its file and the file has since been
+  // cut short or rewritten, so that what was read may mix two captures; true for a
+  // capture held in memory.
+  bool unchangedSinceLoad() const { return mapping_.unchanged(); }
   // Frees the capture buffer; the ring becomes empty.
   void freeBuffer();
 
@@ -142,10 +147,13 @@ class CaptureFile {
   bool continueBoundarySearch(BoundaryKind kind, RecordCursor& cursor) const;
 
  private:
-  int finishLoad(std::ostream& console, const LoadOptions& options);
+  int finishLoad(std::ostream& console, const LoadOptions& options, const uint8_t* bytes,
+                 size_t length);
+  void releaseImage();
 
   MeasureConditions conditions_;
   CaptureBuffer buffer_;
+  MappedFile mapping_;  // a file read in place instead of into buffer_
   CutShort cutShort_;
   bool loadedFromFile_ = false;
   uint64_t loadedDevice_ = 0;

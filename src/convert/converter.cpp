@@ -52,6 +52,9 @@ void Converter::reportProgress() {
 
 int Converter::finishRun() {
   printFile.resetCounters();
+  // A capture read in place from its file, which was cut short or rewritten during the
+  // run, may have given a report of two captures mixed: it is not put in place.
+  if (!captureFile->unchangedSinceLoad()) return printFile.abandon(kCaptureChangedLine);
   return printFile.close();
 }
 

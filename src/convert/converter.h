@@ -13,6 +13,8 @@ class PrintFile;
 
 // The page limit the driver passes to every run.
 constexpr int32_t kPageLimit = 999999999;
+// The console line of a run whose capture file changed under it.
+constexpr const char* kCaptureChangedLine = "Data file changed during conversion.";
 
 // What a step of a run tells the run: go on, or stop (the report file failed or the
 // page limit was reached).

@@ -684,6 +684,10 @@ int writeExport(const CaptureFile& capture, const ExportOptions& options, const 
       err << "qvconv: standard output: " << (error.empty() ? "write error" : error) << '\n';
       return ExitFailed;
     }
+    if (!capture.unchangedSinceLoad()) {
+      err << "qvconv: " << options.captureName << ": " << kCaptureChangedLine << '\n';
+      return ExitFailed;
+    }
     return ExitConverted;
   }
   ReportOutput output;
@@ -695,6 +699,11 @@ int writeExport(const CaptureFile& capture, const ExportOptions& options, const 
   if (exportPcapng(capture, options, stream, error) != 0) {
     output.discard();
     err << "qvconv: " << target << ": " << (error.empty() ? "write error" : error) << '\n';
+    return ExitFailed;
+  }
+  if (!capture.unchangedSinceLoad()) {
+    output.discard();
+    err << "qvconv: " << options.captureName << ": " << kCaptureChangedLine << '\n';
     return ExitFailed;
   }
   if (!output.commit()) {
@@ -774,7 +783,13 @@ int summarize(const CommandLine& line, const Terminal& terminal) {
       status = ExitFailed;
       continue;
     }
-    summaries.push_back(summarizeCapture(capture, displayName(name), load.size));
+    CaptureSummary summary = summarizeCapture(capture, displayName(name), load.size);
+    if (!capture.unchangedSinceLoad()) {
+      terminal.err << "qvconv: " << displayName(name) << ": " << kCaptureChangedLine << '\n';
+      status = ExitFailed;
+      continue;
+    }
+    summaries.push_back(std::move(summary));
     if (line.json) continue;
     if (summaries.size() > 1) terminal.out << '\n';
     writeSummaryText(terminal.out, summaries.back());

@@ -175,6 +175,21 @@ class RunFill {
   // Into the frame's own 64 cells.
   const uint8_t* storeFirstCells(const uint8_t* p, const uint8_t* end) {
     const int32_t limit = std::min(capacity_, kFrameCells);
+    if (!hasRoom(limit)) return p;
+    // Where every word of the stretch brings a character in this lane (a frame's bytes
+    // back to back), the cells are copied without a test each.
+    const size_t room = static_cast<size_t>(limit - count_);
+    const size_t words = std::min(static_cast<size_t>(end - p) / MonitorRing::kWordBytes, room);
+    const uint8_t* stretchEnd = p + words * MonitorRing::kWordBytes;
+    if (words > 0 &&
+        PlainCells::countCharacters(lane, p, stretchEnd) == static_cast<int32_t>(words)) {
+      uint16_t* cells = frame_.cells + count_;
+      for (size_t i = 0; i < words; ++i) cells[i] = cellAt(p + i * MonitorRing::kWordBytes);
+      count_ += static_cast<int32_t>(words);
+      stored_ += static_cast<int32_t>(words);
+      last_ = stretchEnd - MonitorRing::kWordBytes;
+      return stretchEnd;
+    }
     for (; p != end && hasRoom(limit); p += MonitorRing::kWordBytes) {
       const uint16_t cell = cellAt(p);
       if (!holdsCharacter(cell)) continue;

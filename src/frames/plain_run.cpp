@@ -61,8 +61,8 @@ __attribute__((target("avx2"))) inline __m256i sixteenBytesTwice(const uint8_t* 
 }
 
 __attribute__((target("avx2"))) const uint8_t* runEndAvx2(const uint8_t* p, const uint8_t* stop,
-                                                           const uint8_t* nonPlainLow,
-                                                           const uint8_t* nonPlainHigh) {
+                                                          const uint8_t* nonPlainLow,
+                                                          const uint8_t* nonPlainHigh) {
   const __m256i statusLow = sixteenBytesTwice(nonPlainLow);
   const __m256i statusHigh = sixteenBytesTwice(nonPlainHigh);
   const __m256i classLow = sixteenBytesTwice(kClassNibbles.low);
@@ -76,13 +76,12 @@ __attribute__((target("avx2"))) const uint8_t* runEndAvx2(const uint8_t* p, cons
   for (; stop - p >= 32; p += 32) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));  // NOLINT
     const __m256i status = _mm256_and_si256(v, statusBits);
-    const __m256i rowOfStatus =
-        _mm256_blendv_epi8(_mm256_shuffle_epi8(statusLow, status),
-                           _mm256_shuffle_epi8(statusHigh, status),
-                           _mm256_cmpeq_epi8(_mm256_and_si256(v, highStatus), highStatus));
-    __m256i byteClass =
-        _mm256_and_si256(_mm256_shuffle_epi8(classLow, _mm256_and_si256(v, nibble)),
-                         _mm256_shuffle_epi8(classHigh, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+    const __m256i rowOfStatus = _mm256_blendv_epi8(
+        _mm256_shuffle_epi8(statusLow, status), _mm256_shuffle_epi8(statusHigh, status),
+        _mm256_cmpeq_epi8(_mm256_and_si256(v, highStatus), highStatus));
+    __m256i byteClass = _mm256_and_si256(
+        _mm256_shuffle_epi8(classLow, _mm256_and_si256(v, nibble)),
+        _mm256_shuffle_epi8(classHigh, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
     byteClass = _mm256_or_si256(byteClass,
                                 _mm256_and_si256(_mm256_cmpeq_epi8(byteClass, zero), otherClass));
     // Each cell's byte follows its status byte: shifting the cells right by a byte puts
@@ -96,26 +95,38 @@ __attribute__((target("avx2"))) const uint8_t* runEndAvx2(const uint8_t* p, cons
   return p;
 }
 
+// One bit for each of the eight words at `at` whose cell under the status bits holds a
+// character.
+__attribute__((target("avx2"))) inline unsigned wordsWithCharacter(const uint8_t* at,
+                                                                   __m256i status) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));  // NOLINT
+  const __m256i none = _mm256_cmpeq_epi32(_mm256_and_si256(v, status), _mm256_setzero_si256());
+  return ~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(none))) & 0xFFu;
+}
+
 // Eight words at a time: a lane's cell holds a character when its status has bit 3 or 4.
 __attribute__((target("avx2"))) const uint8_t* countCharactersAvx2(int lane, const uint8_t* p,
-                                                                    const uint8_t* stop,
-                                                                    int32_t& characters) {
+                                                                   const uint8_t* stop,
+                                                                   int32_t& characters) {
   const auto characterBits = static_cast<int>(uint32_t{0x18} << (16 * lane));
   const __m256i status = _mm256_set1_epi32(characterBits);
-  const __m256i zero = _mm256_setzero_si256();
-  for (; stop - p >= 32; p += 32) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));  // NOLINT
-    const __m256i none = _mm256_cmpeq_epi32(_mm256_and_si256(v, status), zero);
-    const auto noCharacter = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(none)));
-    characters += 8 - __builtin_popcount(noCharacter);
+  const uint8_t* const from = p;
+  for (; stop - p >= 32; p += 32) characters += __builtin_popcount(wordsWithCharacter(p, status));
+  // The last few words: the eight words before stop, less those already counted.
+  if (p != stop && stop - from >= 32) {
+    const auto left = static_cast<unsigned>(stop - p) / 4;
+    characters += __builtin_popcount(wordsWithCharacter(stop - 32, status) >> (8 - left));
+    p = stop;
   }
   return p;
 }
 
-bool hasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2") != 0;
-  return has;
+// Asked once, when the program starts.
+bool detectAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
 }
+const bool kHasAvx2 = detectAvx2();
 
 #endif
 
@@ -141,7 +152,7 @@ const uint8_t* PlainCells::runEndByWords(const uint8_t* from, const uint8_t* sto
 
 const uint8_t* PlainCells::runEnd(const uint8_t* from, const uint8_t* stop) const {
 #ifdef QV_PLAIN_SCAN_AVX2
-  if (hasAvx2()) {
+  if (byVectors_) {
     const uint8_t* p = runEndAvx2(from, stop, nonPlainClassesLow_, nonPlainClassesHigh_);
     if (stop - p >= 32) return p;  // stopped at a word that is not plain
     return runEndByWords(p, stop);
@@ -159,7 +170,7 @@ int32_t PlainCells::countCharactersByWords(int lane, const uint8_t* from, const 
 
 int32_t PlainCells::countCharacters(int lane, const uint8_t* from, const uint8_t* stop) {
 #ifdef QV_PLAIN_SCAN_AVX2
-  if (hasAvx2()) {
+  if (kHasAvx2) {
     int32_t characters = 0;
     const uint8_t* p = countCharactersAvx2(lane, from, stop, characters);
     return characters + countCharactersByWords(lane, p, stop);
@@ -170,7 +181,7 @@ int32_t PlainCells::countCharacters(int lane, const uint8_t* from, const uint8_t
 
 bool PlainCells::scansByVectors() {
 #ifdef QV_PLAIN_SCAN_AVX2
-  return hasAvx2();
+  return kHasAvx2;
 #else
   return false;
 #endif

@@ -75,6 +75,25 @@ int PrintFile::close() {
   return result;
 }
 
+int PrintFile::abandon(const char* reason) {
+  if (stream_ == nullptr) return 0;
+  std::FILE* const stream = stream_;
+  stream_ = nullptr;
+  pendingSize_ = 0;
+  if (directStream_ != nullptr) {
+    std::fflush(stream);
+  } else {
+    output_.discard();
+  }
+  if (!failureReported_) {
+    console_ << reason << '\n';
+    console_.flush();
+  }
+  failureReported_ = true;
+  failed_ = 1;
+  return EOF;
+}
+
 void PrintFile::putChar(int ch) {
   if (failed_) return;
   if (ch == '\n') {

@@ -34,6 +34,11 @@ class PrintFile {
   // earlier report at the path is then kept), 0 when nothing is open. Afterwards every
   // write is a no-op until the next open.
   int close();
+  // Ends the run without putting its report in place and tells the console why, once: an
+  // earlier report at the path is kept. A report written to a stream the writer does not
+  // own has partly gone out already; what is still held back is dropped. Returns nonzero
+  // when a report was open.
+  int abandon(const char* reason);
   // True when the report of the last open could not be created or written whole (the
   // console has been told).
   bool failureReported() const { return failureReported_; }

@@ -244,6 +244,42 @@ TEST(Loader, ValidFileLoadsSilently) {
   EXPECT_EQ(CaptureFile::wordAt(capture.chunkStart()), build::sdChar('A'));
 }
 
+// A capture file is read where it lies. One cut short under the reader reads as zeros
+// past its new end instead of ending the program, and is known to have changed; one
+// replaced by another under its name (a save by rename) is still read as it was loaded.
+TEST(Loader, CaptureFileChangedUnderTheLoadedCapture) {
+  const std::vector<uint32_t> words(6000, build::sdChar('A'));
+  const Bytes bytes = CaptureBuilder().dinf(build::Conditions{}).mond(words).bytes();
+  const std::string path = test::tempPath("changing.cap");
+
+  test::writeFile(path, bytes);
+  CaptureFile cut;
+  ASSERT_EQ(loadPath(cut, path).result, 1);
+  EXPECT_TRUE(cut.unchangedSinceLoad());
+  ASSERT_EQ(::truncate(path.c_str(), 16), 0);
+  uint64_t characters = 0;
+  for (const uint8_t* p = cut.chunkStart(); p != cut.chunkEnd(); p += 4)
+    characters += CaptureFile::wordAt(p) == build::sdChar('A') ? 1u : 0u;
+  EXPECT_LT(characters, words.size());  // the pages past the cut read as zeros
+  EXPECT_FALSE(cut.unchangedSinceLoad());
+
+  test::writeFile(path, bytes);
+  CaptureFile replaced;
+  ASSERT_EQ(loadPath(replaced, path).result, 1);
+  test::writeFile(path + ".new", Bytes(bytes.size(), 0));
+  std::filesystem::rename(path + ".new", path);
+  characters = 0;
+  for (const uint8_t* p = replaced.chunkStart(); p != replaced.chunkEnd(); p += 4)
+    characters += CaptureFile::wordAt(p) == build::sdChar('A') ? 1u : 0u;
+  EXPECT_EQ(characters, words.size());
+  EXPECT_TRUE(replaced.unchangedSinceLoad());
+
+  // A capture held in memory has nothing that could change.
+  CaptureFile image;
+  ASSERT_EQ(image.loadImage(bytes), 1);
+  EXPECT_TRUE(image.unchangedSinceLoad());
+}
+
 // The chunk walk, on in-memory images.
 TEST(ChunkWalk, ChunkLengthsAtTheEdgeOfTheFile) {
   const Bytes mond = build::wordBytes({build::sdChar('x'), build::rdChar('y')});

@@ -1,11 +1,17 @@
 // Whole program runs in-process: banner, dialogue, dispatch of one runner, completion.
 #include "session.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
+#include <streambuf>
 
 #include "capture_builder.h"
 #include "driver/program.h"
@@ -35,6 +41,95 @@ std::string secondLine(const std::string& report) {
   if (start == std::string::npos) return "";
   const size_t end = report.find('\n', start + 1);
   return report.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+}
+
+// Dialogue answers that do something between the first answer and the rest: the capture
+// is loaded after the first, so the action falls between the load and the conversion.
+class AnswersWithAction : public std::streambuf {
+ public:
+  AnswersWithAction(std::string first, std::string rest, std::function<void()> action)
+      : first_(std::move(first)), rest_(std::move(rest)), action_(std::move(action)) {}
+
+ protected:
+  int_type underflow() override {
+    std::string* next = nullptr;
+    if (stage_ == 0) next = &first_;
+    if (stage_ == 1) {
+      action_();
+      next = &rest_;
+    }
+    if (next == nullptr) return traits_type::eof();
+    ++stage_;
+    setg(next->data(), next->data(), next->data() + next->size());
+    return traits_type::to_int_type(next->front());
+  }
+
+ private:
+  std::string first_;
+  std::string rest_;
+  std::function<void()> action_;
+  int stage_ = 0;
+};
+
+// The capture file is cut short, or rewritten in place, after it was loaded and before
+// the conversion: the report, which may mix two captures, does not replace the earlier
+// one, and the run fails. A save by rename leaves the loaded capture as it was.
+TEST(Session, CaptureChangedBeforeTheConversionKeepsTheEarlierReport) {
+  namespace fs = std::filesystem;
+  const std::vector<uint32_t> words(5000, build::sdChar('Q'));
+  const std::vector<uint8_t> capture =
+      build::CaptureBuilder().dinf({.protocol = 0}).mond(words).bytes();
+  const std::string data = test::tempPath("changing-session.cap");
+  const std::string report = test::tempPath("changing-session.txt");
+  const std::string answers = report + "\n1\n1\n1\n1\n1\n";
+  const std::string earlier = "the earlier report\n";
+  struct Change {
+    const char* name;
+    std::function<void()> apply;
+    bool fails;
+  };
+  const Change changes[] = {
+      {"cut short", [&] { ASSERT_EQ(::truncate(data.c_str(), 16), 0); }, true},
+      {"rewritten in place",
+       [&] {
+         std::fstream file(data, std::ios::in | std::ios::out | std::ios::binary);
+         file.seekp(static_cast<std::streamoff>(capture.size() / 2));
+         file.write("\0\0\0\0", 4);
+       },
+       true},
+      {"replaced by rename",
+       [&] {
+         test::writeFile(data + ".new", captureOf(0));
+         fs::rename(data + ".new", data);
+       },
+       false},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.name);
+    test::writeFile(data, capture);
+    // Saved long ago, as captures are: a rewrite now moves the modification time.
+    const timespec longAgo[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, data.c_str(), longAgo, 0), 0);
+    test::writeFile(report, std::vector<uint8_t>(earlier.begin(), earlier.end()));
+    AnswersWithAction answerBuffer(data + "\n", answers, change.apply);
+    std::istream in(&answerBuffer);
+    std::ostringstream console;
+    auto program = std::make_unique<Program>(in, console);
+    const int status = program->main();
+    program.reset();
+    const std::string tail =
+        change.fails ? "Data file changed during conversion.\nComplete.\n" : "Complete.\n";
+    EXPECT_EQ(status, change.fails ? 1 : 0);
+    EXPECT_TRUE(console.str().ends_with("Convert start.\n" + tail)) << console.str();
+    if (change.fails) {
+      EXPECT_EQ(test::readFile(report), earlier);
+    } else {
+      EXPECT_EQ(test::maskTopLine(test::readFile(report)),
+                test::convert(capture, "1\n1\n1\n1\n1\n").report);
+    }
+    for (const auto& entry : fs::directory_iterator(fs::path(report).parent_path()))
+      EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
+  }
 }
 
 TEST(Session, NewUserListsACaptureFromStartToEnd) {

@@ -1,12 +1,13 @@
 // The end of a run of plain words and the characters a lane brings over it: the vector
 // scans against the word-by-word rules, for every framing mode and walk.
+#include "frames/plain_run.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "capture/bytes.h"
-#include "frames/plain_run.h"
 
 namespace qv {
 namespace {
@@ -41,8 +42,8 @@ std::vector<uint32_t> mostlyPlainWords(const PlainCells& cells, std::mt19937& ra
                                        size_t count) {
   std::vector<uint32_t> words;
   while (words.size() < count) {
-    const uint32_t word = dataWord(anyCell(random), anyCell(random)) ^
-                          (random() % 16 == 0 ? kDataWordFlag : 0);
+    const uint32_t word =
+        dataWord(anyCell(random), anyCell(random)) ^ (random() % 16 == 0 ? kDataWordFlag : 0);
     if (cells.plainWord(word) || random() % 24 == 0) words.push_back(word);
   }
   return words;
@@ -53,8 +54,8 @@ TEST(PlainRun, VectorScanEndsWhereTheWordRulesEnd) {
   std::mt19937 random(20261208);
   for (FramingMode mode : kModes) {
     for (PlainView view : kViews) {
-      SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(mode) << " view "
-                                      << static_cast<int>(view));
+      SCOPED_TRACE(testing::Message()
+                   << "mode " << static_cast<int>(mode) << " view " << static_cast<int>(view));
       const PlainCells& cells = plainCells(mode, view);
       const std::vector<uint8_t> bytes = bytesOf(mostlyPlainWords(cells, random, 4000));
       const uint8_t* begin = bytes.data();
@@ -78,7 +79,8 @@ TEST(PlainRun, EveryCellStopsTheScanAtItsOwnWord) {
       uint32_t plainCell = 0x0808;
       while (plainCell < 0x10000 && !cells.plain(static_cast<uint16_t>(plainCell))) ++plainCell;
       if (plainCell == 0x10000) plainCell = 0;
-      const uint32_t filler = dataWord(static_cast<uint16_t>(plainCell), static_cast<uint16_t>(plainCell));
+      const uint32_t filler =
+          dataWord(static_cast<uint16_t>(plainCell), static_cast<uint16_t>(plainCell));
       for (unsigned status = 0; status < 32; ++status) {
         for (uint8_t byte : kBytes) {
           const auto cell = static_cast<uint16_t>(byte << 8 | status);
