@@ -87,12 +87,14 @@ uint64_t OpeningStamps::offsetOf(const uint8_t* word) const {
 namespace {
 
 // Stamps are few among the words: a block without one is passed with a single test, in a
-// loop of fixed length that the compiler runs on several words at once.
-constexpr uint64_t kStampBlockBytes = 64 * 4;
+// loop of fixed length that the compiler runs on several words at once. Blocks are counted
+// from the start of the run, so that the short pieces scanned for each frame still pass
+// in whole blocks.
 
-bool blockHoldsStamp(const uint8_t* words) {
+// Built twice, for processors with and without 256-bit vectors; the loader picks one.
+__attribute__((target_clones("avx2", "default"))) bool blockHoldsStamp(const uint8_t* words) {
   unsigned found = 0;
-  for (uint64_t i = 0; i < kStampBlockBytes; i += 4)
+  for (uint64_t i = 0; i < OpeningStamps::kStampBlockBytes; i += 4)
     found |= static_cast<unsigned>(isTimeStampWord(readLe32(words + i)));
   return found != 0;
 }
@@ -102,34 +104,46 @@ bool blockHoldsStamp(const uint8_t* words) {
 uint32_t OpeningStamps::latestBefore(const uint8_t* word) {
   if (chunkStart_ == nullptr || word == nullptr || ringBytes_ < 4) return 0;
   const uint64_t target = offsetOf(word);
-  const uint64_t limit = std::min(target, ringBytes_);
-  // The words up to the target in at most two pieces that are plain neighbours in memory:
-  // up to the wrap point, then from the chunk start.
-  while (scanned_ < limit) {
-    uint64_t at = startOffset_ + scanned_;
-    if (at >= ringBytes_) at -= ringBytes_;
-    const uint64_t piece = std::min(limit - scanned_, ringBytes_ - at) / 4 * 4;
-    if (piece == 0) break;
-    const uint8_t* first = chunkStart_ + at;
-    for (uint64_t i = 0; i < piece; i += 4) {
-      if (i % kStampBlockBytes == 0 && piece - i >= kStampBlockBytes &&
-          !blockHoldsStamp(first + i)) {
-        i += kStampBlockBytes - 4;
-        continue;
-      }
-      const uint32_t w = readLe32(first + i);
-      if (!isTimeStampWord(w)) continue;
-      history_[seen_ % kHistory] = Seen{scanned_ + i, w & ~0x8000u};
-      ++seen_;
-    }
-    scanned_ += piece;
-  }
+  // The scan goes on to the end of the block that holds the target, so that the next
+  // question's scan starts on a block: the stamps it passes beyond the target wait in the
+  // history, which keeps kAskedBack more for questions about earlier words.
+  const uint64_t blockEnd = (target + kStampBlockBytes - 1) / kStampBlockBytes * kStampBlockBytes;
+  scanTo(std::min(blockEnd, ringBytes_));
   const int kept = seen_ < kHistory ? seen_ : kHistory;
   for (int back = 1; back <= kept; ++back) {
     const Seen& seen = history_[(seen_ - back) % kHistory];
     if (seen.offset < target) return seen.word;
   }
   return 0;
+}
+
+// The words up to limit in at most two pieces that are plain neighbours in memory: up to
+// the wrap point, then from the chunk start.
+void OpeningStamps::scanTo(uint64_t limit) {
+  while (scanned_ < limit) {
+    uint64_t at = startOffset_ + scanned_;
+    if (at >= ringBytes_) at -= ringBytes_;
+    const uint64_t piece = std::min(limit - scanned_, ringBytes_ - at) / 4 * 4;
+    if (piece == 0) break;
+    scanPiece(chunkStart_ + at, piece);
+    scanned_ += piece;
+  }
+}
+
+void OpeningStamps::scanPiece(const uint8_t* first, uint64_t piece) {
+  for (uint64_t i = 0; i < piece;) {
+    if (piece - i >= kStampBlockBytes && !blockHoldsStamp(first + i)) {
+      i += kStampBlockBytes;
+      continue;
+    }
+    const uint64_t end = std::min(piece, i + kStampBlockBytes);
+    for (; i < end; i += 4) {
+      const uint32_t w = readLe32(first + i);
+      if (!isTimeStampWord(w)) continue;
+      history_[seen_ % kHistory] = Seen{scanned_ + i, w & ~0x8000u};
+      ++seen_;
+    }
+  }
 }
 
 // ---- command-line values ----

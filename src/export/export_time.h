@@ -47,8 +47,15 @@ class OpeningStamps {
   // The stamp word with its direction bit cleared; 0 when no stamp came before.
   uint32_t latestBefore(const uint8_t* word);
 
+  // Blocks of 64 words are passed with one test when they hold no stamp.
+  static constexpr uint64_t kStampBlockBytes = 64 * 4;
+
  private:
-  static constexpr int kHistory = 16;
+  void scanTo(uint64_t limit);
+  void scanPiece(const uint8_t* first, uint64_t piece);
+
+  static constexpr int kAskedBack = 16;
+  static constexpr int kHistory = kAskedBack + static_cast<int>(kStampBlockBytes / 4);
   struct Seen {
     uint64_t offset;
     uint32_t word;

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "capture/capture_file.h"
+
 namespace qv {
 
 enum class FrameEndStatus : uint8_t {
@@ -26,6 +28,8 @@ enum FrameDirection : uint8_t {
   DirectionRd = 2,
 };
 
+using FrameCells = std::vector<uint16_t, UninitializedAllocator<uint16_t>>;
+
 // The cells a report frame holds; an export asks the assembler for more.
 constexpr int kFrameCells = 64;
 
@@ -39,7 +43,9 @@ struct Frame {
   int32_t stored = 0;      // cells held, check sequence included
   int32_t overflow = 0;    // characters that came after the capacity was full
   uint16_t cells[kFrameCells] = {};
-  std::vector<uint16_t> moreCells;  // cells from kFrameCells on, when the capacity allows
+  // Cells from kFrameCells on, when the capacity allows. Grown without zeroing: the
+  // assembler writes each cell it keeps.
+  FrameCells moreCells;
 };
 
 // Puts a cell at an index from 64 on among the further cells.

@@ -203,18 +203,30 @@ class RunFill {
   // Among the further cells, grown once for the run and cut back to what was stored.
   const uint8_t* storeFurtherCells(const uint8_t* p, const uint8_t* end) {
     if (count_ < kFrameCells || !hasRoom(capacity_)) return p;
-    std::vector<uint16_t>& more = frame_.moreCells;
+    FrameCells& more = frame_.moreCells;
     const size_t heldBefore = more.size();
-    const auto words = static_cast<size_t>(end - p) / MonitorRing::kWordBytes;
+    const size_t words = std::min(static_cast<size_t>(end - p) / MonitorRing::kWordBytes,
+                                  static_cast<size_t>(capacity_ - count_));
     const auto first = static_cast<size_t>(count_ - kFrameCells);
-    const size_t room = static_cast<size_t>(capacity_ - count_);
-    more.resize(std::max(heldBefore, first + std::min(words, room)));
-    for (; p != end && count_ < capacity_; p += MonitorRing::kWordBytes) {
-      const uint16_t cell = cellAt(p);
-      if (!holdsCharacter(cell)) continue;
-      more[static_cast<size_t>(count_++ - kFrameCells)] = cell;
-      ++stored_;
-      last_ = p;
+    more.resize(std::max(heldBefore, first + words));
+    uint16_t* cells = more.data() + first;
+    const uint8_t* stretchEnd = p + words * MonitorRing::kWordBytes;
+    if (PlainCells::countCharacters(lane, p, stretchEnd) == static_cast<int32_t>(words)) {
+      for (size_t i = 0; i < words; ++i) cells[i] = cellAt(p + i * MonitorRing::kWordBytes);
+      count_ += static_cast<int32_t>(words);
+      stored_ += static_cast<int32_t>(words);
+      if (words > 0) last_ = stretchEnd - MonitorRing::kWordBytes;
+      p = stretchEnd;
+    } else {
+      // At most one cell a word, and no more than the room: the cells grown above hold them.
+      for (; p != end && count_ < capacity_; p += MonitorRing::kWordBytes) {
+        const uint16_t cell = cellAt(p);
+        if (!holdsCharacter(cell)) continue;
+        *cells++ = cell;
+        ++count_;
+        ++stored_;
+        last_ = p;
+      }
     }
     more.resize(std::max(heldBefore, static_cast<size_t>(count_ - kFrameCells)));
     return p;
