@@ -278,6 +278,26 @@ TEST(PacketTimes, InBandFramesTakeTheLatestStampBeforeThem) {
   EXPECT_EQ(times, expected);
 }
 
+// Each frame followed closely by a burst of stamps: the stamps after an opening are no
+// frame's time but that of the next one.
+TEST(PacketTimes, StampsRightAfterAnOpeningAreNotItsTime) {
+  std::string text = "conditions\nprotocol hdlc\ncheck fcs16\nframe-protocol sdlc\n\nrecords\n";
+  std::vector<uint64_t> expected;
+  uint64_t latest = 0;
+  for (unsigned i = 0; i < 40; ++i) {
+    text += "sd 7E/4 C1 93 AA BB/16 7E/5\n";
+    expected.push_back(latest);
+    for (unsigned k = 0; k < 30; ++k) {
+      const unsigned second = (i + k) % 60, third = (i * 30 + k) % 100;
+      text += "clock 1 " + std::to_string(second) + " " + std::to_string(third) + "\n";
+      latest = 10000u + second * 100u + third;
+    }
+  }
+  std::vector<uint64_t> times;
+  for (const ReadPacket& packet : exportAndRead(text).packets) times.push_back(packet.microseconds);
+  EXPECT_EQ(times, expected);
+}
+
 TEST(PacketComments, NameTheCheckMarkAndFlagBadChecks) {
   QV_REQUIRE_TSHARK();
   int status = -1;
