@@ -172,32 +172,16 @@ class RunFill {
   static uint16_t cellAt(const uint8_t* p) { return laneCell(lane, CaptureFile::wordAt(p)); }
   bool hasRoom(int32_t limit) const { return count_ >= 0 && count_ < limit; }
 
+  size_t wordsWithRoom(const uint8_t* p, const uint8_t* end, int32_t limit) const {
+    return std::min(static_cast<size_t>(end - p) / MonitorRing::kWordBytes,
+                    static_cast<size_t>(limit - count_));
+  }
+
   // Into the frame's own 64 cells.
   const uint8_t* storeFirstCells(const uint8_t* p, const uint8_t* end) {
     const int32_t limit = std::min(capacity_, kFrameCells);
     if (!hasRoom(limit)) return p;
-    // Where every word of the stretch brings a character in this lane (a frame's bytes
-    // back to back), the cells are copied without a test each.
-    const size_t room = static_cast<size_t>(limit - count_);
-    const size_t words = std::min(static_cast<size_t>(end - p) / MonitorRing::kWordBytes, room);
-    const uint8_t* stretchEnd = p + words * MonitorRing::kWordBytes;
-    if (words > 0 &&
-        PlainCells::countCharacters(lane, p, stretchEnd) == static_cast<int32_t>(words)) {
-      uint16_t* cells = frame_.cells + count_;
-      for (size_t i = 0; i < words; ++i) cells[i] = cellAt(p + i * MonitorRing::kWordBytes);
-      count_ += static_cast<int32_t>(words);
-      stored_ += static_cast<int32_t>(words);
-      last_ = stretchEnd - MonitorRing::kWordBytes;
-      return stretchEnd;
-    }
-    for (; p != end && hasRoom(limit); p += MonitorRing::kWordBytes) {
-      const uint16_t cell = cellAt(p);
-      if (!holdsCharacter(cell)) continue;
-      frame_.cells[count_++] = cell;
-      ++stored_;
-      last_ = p;
-    }
-    return p;
+    return store(p, end, limit, frame_.cells + count_);
   }
 
   // Among the further cells, grown once for the run and cut back to what was stored.
@@ -205,30 +189,36 @@ class RunFill {
     if (count_ < kFrameCells || !hasRoom(capacity_)) return p;
     FrameCells& more = frame_.moreCells;
     const size_t heldBefore = more.size();
-    const size_t words = std::min(static_cast<size_t>(end - p) / MonitorRing::kWordBytes,
-                                  static_cast<size_t>(capacity_ - count_));
     const auto first = static_cast<size_t>(count_ - kFrameCells);
-    more.resize(std::max(heldBefore, first + words));
-    uint16_t* cells = more.data() + first;
+    // At most one cell a word, and no more than the room.
+    more.resize(std::max(heldBefore, first + wordsWithRoom(p, end, capacity_)));
+    p = store(p, end, capacity_, more.data() + first);
+    more.resize(std::max(heldBefore, static_cast<size_t>(count_ - kFrameCells)));
+    return p;
+  }
+
+  // Stores the cells that bring a character at `into` on, while the count stays below
+  // limit. Where every word of the stretch brings one (a frame's bytes back to back), they
+  // are copied without a test each.
+  const uint8_t* store(const uint8_t* p, const uint8_t* end, int32_t limit, uint16_t* into) {
+    const size_t words = wordsWithRoom(p, end, limit);
     const uint8_t* stretchEnd = p + words * MonitorRing::kWordBytes;
-    if (PlainCells::countCharacters(lane, p, stretchEnd) == static_cast<int32_t>(words)) {
-      for (size_t i = 0; i < words; ++i) cells[i] = cellAt(p + i * MonitorRing::kWordBytes);
+    if (words > 0 &&
+        PlainCells::countCharacters(lane, p, stretchEnd) == static_cast<int32_t>(words)) {
+      for (size_t i = 0; i < words; ++i) into[i] = cellAt(p + i * MonitorRing::kWordBytes);
       count_ += static_cast<int32_t>(words);
       stored_ += static_cast<int32_t>(words);
-      if (words > 0) last_ = stretchEnd - MonitorRing::kWordBytes;
-      p = stretchEnd;
-    } else {
-      // At most one cell a word, and no more than the room: the cells grown above hold them.
-      for (; p != end && count_ < capacity_; p += MonitorRing::kWordBytes) {
-        const uint16_t cell = cellAt(p);
-        if (!holdsCharacter(cell)) continue;
-        *cells++ = cell;
-        ++count_;
-        ++stored_;
-        last_ = p;
-      }
+      last_ = stretchEnd - MonitorRing::kWordBytes;
+      return stretchEnd;
     }
-    more.resize(std::max(heldBefore, static_cast<size_t>(count_ - kFrameCells)));
+    for (; p != end && count_ < limit; p += MonitorRing::kWordBytes) {
+      const uint16_t cell = cellAt(p);
+      if (!holdsCharacter(cell)) continue;
+      *into++ = cell;
+      ++count_;
+      ++stored_;
+      last_ = p;
+    }
     return p;
   }
 
