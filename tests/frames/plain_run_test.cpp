@@ -83,7 +83,7 @@ TEST(PlainRun, EveryCellStopsTheScanAtItsOwnWord) {
           dataWord(static_cast<uint16_t>(plainCell), static_cast<uint16_t>(plainCell));
       for (unsigned status = 0; status < 32; ++status) {
         for (uint8_t byte : kBytes) {
-          const auto cell = static_cast<uint16_t>(byte << 8 | status);
+          const auto cell = static_cast<uint16_t>(unsigned{byte} << 8 | status);
           for (int lane = 0; lane < 2; ++lane) {
             const auto other = static_cast<uint16_t>(plainCell);
             const uint32_t odd = lane == 0 ? dataWord(cell, other) : dataWord(other, cell);
