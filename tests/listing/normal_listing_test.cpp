@@ -106,7 +106,7 @@ TEST(NormalListing, TellsItsProgressAndWritesTheSameReport) {
   Updates updates;
   converter.setProgressSink(&updates);
   converter.run(kPageLimit);
-  EXPECT_EQ(test::readFile(path), plain);
+  EXPECT_EQ(test::maskTopLine(test::readFile(path)), test::maskTopLine(plain));
   EXPECT_GE(updates.done.size(), 10u);
   EXPECT_TRUE(std::is_sorted(updates.done.begin(), updates.done.end()));
 }
