@@ -48,18 +48,27 @@ constexpr bool nibblesTellEveryClass() {
 static_assert(nibblesTellEveryClass());
 static_assert(kByteClasses <= 8, "a class is one bit of a byte");
 
+// A cell holds a character when its status has one of these bits.
+constexpr uint32_t kCharacterStatusBits = 0x18;
+constexpr bool characterBitsTellCharacters() {
+  for (uint16_t status = 0; status < 32; ++status)
+    if (((status & kCharacterStatusBits) != 0) != holdsCharacter(status)) return false;
+  return true;
+}
+static_assert(characterBitsTellCharacters());
+
 #ifdef QV_PLAIN_SCAN_AVX2
 
-// Eight words at a time: the status byte of each cell picks its row of non-plain
-// classes, the class of its byte (found from the byte's nibbles) is tested against that
-// row, and a word without the data-word flag is not plain either. The buffer is read by
-// unaligned vector loads, which need no alignment of the chunks.
 // A 16-byte lookup row in both halves of a vector (byte shuffles look up within each half).
 __attribute__((target("avx2"))) inline __m256i sixteenBytesTwice(const uint8_t* row) {
   return _mm256_broadcastsi128_si256(
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));  // NOLINT
 }
 
+// Eight words at a time: the status byte of each cell picks its row of non-plain
+// classes, the class of its byte (found from the byte's nibbles) is tested against that
+// row, and a word without the data-word flag is not plain either. The buffer is read by
+// unaligned vector loads, which need no alignment of the chunks.
 __attribute__((target("avx2"))) const uint8_t* runEndAvx2(const uint8_t* p, const uint8_t* stop,
                                                           const uint8_t* nonPlainLow,
                                                           const uint8_t* nonPlainHigh) {
@@ -104,11 +113,11 @@ __attribute__((target("avx2"))) inline unsigned wordsWithCharacter(const uint8_t
   return ~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(none))) & 0xFFu;
 }
 
-// Eight words at a time: a lane's cell holds a character when its status has bit 3 or 4.
+// Eight words at a time.
 __attribute__((target("avx2"))) const uint8_t* countCharactersAvx2(int lane, const uint8_t* p,
                                                                    const uint8_t* stop,
                                                                    int32_t& characters) {
-  const auto characterBits = static_cast<int>(uint32_t{0x18} << (16 * lane));
+  const auto characterBits = static_cast<int>(kCharacterStatusBits << (16 * lane));
   const __m256i status = _mm256_set1_epi32(characterBits);
   const uint8_t* const from = p;
   for (; stop - p >= 32; p += 32) characters += __builtin_popcount(wordsWithCharacter(p, status));
