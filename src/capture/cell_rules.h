@@ -205,7 +205,6 @@ constexpr CellClass classifyCell(FramingMode mode, uint16_t cell) {
 // counts as an opening depends on the walk: a stamp-delimited walk ignores the opening
 // cells, an IrDA walk also stops at the openings of its other framing.
 enum class PlainView : uint8_t { InBand, InBandBothFramings, StampDelimited };
-constexpr int kPlainViews = 3;
 
 constexpr bool isPlainCell(FramingMode mode, PlainView view, uint16_t cell) {
   const CellClass c = classifyCell(mode, cell);

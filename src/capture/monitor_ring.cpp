@@ -54,9 +54,6 @@ bool stateAround(const RingWalk& walk, const uint8_t* position, IsChange isChang
 // frame, so the searches' snapshots are not moved past them.
 bool keepsSnapshot(uint32_t w) { return isLineStateWord(w) || isKind30Word(w); }
 
-// Which cells mark a frame boundary for one protocol family: the cells that open a
-// frame under its framing mode (IrDA: under either of its modes). The character search
-// starts at any data word.
 using Boundary = BoundaryKind;
 
 template <Boundary kind>

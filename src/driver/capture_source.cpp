@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <istream>
-#include <limits>
 #include <new>
 #include <sstream>
 
@@ -10,7 +9,7 @@ namespace qv {
 
 namespace {
 
-// The loader's limit: the image must be addressable with a signed 32-bit length.
+// Standard input is read a megabyte at a time.
 constexpr size_t kReadPiece = 1 << 20;
 
 std::string withoutNewline(std::string text) {

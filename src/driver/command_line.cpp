@@ -674,6 +674,14 @@ ExportOptions exportOptionsFor(const CommandLine& line, const std::string& name,
   return options;
 }
 
+// Tells when the capture file was cut short or rewritten while it was read: what was made
+// from it is then not to be put in place.
+bool captureChanged(const CaptureFile& capture, const std::string& shownName, std::ostream& err) {
+  if (capture.unchangedSinceLoad()) return false;
+  err << "qvconv: " << shownName << ": " << kCaptureChangedLine << '\n';
+  return true;
+}
+
 // Writes the pcapng file: to standard output for "-", else beside its target and renamed
 // over it only when whole, like a report.
 int writeExport(const CaptureFile& capture, const ExportOptions& options, const std::string& target,
@@ -684,11 +692,7 @@ int writeExport(const CaptureFile& capture, const ExportOptions& options, const 
       err << "qvconv: standard output: " << (error.empty() ? "write error" : error) << '\n';
       return ExitFailed;
     }
-    if (!capture.unchangedSinceLoad()) {
-      err << "qvconv: " << options.captureName << ": " << kCaptureChangedLine << '\n';
-      return ExitFailed;
-    }
-    return ExitConverted;
+    return captureChanged(capture, options.captureName, err) ? ExitFailed : ExitConverted;
   }
   ReportOutput output;
   std::FILE* stream = output.open(target);
@@ -701,9 +705,8 @@ int writeExport(const CaptureFile& capture, const ExportOptions& options, const 
     err << "qvconv: " << target << ": " << (error.empty() ? "write error" : error) << '\n';
     return ExitFailed;
   }
-  if (!capture.unchangedSinceLoad()) {
+  if (captureChanged(capture, options.captureName, err)) {
     output.discard();
-    err << "qvconv: " << options.captureName << ": " << kCaptureChangedLine << '\n';
     return ExitFailed;
   }
   if (!output.commit()) {
@@ -784,8 +787,7 @@ int summarize(const CommandLine& line, const Terminal& terminal) {
       continue;
     }
     CaptureSummary summary = summarizeCapture(capture, displayName(name), load.size);
-    if (!capture.unchangedSinceLoad()) {
-      terminal.err << "qvconv: " << displayName(name) << ": " << kCaptureChangedLine << '\n';
+    if (captureChanged(capture, displayName(name), terminal.err)) {
       status = ExitFailed;
       continue;
     }

@@ -87,12 +87,8 @@ uint64_t OpeningStamps::offsetOf(const uint8_t* word) const {
 namespace {
 
 // Stamps are few among the words: a block without one is passed with a single test, in a
-// loop of fixed length that the compiler runs on several words at once. Blocks are counted
-// from the start of the run, so that the short pieces scanned for each frame still pass
-// in whole blocks.
-
-// Built twice, for processors with and without 256-bit vectors; the loader picks one.
-__attribute__((target_clones("avx2", "default"))) bool blockHoldsStamp(const uint8_t* words) {
+// loop of fixed length that the compiler runs on several words at once.
+bool blockHoldsStamp(const uint8_t* words) {
   unsigned found = 0;
   for (uint64_t i = 0; i < OpeningStamps::kStampBlockBytes; i += 4)
     found |= static_cast<unsigned>(isTimeStampWord(readLe32(words + i)));

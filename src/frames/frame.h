@@ -85,7 +85,7 @@ inline void clearFrame(Frame& frame) {
   frame.moreCells.clear();
 }
 
-// Makes to a copy of from, as frame assignment would, writing only the cells either of
+// Makes `to` a copy of `from`, as frame assignment would, writing only the cells either of
 // them touched.
 inline void copyFrame(Frame& to, const Frame& from) {
   const int32_t cells = std::max(cellsTouched(to), cellsTouched(from));

@@ -161,7 +161,7 @@ const uint8_t* PlainCells::runEndByWords(const uint8_t* from, const uint8_t* sto
 
 const uint8_t* PlainCells::runEnd(const uint8_t* from, const uint8_t* stop) const {
 #ifdef QV_PLAIN_SCAN_AVX2
-  if (byVectors_) {
+  if (kHasAvx2) {
     const uint8_t* p = runEndAvx2(from, stop, nonPlainClassesLow_, nonPlainClassesHigh_);
     if (stop - p >= 32) return p;  // stopped at a word that is not plain
     return runEndByWords(p, stop);

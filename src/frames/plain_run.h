@@ -42,7 +42,6 @@ class PlainCells {
   // classes whose cells are not plain, one bit per class, for statuses 0-15 and 16-31.
   uint8_t nonPlainClassesLow_[16] = {};
   uint8_t nonPlainClassesHigh_[16] = {};
-  bool byVectors_ = scansByVectors();
 };
 
 // The table of a framing mode and walk, built when first asked for and then shared.
