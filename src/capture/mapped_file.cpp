@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <mutex>
 
 namespace qv {
 
@@ -27,7 +26,6 @@ constexpr int kGuardSlots = 16;
 GuardSlot guardSlots[kGuardSlots];
 std::atomic<uintptr_t> pageBytes{4096};
 struct sigaction previousAction {};
-std::once_flag guardInstalled;
 // NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 bool patchLostPage(uintptr_t address) {
@@ -64,17 +62,17 @@ void onBusError(int signal, siginfo_t* info, void* context) {
   sigaction(SIGBUS, &fallback, nullptr);
 }
 
+// Installed once, by the first mapping.
 bool installGuard() {
-  static bool installed = false;
-  std::call_once(guardInstalled, [] {
+  static const bool installed = [] {
     const long page = sysconf(_SC_PAGESIZE);
     if (page > 0) pageBytes.store(static_cast<uintptr_t>(page), std::memory_order_relaxed);
     struct sigaction action {};
     action.sa_sigaction = onBusError;
     action.sa_flags = SA_SIGINFO | SA_NODEFER;
     sigemptyset(&action.sa_mask);
-    installed = sigaction(SIGBUS, &action, &previousAction) == 0;
-  });
+    return sigaction(SIGBUS, &action, &previousAction) == 0;
+  }();
   return installed;
 }
 

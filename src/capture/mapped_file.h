@@ -29,7 +29,6 @@ class MappedFile {
   bool map(int descriptor, size_t length);
   void unmap();
 
-  bool mapped() const { return data_ != nullptr; }
   const uint8_t* data() const { return data_; }
   size_t size() const { return length_; }
 

@@ -54,17 +54,15 @@ bool stateAround(const RingWalk& walk, const uint8_t* position, IsChange isChang
 // frame, so the searches' snapshots are not moved past them.
 bool keepsSnapshot(uint32_t w) { return isLineStateWord(w) || isKind30Word(w); }
 
-using Boundary = BoundaryKind;
-
-template <Boundary kind>
+template <BoundaryKind kind>
 constexpr bool isBoundaryByRules(uint16_t cell) {
   switch (kind) {
-    case Boundary::Hdlc: return opensFrame(FramingMode::Hdlc, cell);
-    case Boundary::Ppp: return opensFrame(FramingMode::Ppp, cell);
-    case Boundary::Irda: return classifyCell(FramingMode::Sir, cell).irdaBoundary;
-    case Boundary::I2c: return opensFrame(FramingMode::I2c, cell);
-    case Boundary::Character: return opensFrame(FramingMode::Char, cell);
-    case Boundary::Spi: return opensFrame(FramingMode::Spi, cell);
+    case BoundaryKind::Hdlc: return opensFrame(FramingMode::Hdlc, cell);
+    case BoundaryKind::Ppp: return opensFrame(FramingMode::Ppp, cell);
+    case BoundaryKind::Irda: return classifyCell(FramingMode::Sir, cell).irdaBoundary;
+    case BoundaryKind::I2c: return opensFrame(FramingMode::I2c, cell);
+    case BoundaryKind::Character: return opensFrame(FramingMode::Char, cell);
+    case BoundaryKind::Spi: return opensFrame(FramingMode::Spi, cell);
   }
   return false;
 }
@@ -77,7 +75,7 @@ struct StatusMask {
   uint32_t statuses = 0;
 };
 
-template <Boundary kind>
+template <BoundaryKind kind>
 constexpr StatusMask boundaryStatuses() {
   StatusMask mask;
   for (uint16_t status = 0; status < 32; ++status) {
@@ -90,10 +88,10 @@ constexpr StatusMask boundaryStatuses() {
   return mask;
 }
 
-template <Boundary kind>
+template <BoundaryKind kind>
 inline constexpr StatusMask kBoundaryStatuses = boundaryStatuses<kind>();
 
-template <Boundary kind>
+template <BoundaryKind kind>
 [[gnu::always_inline]] inline bool isBoundaryCell(uint16_t cell) {
   if constexpr (kBoundaryStatuses<kind>.byteMatters) {
     return isBoundaryByRules<kind>(cell);
@@ -103,17 +101,17 @@ template <Boundary kind>
 }
 
 // In line in the searches' tight loops.
-template <Boundary kind>
+template <BoundaryKind kind>
 [[gnu::always_inline]] inline bool eitherCell(uint32_t w) {
   return isDataWord(w) && (isBoundaryCell<kind>(sdCell(w)) || isBoundaryCell<kind>(rdCell(w)));
 }
-template <Boundary kind>
+template <BoundaryKind kind>
 bool bothCells(uint32_t w) {
   return isDataWord(w) && isBoundaryCell<kind>(sdCell(w)) && isBoundaryCell<kind>(rdCell(w));
 }
-template <Boundary kind>
+template <BoundaryKind kind>
 bool firstBoundary(uint32_t w) {
-  return kind == Boundary::Character ? isDataWord(w) : eitherCell<kind>(w);
+  return kind == BoundaryKind::Character ? isDataWord(w) : eitherCell<kind>(w);
 }
 
 // One step of a cursor known to be on a word of the ring.
@@ -218,7 +216,7 @@ bool scanTo(const RingWalk& walk, RecordCursor& cursor, RecordCursor& snapshot,
 // The second half of a search: from a cursor past the frame's opening word to the next
 // word with a boundary cell, moved back before the line-state and kind-30 records just
 // ahead of it.
-template <Boundary kind>
+template <BoundaryKind kind>
 bool searchOnFrom(const RingWalk& walk, RecordCursor work, RecordCursor& cursor) {
   work.column = 0;
   work.pairPending = 0;
@@ -230,7 +228,7 @@ bool searchOnFrom(const RingWalk& walk, RecordCursor work, RecordCursor& cursor)
 
 // pastOpening: the cursor lies past the current frame's opening word, with no boundary
 // between, so that only the second half is left.
-template <Boundary kind>
+template <BoundaryKind kind>
 bool boundarySearch(const CaptureFile& file, RecordCursor& cursor, bool pastOpening) {
   const RingWalk walk(file);
   if (file.byteLength() == 0 || !walk.ring.holds(cursor.position)) return false;
@@ -253,12 +251,13 @@ bool boundarySearch(const CaptureFile& file, RecordCursor& cursor, bool pastOpen
 bool searchOfKind(const CaptureFile& file, BoundaryKind kind, RecordCursor& cursor,
                   bool pastOpening) {
   switch (kind) {
-    case Boundary::Hdlc: return boundarySearch<Boundary::Hdlc>(file, cursor, pastOpening);
-    case Boundary::Ppp: return boundarySearch<Boundary::Ppp>(file, cursor, pastOpening);
-    case Boundary::Irda: return boundarySearch<Boundary::Irda>(file, cursor, pastOpening);
-    case Boundary::I2c: return boundarySearch<Boundary::I2c>(file, cursor, pastOpening);
-    case Boundary::Character: return boundarySearch<Boundary::Character>(file, cursor, pastOpening);
-    case Boundary::Spi: return boundarySearch<Boundary::Spi>(file, cursor, pastOpening);
+    case BoundaryKind::Hdlc: return boundarySearch<BoundaryKind::Hdlc>(file, cursor, pastOpening);
+    case BoundaryKind::Ppp: return boundarySearch<BoundaryKind::Ppp>(file, cursor, pastOpening);
+    case BoundaryKind::Irda: return boundarySearch<BoundaryKind::Irda>(file, cursor, pastOpening);
+    case BoundaryKind::I2c: return boundarySearch<BoundaryKind::I2c>(file, cursor, pastOpening);
+    case BoundaryKind::Character:
+      return boundarySearch<BoundaryKind::Character>(file, cursor, pastOpening);
+    case BoundaryKind::Spi: return boundarySearch<BoundaryKind::Spi>(file, cursor, pastOpening);
   }
   return false;
 }

@@ -132,11 +132,6 @@ int PrintFile::print(const char* format, ...) {
   return length < static_cast<int>(sizeof buf) ? length : static_cast<int>(sizeof buf) - 1;
 }
 
-void PrintFile::putLines(const char* text, size_t length, int lineCount) {
-  writeRun(text, length);
-  countLines(lineCount);
-}
-
 char* PrintFile::reserve(size_t length) {
   if (failed_) return nullptr;
   if (pendingSize_ + length > kBlockSize && !flushBuffer()) return nullptr;

@@ -46,16 +46,15 @@ class PrintFile {
   void putString(const char* text);
   // Formats into a 256-byte buffer (longer text is cut); returns the length written.
   int print(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  // Writes text made of whole lines, each ended by a newline, and counts lineCount lines
-  // as newLine does: a listing hands over a block of rows at once. The bytes are written
-  // as they are, so the text must hold no form feed and no NUL.
-  void putLines(const char* text, size_t length, int lineCount);
   // The largest reserve.
   static constexpr size_t kMaxReserve = 16 * 1024;
   // Room for up to `length` (at most kMaxReserve) bytes inside the writer's own buffer, so
-  // that a listing formats its rows where they are sent from; nullptr once the report has
-  // failed. commitLines then takes what was written, as putLines would.
+  // that a listing formats a block of rows where they are sent from; nullptr once the
+  // report has failed.
   char* reserve(size_t length);
+  // Takes what was written into the reserved room up to `end`: whole lines, each ended by
+  // a newline, counted as lineCount lines as newLine counts them. The bytes go out as they
+  // are, so they must hold no form feed and no NUL.
   void commitLines(const char* end, int lineCount);
   void newLine();
   void newPage();

@@ -150,10 +150,16 @@ TEST_F(PrintFileTest, LinesHandedOverAtOnceCountAsSingleLines) {
   std::string block;
   for (int i = 0; i < 50; ++i) block += "row\n";
   EXPECT_EQ(file.linesBeforePage(2), 132);
-  file.putLines(block.data(), block.size(), 50);
+  const auto handOver = [&] {
+    char* room = file.reserve(block.size());
+    ASSERT_NE(room, nullptr);
+    std::memcpy(room, block.data(), block.size());
+    file.commitLines(room + block.size(), 50);
+  };
+  handOver();
   EXPECT_EQ(file.lineOnPage(), 50);
   EXPECT_EQ(file.linesBeforePage(2), 82);
-  file.putLines(block.data(), block.size(), 50);
+  handOver();
   EXPECT_EQ(file.pageCount(), 1);
   EXPECT_EQ(file.lineOnPage(), 34);
   EXPECT_EQ(file.linesBeforePage(1), 0);
