@@ -140,10 +140,10 @@ class CaptureFile {
   bool nextStampDelimited(RecordCursor& cursor) const;
   // The in-band search of one kind of boundary cell.
   bool nextBoundary(BoundaryKind kind, RecordCursor& cursor) const;
-  // The second half of an in-band search: from a cursor
-  // (with the state in force there) past the current frame's opening word, with no
-  // boundary between that word and the cursor, moves to the next boundary as the search
-  // from the opening would. False, cursor unchanged, when there is none.
+  // The second half of an in-band search: from a cursor (with the state in force there)
+  // past the current frame's opening word, with no boundary between that word and the
+  // cursor, moves to the next boundary as the search from the opening would. False,
+  // cursor unchanged, when there is none.
   bool continueBoundarySearch(BoundaryKind kind, RecordCursor& cursor) const;
 
  private:
