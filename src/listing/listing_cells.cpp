@@ -84,37 +84,6 @@ inline void putTwoDigits(char* out, uint32_t value) {
 constexpr uint32_t kIdleOverflow = 10000;
 constexpr uint32_t kCounterDigitsLimit = 1000000;
 
-// The values of a four-column record as one framed text: "[ 0012 ]" or "[ OVER ]" for an
-// idle count, "[dddddd]" for a time stamp (the three fields of a clock stamp, two digits
-// each, or the six digits of a counter stamp's count).
-void putFourColumnValues(char* out, uint32_t word) {
-  const unsigned kind = recordKind(word);
-  if (kind < KindClockStamp) {
-    const uint32_t count = idleCount(word);
-    if (count >= kIdleOverflow) {
-      std::memcpy(out, "[ OVER ]", 8);
-      return;
-    }
-    std::memcpy(out, "[ ", 2);
-    putTwoDigits(out + 2, count / 100);
-    putTwoDigits(out + 4, count);
-    std::memcpy(out + 6, " ]", 2);
-    return;
-  }
-  out[0] = '[';
-  if (kind < KindCounterStamp) {
-    putTwoDigits(out + 1, clockFirstField(word));
-    putTwoDigits(out + 3, clockSecondField(word));
-    putTwoDigits(out + 5, clockThirdField(word));
-  } else {
-    const uint32_t count = counterStampValue(word) % kCounterDigitsLimit;
-    putTwoDigits(out + 1, count / 10000);
-    putTwoDigits(out + 3, count / 100);
-    putTwoDigits(out + 5, count);
-  }
-  out[7] = ']';
-}
-
 }  // namespace
 
 int blockCapacityFor(int32_t printColumns) {
@@ -171,6 +140,34 @@ const char* fixedControlText(uint32_t word, ControlTextMode mode) {
 }
 
 }  // namespace
+
+void putFourColumnValues(char* out, uint32_t word) {
+  const unsigned kind = recordKind(word);
+  if (kind < KindClockStamp) {
+    const uint32_t count = idleCount(word);
+    if (count >= kIdleOverflow) {
+      std::memcpy(out, "[ OVER ]", 8);
+      return;
+    }
+    std::memcpy(out, "[ ", 2);
+    putTwoDigits(out + 2, count / 100);
+    putTwoDigits(out + 4, count);
+    std::memcpy(out + 6, " ]", 2);
+    return;
+  }
+  out[0] = '[';
+  if (kind < KindCounterStamp) {
+    putTwoDigits(out + 1, clockFirstField(word));
+    putTwoDigits(out + 3, clockSecondField(word));
+    putTwoDigits(out + 5, clockThirdField(word));
+  } else {
+    const uint32_t count = counterStampValue(word) % kCounterDigitsLimit;
+    putTwoDigits(out + 1, count / 10000);
+    putTwoDigits(out + 3, count / 100);
+    putTwoDigits(out + 5, count);
+  }
+  out[7] = ']';
+}
 
 void putControlTexts(uint32_t word, char* const* places, const uint8_t* modes, int count) {
   const bool fourColumns = recordKind(word) < kFourColumnKinds;

@@ -127,6 +127,10 @@ enum ControlTextMode : uint8_t { kLabels, kValues, kBlanks };
 // 2c + 1, a one-column record fills the first two and blanks the rest. `word` is the
 // record as the capture holds it (column 0).
 void putControlTexts(uint32_t word, char* const* places, const uint8_t* modes, int count);
+// Writes the eight characters of a four-column record's values at out: "[ 0012 ]" or
+// "[ OVER ]" for an idle count, "[dddddd]" for a time stamp (the three fields of a clock
+// stamp, two digits each, or the six digits of a counter stamp's count).
+void putFourColumnValues(char* out, uint32_t word);
 
 // Idle counts and time stamps fill four columns: a listing stores the record word plus
 // the cursor's column, so that the stored word's low five bits name the column shown.

@@ -67,6 +67,20 @@ size_t withoutTrailingBlanks(const char* text, size_t length) {
   return length;
 }
 
+// withoutTrailingBlanks for a row of cells collected an instant ago. Their characters
+// were stored two at a time, and a load of just the last cell is answered from its store,
+// while a wider load has to wait until the stores reach the cache: that wait was the
+// largest part of formatting a row. Most rows end in a cell that is not blank, so the
+// last cell alone decides them; the others are trimmed as before.
+size_t withoutTrailingBlankCells(const char* cells, size_t length) {
+  if (length == 0) return 0;
+  char last[2];
+  std::memcpy(last, cells + length - 2, 2);
+  if (last[1] != ' ') return length;
+  if (last[0] != ' ') return length - 1;
+  return withoutTrailingBlanks(cells, length - 2);
+}
+
 inline char levelOf(unsigned state, int line) {
   // A set bit is the line's active level, listed as "0".
   return line < kLineStateBits && ((state >> line) & 1) != 0 ? '0' : '1';
@@ -89,6 +103,8 @@ int NormalListingConverter::run(int32_t limit) {
   block_.capacity = blockCapacityFor(options.printColumns);
   const int rows = rowsPerBlock();
   planRows(rows);
+  buildControlTexts();
+  fastBlocksLeft_ = 0;
   // Every block writes as many lines: counted once, for the page limit's test before a
   // block is written.
   linesPerBlock_ = 0;
@@ -132,7 +148,12 @@ void NormalListingConverter::planRows(int rows) {
   for (uint8_t& mode : textModeOf_) mode = kBlanks;
   for (int row = 0; row < rows; ++row) {
     const RowChoice choice = chooseRow(options, row);
-    rowPlan_[row] = {options.skipGuide ? nullptr : choice.prefix, choice.selector};
+    RowPlan& plan = rowPlan_[row];
+    plan.selector = choice.selector;
+    plan.prefixLength = options.skipGuide ? 0 : 3;
+    std::memcpy(plan.prefix, choice.prefix, 3);
+    plan.bareLength =
+        static_cast<uint8_t>(options.skipGuide ? 0 : withoutTrailingBlanks(choice.prefix, 3));
     // A block of one row shows the values of control records, never their labels.
     const ControlTextMode mode = rows == 1  ? kValues
                                  : row == 0 ? kLabels
@@ -153,16 +174,30 @@ Flow NormalListingConverter::writeRow(const char* text) {
 // report) may fall inside the block or a cell could hold a character the writer gives a
 // meaning to: then they go line by line, each followed by endLine.
 Flow NormalListingConverter::writeBlock(int rows) {
-  if (!plainCells_ || printFile.linesBeforePage(pageCheckpoint()) <= linesPerBlock_)
-    return writeBlockByLine(rows);
+  if (fastBlocksLeft_ == 0) {
+    // Only lines written one by one move the checkpoint, so the blocks that fit before it
+    // are counted once rather than asked for block by block.
+    const int64_t lines = printFile.linesBeforePage(pageCheckpoint());
+    if (!plainCells_ || lines <= linesPerBlock_) return writeBlockByLine(rows);
+    fastBlocksLeft_ = (lines - 1) / linesPerBlock_;
+  }
+  --fastBlocksLeft_;
   static_assert(kBlockTextSize <= PrintFile::kMaxReserve);
   char* out = printFile.reserve(kBlockTextSize);
   if (out == nullptr) return Flow::Stop;
-  forEachRow(rows, [&](auto format) {
-    out += format(out);
-    *out++ = '\n';
-    return true;
-  });
+  if (options.lineStateFormat) {
+    forEachRow(rows, [&](auto format) {
+      out += format(out);
+      *out++ = '\n';
+      return true;
+    });
+  } else {
+    for (int row = 0; row < rows; ++row) {
+      out = putDataRow(out, rowPlan_[row]);
+      *out++ = '\n';
+    }
+    if (!options.skipGuide) *out++ = '\n';
+  }
   printFile.commitLines(out, linesPerBlock_);
   return Flow::Continue;
 }
@@ -307,10 +342,12 @@ void NormalListingConverter::putDataCells(char* cells, uint32_t word, const char
 template <bool kKeepsRecords>
 void NormalListingConverter::putControlColumns(int index, uint32_t word, unsigned column,
                                                int columns, uint16_t lineState) {
-  char* places[kCellRows];
-  for (int row = 0; row < kCellRows; ++row)
-    places[row] = cellRow(row) + 2 * (index - static_cast<int>(column));
-  putControlTexts(word, places, textModeOf_, kCellRows);
+  const ControlTexts& texts = controlTexts_[controlTextKey(word)];
+  char* const first = cellRow(0) + 2 * (index - static_cast<int>(column));
+  for (size_t row = 0; row < kCellRows; ++row)
+    std::memcpy(first + row * kCellRowStride, &texts.rows[row], 8);
+  if (texts.valuesRow >= 0)
+    putFourColumnValues(first + static_cast<size_t>(texts.valuesRow) * kCellRowStride, word);
   if constexpr (kKeepsRecords) {
     // A four-column record is stored with its column added to the kind; a one-column
     // record is always at column 0, so it is stored as it is.
@@ -319,24 +356,44 @@ void NormalListingConverter::putControlColumns(int index, uint32_t word, unsigne
   }
 }
 
-int NormalListingConverter::formatDataRow(char* text, int row) const {
-  const RowPlan& plan = rowPlan_[row];
+// Inlined into the block writer, where it runs for every row.
+[[gnu::always_inline]] inline char* NormalListingConverter::putDataRow(char* out,
+                                                                       const RowPlan& plan) const {
   const char* const cells = cellRow(plan.selector);
   // Trimmed where the cells were collected rather than in the text just written: reading
   // back fresh stores of another width stalls.
-  const size_t length = withoutTrailingBlanks(cells, 2 * static_cast<size_t>(block_.count));
-  char* out = text;
-  if (plan.prefix != nullptr) {
-    std::memcpy(out, plan.prefix, 3);
-    out += length != 0 ? 3 : withoutTrailingBlanks(plan.prefix, 3);
-  }
-  static_assert(3 + kCellRowStride <= kRowTextSize);
-  // The cells in copies of sixteen characters; what lies past the trimmed cells is cut off
+  const size_t length = withoutTrailingBlankCells(cells, 2 * static_cast<size_t>(block_.count));
+  std::memcpy(out, plan.prefix, sizeof plan.prefix);
+  out += length != 0 ? plan.prefixLength : plan.bareLength;
+  // The cells in copies of 32 characters; what lies past the trimmed cells is cut off
   // again.
-  for (size_t i = 0; i < length; i += 16) std::memcpy(out + i, cells + i, 16);
-  out += length;
-  *out = '\0';
-  return static_cast<int>(out - text);
+  static_assert(3 + kCellRowCopy <= kRowTextSize - 1);
+  for (size_t i = 0; i < length; i += 32) std::memcpy(out + i, cells + i, 32);
+  return out + length;
+}
+
+int NormalListingConverter::formatDataRow(char* text, int row) const {
+  char* const end = putDataRow(text, rowPlan_[row]);
+  *end = '\0';
+  return static_cast<int>(end - text);
+}
+
+// The texts of every key (see controlTextKey) under this run's row modes.
+void NormalListingConverter::buildControlTexts() {
+  for (uint32_t key = 0; key < kControlTextKeys; ++key) {
+    const uint32_t word = (key & 0x1F) | (key >> 5) << 8;
+    char texts[kCellRows][8];
+    char* places[kCellRows];
+    for (size_t row = 0; row < kCellRows; ++row) places[row] = texts[row];
+    putControlTexts(word, places, textModeOf_, kCellRows);
+    ControlTexts& entry = controlTexts_[key];
+    entry.valuesRow = -1;
+    for (size_t row = 0; row < kCellRows; ++row) {
+      std::memcpy(&entry.rows[row], texts[row], 8);
+      if (recordKind(word) < kFourColumnKinds && textModeOf_[row] == kValues)
+        entry.valuesRow = static_cast<int8_t>(row);
+    }
+  }
 }
 
 int NormalListingConverter::formatLineStateRow(char* text, int line) const {

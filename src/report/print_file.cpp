@@ -8,12 +8,16 @@ namespace qv {
 
 namespace {
 
-// Bytes collected before they are handed to the stream in one write. Large blocks keep
-// the listing fast: a report of a hundred megabytes costs the system a hundred writes
-// rather than thousands. The stream itself is left unbuffered so that a failing device
-// shows up on the block write that hit it rather than somewhere inside the C library.
-constexpr size_t kBlockSize = 1024 * 1024;
+// Large blocks keep the listing fast: a report of a hundred megabytes costs the system a
+// hundred writes rather than thousands. Blocks go out whole while more is pending, so
+// that each write covers whole pages of the file and the system never comes back to a
+// page it has already filled. The stream itself is left unbuffered so that a failing
+// device shows up on the block write that hit it rather than somewhere inside the C
+// library.
+constexpr size_t kBlockSize = PrintFile::kBlockSize;
 static_assert(PrintFile::kMaxReserve <= kBlockSize);
+// Room for a whole block and the largest reserve past it.
+constexpr size_t kBufferSize = kBlockSize + PrintFile::kMaxReserve;
 
 constexpr int kLinesPerPage = 66;
 constexpr int kPageBreakLines = 6;
@@ -28,7 +32,7 @@ const char* find(const char* from, const char* to, int ch) {
 }  // namespace
 
 PrintFile::PrintFile(std::ostream& console)
-    : console_(console), pending_(std::make_unique_for_overwrite<char[]>(kBlockSize)) {}
+    : console_(console), pending_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {}
 
 PrintFile::~PrintFile() { close(); }
 
@@ -134,7 +138,7 @@ int PrintFile::print(const char* format, ...) {
 
 char* PrintFile::reserve(size_t length) {
   if (failed_) return nullptr;
-  if (pendingSize_ + length > kBlockSize && !flushBuffer()) return nullptr;
+  if (pendingSize_ + length > kBufferSize && !flushWholeBlocks()) return nullptr;
   return &pending_[pendingSize_];
 }
 
@@ -177,9 +181,10 @@ void PrintFile::resetCounters() {
 
 void PrintFile::writeRun(const char* text, size_t length) {
   if (failed_) return;
-  if (pendingSize_ + length > kBlockSize && !flushBuffer()) return;
-  if (length > kBlockSize) {
-    send(text, length);
+  if (pendingSize_ + length > kBufferSize && !flushWholeBlocks()) return;
+  if (pendingSize_ + length > kBufferSize) {
+    // Longer than the buffer holds: what is pending goes first, then the run itself.
+    if (flushBuffer()) send(text, length);
     return;
   }
   std::memcpy(&pending_[pendingSize_], text, length);
@@ -187,7 +192,7 @@ void PrintFile::writeRun(const char* text, size_t length) {
 }
 
 void PrintFile::writeByte(char ch) {
-  if (pendingSize_ >= kBlockSize && !flushBuffer()) return;
+  if (pendingSize_ >= kBufferSize && !flushWholeBlocks()) return;
   pending_[pendingSize_++] = ch;
 }
 
@@ -196,6 +201,19 @@ bool PrintFile::flushBuffer() {
   pendingSize_ = 0;
   if (stream_ == nullptr) return false;
   return size == 0 || send(pending_.get(), size);
+}
+
+bool PrintFile::flushWholeBlocks() {
+  size_t sent = 0;
+  for (; pendingSize_ - sent >= kBlockSize; sent += kBlockSize) {
+    if (stream_ == nullptr || !send(&pending_[sent], kBlockSize)) {
+      pendingSize_ = 0;
+      return false;
+    }
+  }
+  pendingSize_ -= sent;
+  std::memmove(pending_.get(), &pending_[sent], pendingSize_);
+  return true;
 }
 
 bool PrintFile::send(const char* bytes, size_t length) {

@@ -46,6 +46,9 @@ class PrintFile {
   void putString(const char* text);
   // Formats into a 256-byte buffer (longer text is cut); returns the length written.
   int print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Bytes handed to the stream in one write; only the last write of a report is shorter
+  // (and a single piece longer than the writer's buffer goes out as it is).
+  static constexpr size_t kBlockSize = 1024 * 1024;
   // The largest reserve.
   static constexpr size_t kMaxReserve = 16 * 1024;
   // Room for up to `length` (at most kMaxReserve) bytes inside the writer's own buffer, so
@@ -70,7 +73,10 @@ class PrintFile {
   void countLines(int lineCount);
   void writeByte(char ch);
   void writeRun(const char* text, size_t length);
+  // Hands everything pending to the stream.
   bool flushBuffer();
+  // Hands the pending bytes to the stream in whole blocks, keeping the rest.
+  bool flushWholeBlocks();
   // Hands bytes to the stream; false (and the failure told) when they did not all go.
   bool send(const char* bytes, size_t length);
   void reportWriteFailure();

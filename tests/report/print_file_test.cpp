@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "test_support.h"
 
@@ -201,6 +202,56 @@ TEST_F(PrintFileTest, ReservedRowsAndLongPiecesArriveInOrder) {
   EXPECT_EQ(file.close(), 0);
   EXPECT_EQ(file.reserve(1), nullptr);
   EXPECT_EQ(report(), expected);
+}
+
+// The sizes of the writes that reach a stream, and what they carried.
+struct WriteLog {
+  std::vector<size_t> sizes;
+  std::string data;
+};
+
+std::FILE* loggingStream(WriteLog& log) {
+  cookie_io_functions_t functions{};
+  functions.write = [](void* cookie, const char* bytes, size_t size) -> ssize_t {
+    auto* log = static_cast<WriteLog*>(cookie);
+    log->sizes.push_back(size);
+    log->data.append(bytes, size);
+    return static_cast<ssize_t>(size);
+  };
+  std::FILE* stream = fopencookie(&log, "w", functions);
+  if (stream != nullptr) std::setvbuf(stream, nullptr, _IONBF, 0);
+  return stream;
+}
+
+// Every write but the last is one whole block, so that the file is filled a whole number
+// of pages at a time, however the rows and strings fall across the blocks' ends.
+TEST_F(PrintFileTest, ReportGoesOutInWholeBlocks) {
+  WriteLog log;
+  std::FILE* stream = loggingStream(log);
+  ASSERT_NE(stream, nullptr);
+  file.useStream(stream);
+  ASSERT_EQ(file.open(), 1);
+  std::string expected;
+  for (int i = 0; i < 60000; ++i) {
+    const std::string row =
+        "row " + std::to_string(i) + std::string(static_cast<size_t>(i % 97), '.') + "\n";
+    if (i % 3 == 0) {
+      file.putString(row.c_str());
+    } else {
+      char* room = file.reserve(PrintFile::kMaxReserve);
+      ASSERT_NE(room, nullptr);
+      std::memcpy(room, row.data(), row.size());
+      file.commitLines(room + row.size(), 1);
+    }
+    expected += row;
+  }
+  EXPECT_EQ(file.close(), 0);
+  std::fclose(stream);
+  EXPECT_EQ(log.data, expected);
+  ASSERT_GE(log.sizes.size(), 3u);
+  EXPECT_TRUE(std::all_of(log.sizes.begin(), log.sizes.end() - 1,
+                          [](size_t size) { return size == PrintFile::kBlockSize; }));
+  EXPECT_LE(log.sizes.back(), PrintFile::kBlockSize + PrintFile::kMaxReserve);
 }
 
 TEST_F(PrintFileTest, LargeOutputArrivesWholeAndInOrder) {
