@@ -48,7 +48,7 @@ class PrintFile {
   int print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // Bytes handed to the stream in one write; only the last write of a report is shorter
   // (and a single piece longer than the writer's buffer goes out as it is).
-  static constexpr size_t kBlockSize = 1024 * 1024;
+  static constexpr size_t kBlockSize = 512 * 1024;
   // The largest reserve.
   static constexpr size_t kMaxReserve = 16 * 1024;
   // Room for up to `length` (at most kMaxReserve) bytes inside the writer's own buffer, so
