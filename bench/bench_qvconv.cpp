@@ -185,13 +185,19 @@ bool consoleSaysComplete(const std::string& path) {
 
 // Runs the program `repeat` times and keeps the fastest run (the machine's other load
 // only ever adds time) and the least CPU time. A run that fails or times out is not
-// repeated.
+// repeated. The file the program writes (`output`, if any) is removed before every run:
+// replacing a file costs the system more than writing a new one, and only the first run
+// would be spared it.
 template <typename Completed>
 Measurement timeRuns(const Settings& settings, const std::vector<std::string>& argv,
                      const std::string& input, const std::string& stdoutPath, Completed completed,
-                     const std::string& stderrPath = "") {
+                     const std::string& stderrPath = "", const fs::path& output = {}) {
   Measurement m;
   for (int run = 0; run < settings.repeat; ++run) {
+    if (!output.empty()) {
+      std::error_code ignored;
+      fs::remove(output, ignored);
+    }
     const ChildResult child =
         runChild(argv, input, stdoutPath, "", settings.timeoutSeconds, stderrPath);
     const bool good = !child.timedOut && child.exitStatus == 0 && completed();
@@ -241,8 +247,9 @@ void measureAnchors(const Settings& settings, const Workload& workload, const fs
     const fs::path baselineReport = reportPath.string() + ".baseline";
     const std::string answers =
         capturePath.string() + "\n" + baselineReport.string() + "\n" + workload.answers;
-    row.baseline = timeRuns(settings, {settings.baseline}, answers, consolePath,
-                            [&] { return consoleSaysComplete(consolePath); });
+    row.baseline = timeRuns(
+        settings, {settings.baseline}, answers, consolePath,
+        [&] { return consoleSaysComplete(consolePath); }, "", baselineReport);
     row.sameReport = row.baseline->completed && sameAfterFirstLine(reportPath, baselineReport);
     std::error_code ignored;
     fs::remove(baselineReport, ignored);
@@ -255,8 +262,9 @@ void measureAnchors(const Settings& settings, const Workload& workload, const fs
   } else if (std::strcmp(workload.name, "listing") == 0 && row.qvconv.completed) {
     const fs::path copyPath = reportPath.string() + ".copy";
     row.anchorName = "cp";
-    row.anchor = timeRuns(settings, {"/bin/cp", reportPath.string(), copyPath.string()}, "",
-                          "/dev/null", [] { return true; });
+    row.anchor = timeRuns(
+        settings, {"/bin/cp", reportPath.string(), copyPath.string()}, "", "/dev/null",
+        [] { return true; }, "", copyPath);
     std::error_code ignored;
     fs::remove(copyPath, ignored);
   }
@@ -290,8 +298,9 @@ Measurement measure(const Settings& settings, const fs::path& dir, const Workloa
   const std::string answers =
       capturePath.string() + "\n" + reportPath.string() + "\n" + workload.answers;
   const uint64_t fileBytes = m.fileBytes;
-  m = timeRuns(settings, {settings.qvconv}, answers, consolePath,
-               [&] { return consoleSaysComplete(consolePath); });
+  m = timeRuns(
+      settings, {settings.qvconv}, answers, consolePath,
+      [&] { return consoleSaysComplete(consolePath); }, "", reportPath);
   m.fileBytes = fileBytes;
   if (m.completed) m.frameLines = countFrameLines(reportPath);
   std::fprintf(stderr, "%s\n", m.child.timedOut ? "timed out" : m.completed ? "done" : "FAILED");
@@ -538,6 +547,8 @@ ExportMeasurement measureExport(const Settings& settings, const fs::path& dir,
   const std::vector<std::string> argv = {
       settings.qvconv, "-w", outPath.string(), "-s", std::to_string(snaplen), capturePath.string()};
   for (int run = 0; run < settings.repeat; ++run) {
+    std::error_code ignored;
+    fs::remove(outPath, ignored);  // every run writes a new file, as in timeRuns
     const ChildResult child = runChild(argv, "", "/dev/null", "", settings.timeoutSeconds);
     const bool completed = !child.timedOut && child.exitStatus == 0;
     if (run == 0 || (completed && child.seconds < m.run.child.seconds)) m.run.child = child;

@@ -24,9 +24,10 @@ class NormalListingConverter : public Converter {
   template <bool kKeepsRecords>
   int collectDataWords(RecordCursor& at, size_t& runLeft, int count);
   void putDataCells(char* cells, uint32_t word, const char* pairs);
+  struct ControlTexts;
   template <bool kKeepsRecords>
-  void putControlColumns(int index, uint32_t word, unsigned column, int columns,
-                         uint16_t lineState);
+  void putControlColumns(int index, uint32_t word, const ControlTexts& texts, unsigned column,
+                         int columns, uint16_t lineState);
   Flow writeBlock(int rows);
   Flow writeBlockByLine(int rows);
   Flow writeRow(const char* text);
@@ -70,6 +71,10 @@ class NormalListingConverter : public Converter {
   struct ControlTexts {
     uint64_t rows[kCellRows];
     int8_t valuesRow;  // -1 when no row shows the record's values
+    // A record is listed when listed is set and it has none of these bits (a marker's
+    // sub-kind above 1).
+    bool listed;
+    uint32_t clearWhenListed;
   };
   // A record's kind and, for a marker, the low bit of its sub-kind (only sub-kinds 0 and 1
   // are listed).
