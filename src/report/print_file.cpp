@@ -1,5 +1,6 @@
 #include "report/print_file.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <ostream>
@@ -180,16 +181,17 @@ void PrintFile::resetCounters() {
   pageCount_ = 0;
 }
 
+// A run longer than the buffer's room goes through it in pieces, so that even then the
+// stream gets whole blocks.
 void PrintFile::writeRun(const char* text, size_t length) {
-  if (failed_) return;
-  if (pendingSize_ + length > kBufferSize && !flushWholeBlocks()) return;
-  if (pendingSize_ + length > kBufferSize) {
-    // Longer than the buffer holds: what is pending goes first, then the run itself.
-    if (flushBuffer()) send(text, length);
-    return;
+  while (length > 0 && !failed_) {
+    if (pendingSize_ >= kBlockSize && !flushWholeBlocks()) return;
+    const size_t piece = std::min(length, kBufferSize - pendingSize_);
+    std::memcpy(&pending_[pendingSize_], text, piece);
+    pendingSize_ += piece;
+    text += piece;
+    length -= piece;
   }
-  std::memcpy(&pending_[pendingSize_], text, length);
-  pendingSize_ += length;
 }
 
 void PrintFile::writeByte(char ch) {

@@ -46,8 +46,7 @@ class PrintFile {
   void putString(const char* text);
   // Formats into a 256-byte buffer (longer text is cut); returns the length written.
   int print(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  // Bytes handed to the stream in one write; only the last write of a report is shorter
-  // (and a single piece longer than the writer's buffer goes out as it is).
+  // Bytes handed to the stream in one write; only the last write of a report is shorter.
   static constexpr size_t kBlockSize = 512 * 1024;
   // The largest reserve.
   static constexpr size_t kMaxReserve = 16 * 1024;

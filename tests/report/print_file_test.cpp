@@ -244,6 +244,12 @@ TEST_F(PrintFileTest, ReportGoesOutInWholeBlocks) {
       file.commitLines(room + row.size(), 1);
     }
     expected += row;
+    if (i == 30000) {
+      // A piece longer than the whole buffer keeps the blocks whole as well.
+      const std::string longPiece(PrintFile::kBlockSize * 3 + 12345, 'y');
+      file.putString(longPiece.c_str());
+      expected += longPiece;
+    }
   }
   EXPECT_EQ(file.close(), 0);
   std::fclose(stream);
