@@ -546,15 +546,10 @@ ExportMeasurement measureExport(const Settings& settings, const fs::path& dir,
   std::fprintf(stderr, "  %-24s %-12s ", workload.name, tag.c_str());
   const std::vector<std::string> argv = {
       settings.qvconv, "-w", outPath.string(), "-s", std::to_string(snaplen), capturePath.string()};
-  for (int run = 0; run < settings.repeat; ++run) {
-    std::error_code ignored;
-    fs::remove(outPath, ignored);  // every run writes a new file, as in timeRuns
-    const ChildResult child = runChild(argv, "", "/dev/null", "", settings.timeoutSeconds);
-    const bool completed = !child.timedOut && child.exitStatus == 0;
-    if (run == 0 || (completed && child.seconds < m.run.child.seconds)) m.run.child = child;
-    m.run.completed = completed;
-    if (!completed) break;
-  }
+  const uint64_t fileBytes = m.run.fileBytes;
+  m.run = timeRuns(
+      settings, argv, "", "/dev/null", [] { return true; }, "", outPath);
+  m.run.fileBytes = fileBytes;
   if (m.run.completed) m.packets = countPackets(outPath, m.outputBytes);
   std::fprintf(stderr, "%s\n",
                m.run.child.timedOut ? "timed out"

@@ -81,6 +81,17 @@ size_t withoutTrailingBlankCells(const char* cells, size_t length) {
   return withoutTrailingBlanks(cells, length - 2);
 }
 
+// A marker is listed when its sub-kind is 0 or 1, that is when it has none of these bits.
+constexpr uint32_t kMarkerSubKindAboveOne = 0xFE00;
+constexpr bool subKindBitsTellListedMarkers() {
+  for (uint32_t subKind = 0; subKind < 256; ++subKind) {
+    const uint32_t word = KindMarker | subKind << 8;
+    if (isListedMarker(word) != ((word & kMarkerSubKindAboveOne) == 0)) return false;
+  }
+  return true;
+}
+static_assert(subKindBitsTellListedMarkers());
+
 inline char levelOf(unsigned state, int line) {
   // A set bit is the line's active level, listed as "0".
   return line < kLineStateBits && ((state >> line) & 1) != 0 ? '0' : '1';
@@ -393,7 +404,7 @@ void NormalListingConverter::buildControlTexts() {
     putControlTexts(word, places, textModeOf_, kCellRows);
     ControlTexts& entry = controlTexts_[key];
     entry.listed = collectsControl(word);
-    entry.clearWhenListed = recordKind(word) == KindMarker ? 0xFE00 : 0;
+    entry.clearWhenListed = recordKind(word) == KindMarker ? kMarkerSubKindAboveOne : 0;
     entry.valuesRow = -1;
     for (size_t row = 0; row < kCellRows; ++row) {
       std::memcpy(&entry.rows[row], texts[row], 8);
